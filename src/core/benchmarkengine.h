@@ -1,0 +1,85 @@
+#pragma once
+// The benchmark run: every server asked about every domain, servers outer, domains inner,
+// one lookup at a time. Event-driven on the one thread: each lookup starts from the event
+// loop and ends on the probe's finished(); nothing nests the event loop.
+
+#include "core/resultmodels.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace tarnbell::core {
+
+class LookupProbe;
+class ReadyReset;
+struct ProbeResult;
+
+struct Rgb {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+struct RunRequest {
+    QStringList servers;      // server entries as the user sees them ("1.2.3.4 - label")
+    QStringList domains;      // used exactly as typed
+    QString recordTypeChoice; // "A 1", "MX 15", "NS 2" or "SOA 6"
+};
+
+class BenchmarkEngine final : public QObject {
+    Q_OBJECT
+public:
+    BenchmarkEngine(LookupProbe* probe, LookupTableModel* lookups, SummaryTableModel* summary,
+                    QObject* parent = nullptr);
+    ~BenchmarkEngine() override;
+
+    // Where the machine's own resolver comes from (GetLocalDNS unless a test injects one).
+    void setLocalResolverSource(std::function<QString()> source);
+    // The status reset that the run stops at its start and restarts at its end.
+    void setReadyReset(ReadyReset* reset);
+    // Interval of the dots timer (100 ms unless a test injects another).
+    void setDotInterval(int milliseconds);
+
+    // Starts a run (BenchmarkDNS). The caller has checked that both lists are non-empty.
+    // Returns false, doing nothing, while a run is under way.
+    bool BenchmarkDNS(const RunRequest& request);
+    bool isRunning() const;
+
+    // The Pause/Resume button: requests a pause when none is pending, otherwise resumes.
+    void cmdPause_Click();
+    // The Skip button: the rest of the current server's domains are skipped after the
+    // lookup under way.
+    void cmdSkip_Click();
+
+    int pauseFlag() const;
+    bool skipFlag() const;
+    int currentRow() const; // source row of the lookup under way, -1 for none
+
+Q_SIGNALS:
+    void statusChanged(const QString& text);                    // lS
+    void serverUnderTestChanged(const QString& entry);          // lDNS
+    void serverIndexChanged(int index);                         // lServers selection
+    void domainIndexChanged(int index);                         // lDomains selection
+    void progressChanged(const QString& text, double percent, tarnbell::core::Rgb fill);
+    void lookupRowAdded(int sourceRow);                         // select and scroll into view
+    void lookupFinished(int sourceRow);
+    void countsChanged();                                       // DoCount
+    void fastestServerChanged(const QString& entry);            // lwhowon
+    void summaryRowAdded(int sourceRow);                        // select and scroll into view
+    void summaryResortRequested();                              // re-sort by mean key
+    void pauseButtonChanged(const QString& caption, bool enabled);
+    void skipButtonChanged(bool enabled);
+    // The run has ended: the completion status is already on the status line.
+    void finished(const QString& completionText);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+} // namespace tarnbell::core

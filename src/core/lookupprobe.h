@@ -1,0 +1,55 @@
+#pragma once
+// One timed DNS lookup, as the run engine sees it. The UDP probe is the real one; tests
+// and benchmarks may put a scripted one in its place.
+
+#include <QObject>
+#include <QString>
+
+namespace tarnbell::core {
+
+enum class ProbeOutcome {
+    Answered,      // a matching reply arrived; `seconds` is the measured time
+    TimedOut,      // no matching reply within the timeout; `seconds` is 10
+    SocketError,   // the socket reported an error during the wait
+    HostNotFound,  // the server's host name could not be resolved
+    QueryNotBuilt, // the domain cannot be encoded into a query
+};
+
+struct ProbeResult {
+    ProbeOutcome outcome = ProbeOutcome::TimedOut;
+    // Elapsed seconds at full precision, from a monotonic clock; 10 for anything above ten
+    // seconds (and for a timeout).
+    double seconds = 10.0;
+    // The same time in the probe's text form: " 0.046875" (leading blank, "." separator,
+    // at most 15 significant digits, no trailing zeros), or "10".
+    QString secondsText = QStringLiteral("10");
+    // What the reply says: the best mail exchange for MX, the echoed question name
+    // otherwise; empty when no reply came.
+    QString replyText;
+    // Plain words for a failed lookup (SocketError, HostNotFound, QueryNotBuilt).
+    QString errorText;
+
+    bool failed() const {
+        return outcome != ProbeOutcome::Answered && outcome != ProbeOutcome::TimedOut;
+    }
+};
+
+class LookupProbe : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~LookupProbe() override = default;
+
+    // Starts one lookup of `domain` at `server` (an address or host name, optionally with
+    // a port: "ADDR", "ADDR:PORT", "IPv6", "[IPv6]:PORT", "host"). Exactly one finished()
+    // follows, always from the event loop, never from inside this call.
+    virtual void MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
+                                quint16 recordType) = 0;
+
+Q_SIGNALS:
+    void finished(const tarnbell::core::ProbeResult& result);
+};
+
+} // namespace tarnbell::core
+
+Q_DECLARE_METATYPE(tarnbell::core::ProbeResult)

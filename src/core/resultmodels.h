@@ -1,0 +1,89 @@
+#pragma once
+// The two result lists as Qt item models: one row per lookup, one row per server and run.
+// Rows are only ever appended (the lists are never cleared); ordering is the sort proxy's
+// business, so a source row number stays valid for the life of the program.
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+namespace tarnbell::core {
+
+// How a row or cell is to be drawn; the window maps these to colours (red, blue).
+enum class Mark { None = 0, Local = 1, Winner = 2 };
+
+// Item-data role that gives a cell's effective Mark as an int: the cell's own mark when
+// set, else its row's mark.
+inline constexpr int MarkRole = Qt::UserRole + 1;
+
+class LookupTableModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Domain = 0, DnsServer = 1, ResponseTime = 2, RealResponseTime = 3 };
+    static constexpr int kColumnCount = 4;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    // Appends a row for a lookup about to run: domain, server entry, an empty time and the
+    // key ".". Returns its source row.
+    int appendLookup(const QString& serverEntry, const QString& domain);
+    void setResponseText(int row, const QString& text); // the dots while waiting
+    void setResult(int row, const QString& timeText, const QString& key);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    QList<std::array<QString, kColumnCount>> m_rows;
+};
+
+struct SummaryRow {
+    QString serverEntry;
+    QString meanText;   // "27 ms"
+    QString meanKey;    // ExtremeRound of the exact mean
+    QString medianText; // "27 ms"
+    QString medianKey;  // ExtremeRound of the median
+    bool isLocal = false;
+};
+
+class SummaryTableModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column {
+        DnsServer = 0,
+        MeanResponse = 1,
+        RealMeanResponseTime = 2,
+        MedianResponse = 3,
+        RealMedianResponseTime = 4
+    };
+    static constexpr int kColumnCount = 5;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int appendSummary(const SummaryRow& row); // returns its source row
+    const SummaryRow& summaryAt(int row) const;
+    // Colours once set are never reset, except that a winning mark replaces a local one.
+    void setRowMark(int row, Mark mark);
+    void setCellMark(int row, int column, Mark mark);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    struct Entry {
+        SummaryRow row;
+        Mark rowMark = Mark::None;
+        std::array<Mark, kColumnCount> cellMarks{};
+    };
+    QList<Entry> m_entries;
+};
+
+} // namespace tarnbell::core

@@ -1,0 +1,83 @@
+#pragma once
+// The DNS wire codec: the one query message the program sends, the label encoding of a
+// name, and the reading of a reply. Plain C++20 so the fuzz target runs it bare.
+// Every reader is bounds-checked on every byte; nothing here throws or allocates without
+// bound on hostile input.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnbell::dns {
+
+using Bytes = std::vector<std::uint8_t>;
+using ByteView = std::span<const std::uint8_t>;
+
+// Every query carries this ID, so a reply to one probe looks like a reply to any other:
+// IsAnswerTo() is what tells them apart.
+inline constexpr std::uint16_t kQueryId = 0x11DF;
+// The query is assembled in a buffer of this many bytes; a longer query cannot be built.
+inline constexpr std::size_t kQueryBufferSize = 4001;
+// A label's length is written in one byte.
+inline constexpr std::size_t kMaxLabelLength = 255;
+// RFC 1035 4.1.4: a name read follows at most this many compression pointers.
+inline constexpr int kMaxPointersPerName = 128;
+inline constexpr std::uint16_t kTypeMX = 15;
+
+enum class QueryError {
+    None,
+    LabelTooLong, // a label of more than 255 bytes has no length byte
+    QueryTooLong, // the query would not fit the 4001-byte buffer
+};
+
+// A plain-words description of a QueryError, fit to show in a result row.
+const char* QueryErrorText(QueryError error);
+
+struct EncodedName {
+    std::string labels; // one char per byte, without the closing zero byte
+    QueryError error = QueryError::None;
+};
+
+// Label encoding of `name`: every "." closes a label whatever its length (empty labels
+// included), and the end of the text closes the last one. Labels of 64..255 bytes are
+// written with their plain length byte.
+EncodedName EncodeName(std::string_view name);
+
+struct Query {
+    Bytes datagram; // empty when error != None
+    QueryError error = QueryError::None;
+};
+
+// The query datagram: ID 0x11DF, flags 01 00, one question, `name` encoded by EncodeName,
+// a closing zero byte, QTYPE `recordType`, QCLASS 1 (IN). No EDNS.
+Query BuildQuery(std::string_view name, std::uint16_t recordType);
+
+// The type code of a record-type choice such as "MX 15": the number after the first blank.
+// 0 when there is no number.
+std::uint16_t RecordTypeCode(std::string_view choice);
+
+// Appends the name at `pos` of `reply`, in dotted form, to `text`. A name ending in its
+// zero byte leaves `pos` on that byte; one ending in a pointer leaves `pos` just past it.
+// Reads stop at the end of the datagram and at a pointer that does not point backwards,
+// keeping the text read so far.
+void ReadName(ByteView reply, std::size_t& pos, std::string& text);
+
+// Walks the answer records from the question at `pos` (12) for `count` records while they
+// are MX records, and returns the exchange with the lowest preference (the earlier one on a
+// tie), or the empty text.
+std::string ReadMX(ByteView reply, std::size_t& pos, std::uint16_t& count);
+
+// One line of text from a reply: for MX the best exchange, for any other type the question
+// name as the reply repeats it; leading and trailing blanks removed. Replies shorter than
+// 8 bytes give the empty text.
+std::string InterpretReply(ByteView reply, std::uint16_t recordType);
+
+// True when `reply` answers `query`: a response (QR set) with the query's ID and the same
+// question (name compared case-insensitively as RFC 1035 2.3.3 asks, type and class).
+bool IsAnswerTo(ByteView reply, ByteView query);
+
+} // namespace tarnbell::dns
