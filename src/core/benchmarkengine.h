@@ -3,6 +3,7 @@
 // one lookup at a time. Event-driven on the one thread: each lookup starts from the event
 // loop and ends on the probe's finished(); nothing nests the event loop.
 
+#include "core/lookupprobe.h"
 #include "core/resultmodels.h"
 
 #include <QObject>
@@ -14,9 +15,7 @@
 
 namespace tarnbell::core {
 
-class LookupProbe;
 class ReadyReset;
-struct ProbeResult;
 
 struct Rgb {
     int red = 0;
@@ -68,6 +67,9 @@ Q_SIGNALS:
     void progressChanged(const QString& text, double percent, tarnbell::core::Rgb fill);
     void lookupRowAdded(int sourceRow);                         // select and scroll into view
     void lookupFinished(int sourceRow);
+    // Every lookup's full measurement, for callers that keep more than the rows show.
+    void lookupMeasured(int sourceRow, const QString& serverEntry, const QString& domain,
+                        const tarnbell::core::ProbeResult& result);
     void countsChanged();                                       // DoCount
     void fastestServerChanged(const QString& entry);            // lwhowon
     void summaryRowAdded(int sourceRow);                        // select and scroll into view
