@@ -1,0 +1,134 @@
+#pragma once
+// Helpers for driving the main window in tests and benchmarks: a scripted probe, the window
+// built around it, and the modal boxes found and answered without blocking.
+
+#include "core/lookupprobe.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QList>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+namespace tarnbell::testing {
+
+// A probe that answers from a script instead of the network: each lookup gets the seconds
+// that `seconds` gives for it, from the event loop. While `holding`, lookups wait for
+// release() so a test can act in the middle of one.
+class ScriptedProbe final : public core::LookupProbe {
+public:
+    struct Ask {
+        QString server;
+        QString domain;
+        quint16 recordType;
+    };
+
+    std::function<double(const QString& server, const QString& domain)> seconds =
+        [](const QString&, const QString&) { return 0.0471; };
+    bool holding = false;
+    QList<Ask> asked;
+
+    void MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
+                        quint16 recordType) override {
+        asked.append({DNS_Addr, Domain_Addr, recordType});
+        m_waiting = true;
+        if (!holding)
+            answerLater();
+    }
+
+    bool isWaiting() const { return m_waiting; }
+    // Answers the lookup that is waiting, if any.
+    void release() {
+        if (m_waiting)
+            answerLater();
+    }
+
+private:
+    void answerLater() {
+        const Ask ask = asked.constLast();
+        QMetaObject::invokeMethod(
+            this,
+            [this, ask] {
+                m_waiting = false;
+                core::ProbeResult result;
+                result.outcome = core::ProbeOutcome::Answered;
+                result.seconds = seconds(ask.server, ask.domain);
+                result.secondsText = QString::number(result.seconds);
+                emit finished(result);
+            },
+            Qt::QueuedConnection);
+    }
+
+    bool m_waiting = false;
+};
+
+struct TestWindow {
+    ScriptedProbe* probe = nullptr;
+    std::unique_ptr<frmMain> window;
+    int quitCalls = 0;
+};
+
+// A window around a scripted probe, with `localResolver` as the machine's own resolver and
+// short timers, so a test never waits seconds.
+inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QString(),
+                                              int readyResetInterval = 100) {
+    auto test = std::make_unique<TestWindow>();
+    gui::WindowSeams seams;
+    auto probe = std::make_unique<ScriptedProbe>();
+    test->probe = probe.get();
+    seams.probe = std::move(probe);
+    seams.localResolver = [localResolver] { return localResolver; };
+    seams.readyResetInterval = readyResetInterval;
+    seams.dotInterval = 5;
+    TestWindow* raw = test.get();
+    seams.quit = [raw] { ++raw->quitCalls; };
+    test->window = std::make_unique<frmMain>(std::move(seams));
+    return test;
+}
+
+// The modal dialog of type T open now, waiting up to `timeoutMs` for it; nullptr if none.
+template <typename T> T* waitForModal(int timeoutMs = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
+            return dialog;
+        QTest::qWait(5);
+    }
+    return nullptr;
+}
+
+// Presses OK on the message box open now; returns its text, or a null text if none opened.
+inline QString acceptMessage(int timeoutMs = 5000) {
+    QMessageBox* box = waitForModal<QMessageBox>(timeoutMs);
+    if (!box)
+        return {};
+    const QString text = box->text();
+    box->button(QMessageBox::Ok)->click();
+    QTest::qWait(0);
+    return text;
+}
+
+// Types `text` into the input box open now and presses OK (or Cancel when `cancel`);
+// returns the box's prompt, or a null text if none opened.
+inline QString answerInput(const QString& text, bool cancel = false, int timeoutMs = 5000) {
+    QInputDialog* input = waitForModal<QInputDialog>(timeoutMs);
+    if (!input)
+        return {};
+    const QString prompt = input->labelText();
+    if (auto* field = input->findChild<QLineEdit*>())
+        QTest::keyClicks(field, text);
+    auto* buttons = input->findChild<QDialogButtonBox*>();
+    buttons->button(cancel ? QDialogButtonBox::Cancel : QDialogButtonBox::Ok)->click();
+    QTest::qWait(0);
+    return prompt;
+}
+
+} // namespace tarnbell::testing
