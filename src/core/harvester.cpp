@@ -104,9 +104,11 @@ void Harvester::onReadyRead() {
 void Harvester::onDisconnected() {
     if (m_phase != Phase::Receiving)
         return;
-    onReadyRead(); // anything that arrived together with the close
-    if (m_phase != Phase::Receiving)
-        return;
+    if (m_socket->bytesAvailable() > 0) {
+        onReadyRead(); // what arrived together with the close
+        if (m_phase != Phase::Receiving)
+            return;
+    }
     m_deadline.stop();
     Q_EMIT statusChanged(QStringLiteral("Disconnecting..."));
     Q_EMIT statusChanged(QStringLiteral("Parsing google results..."));
