@@ -73,9 +73,9 @@ void clickHeader(QTreeView* view, int section) {
 // Lets the held lookup under way answer and waits for the next one to be asked, or for
 // the run to end.
 void releaseOne(TestWindow& test) {
-    const qsizetype asked = test.probe->asked.size();
+    const qsizetype asked = test.probe->calls().size();
     test.probe->release();
-    QTRY_VERIFY(test.probe->asked.size() > asked || !test.window->engine()->isRunning());
+    QTRY_VERIFY(test.probe->calls().size() > asked || !test.window->engine()->isRunning());
 }
 
 } // namespace
@@ -128,7 +128,7 @@ void TestGuiRun::emptyListMessages() {
     QVERIFY(!QApplication::activeModalWidget()); // one box only
     QCOMPARE(enabledStates(window), before);
     QVERIFY(!window.isRunning());
-    QVERIFY(test->probe->asked.isEmpty());
+    QVERIFY(test->probe->calls().isEmpty());
     QCOMPARE(window.lookupModel()->rowCount(), 0);
     QCOMPARE(window.controls().lS->text(), QStringLiteral("Ready."));
 }
@@ -138,9 +138,12 @@ void TestGuiRun::fullRun() {
     frmMain& window = *test->window;
     const auto& ui = window.controls();
     setLists(window, {"127.0.0.2 - local", "127.0.0.3 - fast"}, {"example.com", "example.org"});
-    test->probe->seconds = [](const QString& server, const QString&) {
-        return server == QStringLiteral("127.0.0.3") ? 0.0953 : 0.1204;
-    };
+    for (const QString domain : {"example.com", "example.org"}) {
+        test->probe->setReply(QStringLiteral("127.0.0.2"), domain,
+                              ScriptedProbe::Reply::answered(0.1204));
+        test->probe->setReply(QStringLiteral("127.0.0.3"), domain,
+                              ScriptedProbe::Reply::answered(0.0953));
+    }
     ui.cDNST->setCurrentIndex(0); // "A 1"
     QSignalSpy finished(&window, &frmMain::runFinished);
     QSignalSpy unlocked(&window, &frmMain::runUnlocked);
@@ -176,11 +179,11 @@ void TestGuiRun::fullRun() {
     QCOMPARE(ui.lDNS->text(), QStringLiteral("127.0.0.3 - fast"));
 
     // The probe got the address part and the record type's code.
-    QCOMPARE(test->probe->asked.size(), 4);
-    QCOMPARE(test->probe->asked.at(0).server, QStringLiteral("127.0.0.2"));
-    QCOMPARE(test->probe->asked.at(1).domain, QStringLiteral("example.org"));
-    QCOMPARE(test->probe->asked.at(2).server, QStringLiteral("127.0.0.3"));
-    QCOMPARE(test->probe->asked.at(0).recordType, quint16(1));
+    QCOMPARE(test->probe->calls().size(), 4);
+    QCOMPARE(test->probe->calls().at(0).server, QStringLiteral("127.0.0.2"));
+    QCOMPARE(test->probe->calls().at(1).domain, QStringLiteral("example.org"));
+    QCOMPARE(test->probe->calls().at(2).server, QStringLiteral("127.0.0.3"));
+    QCOMPARE(test->probe->calls().at(0).recordType, quint16(1));
 
     // One row per lookup, in run order: domain under "Domain", server under "DNS Server".
     QCOMPARE(column(ui.lvDNS, 0),
@@ -219,12 +222,13 @@ void TestGuiRun::secondRunKeepsRows() {
     const auto test = makeWindow();
     frmMain& window = *test->window;
     setLists(window, {"127.0.0.4", "127.0.0.5"}, {"a.example"});
-    int call = 0;
     // The second run is slower overall but its first server beats the first run's.
     const QList<double> times{0.050, 0.200, 0.030, 0.300};
-    test->probe->seconds = [&](const QString&, const QString&) { return times.at(call++); };
-
     for (int run = 0; run < 2; ++run) {
+        test->probe->setReply(QStringLiteral("127.0.0.4"), QStringLiteral("a.example"),
+                              ScriptedProbe::Reply::answered(times.at(2 * run)));
+        test->probe->setReply(QStringLiteral("127.0.0.5"), QStringLiteral("a.example"),
+                              ScriptedProbe::Reply::answered(times.at(2 * run + 1)));
         QTest::mouseClick(window.controls().cmdGo, Qt::LeftButton);
         QVERIFY(!acceptMessage().isEmpty());
         QTRY_VERIFY(!window.isRunning());
@@ -244,7 +248,7 @@ void TestGuiRun::progressFill() {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const auto& ui = window.controls();
     setLists(window, {"127.0.0.6", "127.0.0.7"}, {"a.example", "b.example"});
-    test->probe->holding = true;
+    test->probe->setHolding(true);
 
     QTest::mouseClick(ui.cmdGo, Qt::LeftButton);
     QTRY_VERIFY(test->probe->isWaiting());
@@ -268,7 +272,7 @@ void TestGuiRun::pauseAndResume() {
     frmMain& window = *test->window;
     const auto& ui = window.controls();
     setLists(window, {"127.0.0.8"}, {"a.example", "b.example", "c.example"});
-    test->probe->holding = true;
+    test->probe->setHolding(true);
 
     QTest::mouseClick(ui.cmdGo, Qt::LeftButton);
     QTRY_VERIFY(test->probe->isWaiting());
@@ -286,14 +290,14 @@ void TestGuiRun::pauseAndResume() {
     QCOMPARE(ui.lS->text(), QStringLiteral("Paused!"));
     QCOMPARE(window.lookupModel()->rowCount(), 1);
     QTest::qWait(30);
-    QCOMPARE(test->probe->asked.size(), 1);
+    QCOMPARE(test->probe->calls().size(), 1);
     QVERIFY(!ui.cmdGo->isEnabled());
     QVERIFY(ui.cmdSkip->isEnabled());
 
     QTest::mouseClick(ui.cmdPause, Qt::LeftButton);
     QCOMPARE(ui.cmdPause->text(), QStringLiteral("Pause"));
-    QTRY_COMPARE(test->probe->asked.size(), 2);
-    QCOMPARE(test->probe->asked.constLast().domain, QStringLiteral("b.example"));
+    QTRY_COMPARE(test->probe->calls().size(), 2);
+    QCOMPARE(test->probe->calls().constLast().domain, QStringLiteral("b.example"));
     QVERIFY(ui.lS->text().startsWith(QStringLiteral("Querying 127.0.0.8 for MX record of b.")));
 
     releaseOne(*test);
@@ -308,7 +312,7 @@ void TestGuiRun::skipRestOfServer() {
     frmMain& window = *test->window;
     const auto& ui = window.controls();
     setLists(window, {"127.0.0.9", "127.0.0.10"}, {"a.example", "b.example", "c.example"});
-    test->probe->holding = true;
+    test->probe->setHolding(true);
 
     QTest::mouseClick(ui.cmdGo, Qt::LeftButton);
     QTRY_VERIFY(test->probe->isWaiting());
@@ -318,8 +322,8 @@ void TestGuiRun::skipRestOfServer() {
     QVERIFY(!ui.cmdSkip->isEnabled());
     releaseOne(*test);
     // b.example was recorded, c.example never asked: the next server starts.
-    QCOMPARE(test->probe->asked.constLast().server, QStringLiteral("127.0.0.10"));
-    QCOMPARE(test->probe->asked.constLast().domain, QStringLiteral("a.example"));
+    QCOMPARE(test->probe->calls().constLast().server, QStringLiteral("127.0.0.10"));
+    QCOMPARE(test->probe->calls().constLast().domain, QStringLiteral("a.example"));
     QVERIFY(ui.cmdSkip->isEnabled());
     QCOMPARE(window.summaryModel()->rowCount(), 1);
 
@@ -336,7 +340,7 @@ void TestGuiRun::dotsWhileWaiting() {
     const auto test = makeWindow();
     frmMain& window = *test->window;
     setLists(window, {"127.0.0.11"}, {"slow.example"});
-    test->probe->holding = true;
+    test->probe->setHolding(true);
 
     QTest::mouseClick(window.controls().cmdGo, Qt::LeftButton);
     QTRY_VERIFY(test->probe->isWaiting());
@@ -357,11 +361,14 @@ void TestGuiRun::headerClickSortsByKeys() {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const auto& ui = window.controls();
     setLists(window, {"127.0.0.12"}, {"b.example", "a.example", "c.example"});
-    test->probe->seconds = [](const QString&, const QString& domain) {
-        if (domain == QStringLiteral("b.example"))
-            return 1.0052;
-        return domain == QStringLiteral("a.example") ? 0.0951 : 0.1209;
-    };
+    for (const QString server : {"127.0.0.12", "127.0.0.13"}) {
+        test->probe->setReply(server, QStringLiteral("b.example"),
+                              ScriptedProbe::Reply::answered(1.0052));
+        test->probe->setReply(server, QStringLiteral("a.example"),
+                              ScriptedProbe::Reply::answered(0.0951));
+        test->probe->setReply(server, QStringLiteral("c.example"),
+                              ScriptedProbe::Reply::answered(0.1209));
+    }
     QTest::mouseClick(ui.cmdGo, Qt::LeftButton);
     QVERIFY(!acceptMessage().isEmpty());
     QTRY_VERIFY(ui.lvDNS->isEnabled());
@@ -414,7 +421,7 @@ void TestGuiRun::closeMidRun() {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     setLists(window, {"127.0.0.15", "127.0.0.16"}, {"a.example", "b.example"});
-    test->probe->holding = true;
+    test->probe->setHolding(true);
     QTest::mouseClick(window.controls().cmdGo, Qt::LeftButton);
     QTRY_VERIFY(test->probe->isWaiting());
     const QString status = window.controls().lS->text();
@@ -425,7 +432,7 @@ void TestGuiRun::closeMidRun() {
     // The answer that arrives afterwards goes nowhere: no further lookup, no summary.
     test->probe->release();
     QTest::qWait(30);
-    QCOMPARE(test->probe->asked.size(), 1);
+    QCOMPARE(test->probe->calls().size(), 1);
     QCOMPARE(window.lookupModel()->rowCount(), 1);
     QCOMPARE(window.summaryModel()->rowCount(), 0);
     QCOMPARE(window.controls().lS->text(), status);

@@ -1,8 +1,8 @@
 #pragma once
-// Helpers for driving the main window in tests and benchmarks: a scripted probe, the window
-// built around it, and the modal boxes found and answered without blocking.
+// Helpers for driving the main window in tests and benchmarks: the window built around a
+// scripted probe, and the modal boxes found and answered without blocking.
 
-#include "core/lookupprobe.h"
+#include "fixtures/scriptedprobe.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -19,55 +19,7 @@
 
 namespace tarnbell::testing {
 
-// A probe that answers from a script instead of the network: each lookup gets the seconds
-// that `seconds` gives for it, from the event loop. While `holding`, lookups wait for
-// release() so a test can act in the middle of one.
-class ScriptedProbe final : public core::LookupProbe {
-public:
-    struct Ask {
-        QString server;
-        QString domain;
-        quint16 recordType;
-    };
-
-    std::function<double(const QString& server, const QString& domain)> seconds =
-        [](const QString&, const QString&) { return 0.0471; };
-    bool holding = false;
-    QList<Ask> asked;
-
-    void MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
-                        quint16 recordType) override {
-        asked.append({DNS_Addr, Domain_Addr, recordType});
-        m_waiting = true;
-        if (!holding)
-            answerLater();
-    }
-
-    bool isWaiting() const { return m_waiting; }
-    // Answers the lookup that is waiting, if any.
-    void release() {
-        if (m_waiting)
-            answerLater();
-    }
-
-private:
-    void answerLater() {
-        const Ask ask = asked.constLast();
-        QMetaObject::invokeMethod(
-            this,
-            [this, ask] {
-                m_waiting = false;
-                core::ProbeResult result;
-                result.outcome = core::ProbeOutcome::Answered;
-                result.seconds = seconds(ask.server, ask.domain);
-                result.secondsText = QString::number(result.seconds);
-                emit finished(result);
-            },
-            Qt::QueuedConnection);
-    }
-
-    bool m_waiting = false;
-};
+using ScriptedProbe = fixtures::ScriptedProbe;
 
 struct TestWindow {
     ScriptedProbe* probe = nullptr;
@@ -82,6 +34,7 @@ inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QSt
     auto test = std::make_unique<TestWindow>();
     gui::WindowSeams seams;
     auto probe = std::make_unique<ScriptedProbe>();
+    probe->setDefaultReply(ScriptedProbe::Reply::answered(0.0471));
     test->probe = probe.get();
     seams.probe = std::move(probe);
     seams.localResolver = [localResolver] { return localResolver; };
