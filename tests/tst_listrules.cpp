@@ -64,8 +64,12 @@ void TestListRules::domainQueryProblem_data() {
     // 16 of them need 4113 bytes, more than the 4001-byte query buffer.
     QTest::newRow("too long for buffer")
         << QStringList(16, label255).join(QLatin1Char('.')) << true;
-    // Two bytes per character in UTF-8: 130 characters make a 260-byte label.
-    QTest::newRow("wide characters") << QString(130, QChar(0x00E9)) << true;
+    // Latin-1 text goes out one byte per character.
+    QTest::newRow("Latin-1 label of 255") << QString(255, QChar(0x00E9)) << false;
+    QTest::newRow("Latin-1 label of 256") << QString(256, QChar(0x00E9)) << true;
+    // Other text goes out in its IDNA form; a name without one cannot be sent at all.
+    QTest::newRow("IDNA name") << QStringLiteral("\u0436\u0436.example") << false;
+    QTest::newRow("no IDNA form") << QString(300, QChar(0x0436)) << true;
 }
 
 void TestListRules::domainQueryProblem() {

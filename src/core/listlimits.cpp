@@ -3,6 +3,8 @@
 #include "dns/moddns.h"
 
 #include <QStringList>
+#include <QUrl>
+#include <algorithm>
 
 namespace tarnbell::core {
 
@@ -36,9 +38,24 @@ QString EmptyListMessage(ListKind kind) {
                : QStringLiteral("You must have at least one DNS Server to test your DNS!");
 }
 
+namespace {
+
+// The bytes the probe puts on the wire for a name: one byte per character for Latin-1 text,
+// the IDNA (ACE) form of any other text. An empty result for a non-empty name means the
+// name has no IDNA form.
+QByteArray queryNameBytes(const QString& domain) {
+    const bool latin1 =
+        std::all_of(domain.cbegin(), domain.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+    return latin1 ? domain.toLatin1() : QUrl::toAce(domain);
+}
+
+} // namespace
+
 QString DomainQueryProblem(const QString& domain) {
-    // The probe sends the name's UTF-8 bytes; check the same bytes it would encode.
-    const QByteArray bytes = domain.toUtf8();
+    const QByteArray bytes = queryNameBytes(domain);
+    if (bytes.isEmpty() && !domain.isEmpty())
+        return QStringLiteral("This domain name cannot be queried: it cannot be written as a "
+                              "DNS name.\r\nIt was not added.");
     const dns::Query query = dns::BuildQuery(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), dns::kTypeMX);
     switch (query.error) {

@@ -310,6 +310,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 void frmMain::Form_Unload() {
     // The program ends at once, also in the middle of a run: the run is cut off where it
     // is (no summary, no completion) and nothing it has queued reaches the window.
+    emit closing();
     m_timer1->stop();
     m_probe->blockSignals(true);
     m_engine->blockSignals(true);

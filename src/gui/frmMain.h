@@ -97,6 +97,8 @@ Q_SIGNALS:
     void runFinished(const QString& completionText);
     // The controls are unlocked again after a run.
     void runUnlocked();
+    // The window is closing and the program ends next: sockets are to be closed now.
+    void closing();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
