@@ -375,8 +375,11 @@ void TestGuiRun::headerClickSortsByKeys() {
     QCOMPARE(column(ui.lvDNS, 2), QStringList({"1005 ms", "95 ms", "120 ms"})); // run order
 
     // "Response Time" sorts by its hidden key, by value, not as text.
+    QCOMPARE(ui.lvDNS->header()->sortIndicatorSection(), -1);
     clickHeader(ui.lvDNS, 2);
     QCOMPARE(column(ui.lvDNS, 2), QStringList({"95 ms", "120 ms", "1005 ms"}));
+    QCOMPARE(ui.lvDNS->header()->sortIndicatorSection(), 2);
+    QCOMPARE(ui.lvDNS->header()->sortIndicatorOrder(), Qt::AscendingOrder);
     clickHeader(ui.lvDNS, 2);
     QCOMPARE(column(ui.lvDNS, 2), QStringList({"1005 ms", "120 ms", "95 ms"}));
     // Another column flips the direction too: descending to ascending.
@@ -394,6 +397,7 @@ void TestGuiRun::headerClickSortsByKeys() {
     QCOMPARE(column(ui.lvSummary, 1), QStringList({"407 ms", "1005 ms", "1005 ms"}));
     clickHeader(ui.lvSummary, 1);
     QCOMPARE(column(ui.lvSummary, 1), QStringList({"1005 ms", "1005 ms", "407 ms"}));
+    QCOMPARE(ui.lvSummary->header()->sortIndicatorOrder(), Qt::DescendingOrder);
 }
 
 void TestGuiRun::readyAfterRun() {

@@ -134,6 +134,8 @@ void frmMain::connectEngine() {
             &gui::ResultView::showSourceRow);
     connect(m_engine, &BenchmarkEngine::summaryResortRequested, this, [this] {
         m_summarySort->resortByMean();
+        m_ui.lvSummary->header()->setSortIndicator(core::SummaryTableModel::MeanResponse,
+                                                   m_summarySort->currentOrder());
         m_ui.lvSummary->scrollTo(m_ui.lvSummary->currentIndex()); // the new row moved
     });
     connect(m_engine, &BenchmarkEngine::pauseButtonChanged, this,

@@ -25,6 +25,8 @@ ResultView::ResultView(QWidget* parent) : QTreeView(parent) {
     // them open.
     head->setMinimumSectionSize(0);
     head->setSectionResizeMode(QHeaderView::Interactive);
+    head->setSortIndicatorShown(true);
+    head->setSortIndicator(-1, Qt::AscendingOrder); // unsorted until the first click
 }
 
 void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& widths) {
