@@ -28,9 +28,10 @@ QByteArrayView trimmedStart(QByteArrayView text) {
     return text;
 }
 
+// The address ends at a blank or, as for the C string glibc reads, at a NUL byte.
 QByteArrayView firstWord(QByteArrayView text) {
     qsizetype end = 0;
-    while (end < text.size() && !isBlank(text[end]))
+    while (end < text.size() && !isBlank(text[end]) && text[end] != '\0')
         ++end;
     return text.first(end);
 }
