@@ -26,7 +26,7 @@
 using tarnbell::core::Probe;
 using tarnbell::core::ProbeOutcome;
 using tarnbell::core::ProbeResult;
-using tarnbell::test::FakeResponder;
+using tarnbell::testing::FakeResponder;
 using Clock = std::chrono::steady_clock;
 namespace dns = tarnbell::dns;
 

@@ -14,8 +14,8 @@ using tarnbell::core::formatSeconds;
 using tarnbell::core::Probe;
 using tarnbell::core::ProbeOutcome;
 using tarnbell::core::ProbeResult;
-using tarnbell::test::FakeResponder;
-using tarnbell::test::MxRecord;
+using tarnbell::testing::FakeResponder;
+using tarnbell::testing::MxRecord;
 
 namespace {
 constexpr quint16 kTypeA = 1;

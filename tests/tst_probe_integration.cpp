@@ -9,7 +9,7 @@
 using tarnbell::core::Probe;
 using tarnbell::core::ProbeOutcome;
 using tarnbell::core::ProbeResult;
-using tarnbell::test::RealDnsServer;
+using tarnbell::testing::RealDnsServer;
 
 class TestProbeIntegration final : public QObject {
     Q_OBJECT
