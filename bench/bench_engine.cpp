@@ -14,7 +14,7 @@
 #include <algorithm>
 
 using namespace tarnbell::core;
-using tarnbell::fixtures::ScriptedProbe;
+using tarnbell::testing::ScriptedProbe;
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <memory>
 
 using namespace tarnbell::core;
-using tarnbell::fixtures::ScriptedProbe;
+using tarnbell::testing::ScriptedProbe;
 using Reply = ScriptedProbe::Reply;
 
 namespace {
