@@ -19,8 +19,6 @@
 
 namespace tarnbell::testing {
 
-using ScriptedProbe = fixtures::ScriptedProbe;
-
 struct TestWindow {
     ScriptedProbe* probe = nullptr;
     std::unique_ptr<frmMain> window;
