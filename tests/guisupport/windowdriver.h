@@ -20,20 +20,25 @@
 namespace tarnbell::testing {
 
 struct TestWindow {
-    ScriptedProbe* probe = nullptr;
+    ScriptedProbe* probe = nullptr; // null when the window got another probe
     std::unique_ptr<frmMain> window;
     int quitCalls = 0;
 };
 
-// A window around a scripted probe, with `localResolver` as the machine's own resolver and
-// short timers, so a test never waits seconds.
+// A window around `probe` (a scripted one answering 47.1 ms when null), with
+// `localResolver` as the machine's own resolver and short timers, so a test never waits
+// seconds.
 inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QString(),
-                                              int readyResetInterval = 100) {
+                                              int readyResetInterval = 100,
+                                              std::unique_ptr<core::LookupProbe> probe = {}) {
     auto test = std::make_unique<TestWindow>();
+    if (!probe) {
+        auto scripted = std::make_unique<ScriptedProbe>();
+        scripted->setDefaultReply(ScriptedProbe::Reply::answered(0.0471));
+        test->probe = scripted.get();
+        probe = std::move(scripted);
+    }
     gui::WindowSeams seams;
-    auto probe = std::make_unique<ScriptedProbe>();
-    probe->setDefaultReply(ScriptedProbe::Reply::answered(0.0471));
-    test->probe = probe.get();
     seams.probe = std::move(probe);
     seams.localResolver = [localResolver] { return localResolver; };
     seams.readyResetInterval = readyResetInterval;
