@@ -8,7 +8,9 @@
 #include "core/runtimers.h"
 #include "dialogs.h"
 #include "entrylist.h"
+#include "repaintthrottle.h"
 #include "resultview.h"
+#include "rowbatchproxy.h"
 #include "statusstrip.h"
 
 #include <QCloseEvent>
@@ -48,8 +50,10 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     setWindowTitle(QString::fromLatin1(gui::kAppTitle));
     m_lookups = new core::LookupTableModel(this);
     m_summary = new core::SummaryTableModel(this);
+    m_lookupBatch = new gui::RowBatchProxy(this);
+    m_lookupBatch->setSourceModel(m_lookups);
     m_lookupSort = new core::ResultSortProxy(core::ResultSortProxy::List::Lookups, this);
-    m_lookupSort->setSourceModel(m_lookups);
+    m_lookupSort->setSourceModel(m_lookupBatch);
     m_summarySort = new core::ResultSortProxy(core::ResultSortProxy::List::Summary, this);
     m_summarySort->setSourceModel(m_summary);
 
@@ -73,6 +77,15 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
     resize(760, 480);
+    // At most 40 frames a second, and the lookup list and the list selections at the same
+    // pace: a fast run must not spend its time redrawing.
+    constexpr int kFrameMs = 25;
+    new gui::RepaintThrottle(this, kFrameMs);
+    m_frame = new QTimer(this);
+    m_frame->setSingleShot(true);
+    m_frame->setInterval(kFrameMs);
+    connect(m_frame, &QTimer::timeout, this, &frmMain::flushDisplay);
+    connect(m_lookupBatch, &gui::RowBatchProxy::pending, this, &frmMain::scheduleFlush);
 
     connectControls();
     connectEngine();
@@ -118,16 +131,24 @@ void frmMain::connectEngine() {
     using core::BenchmarkEngine;
     connect(m_engine, &BenchmarkEngine::statusChanged, m_ui.lS, &QLabel::setText);
     connect(m_engine, &BenchmarkEngine::serverUnderTestChanged, m_ui.lDNS, &QLabel::setText);
-    connect(m_engine, &BenchmarkEngine::serverIndexChanged, m_servers, &gui::EntryList::select);
-    connect(m_engine, &BenchmarkEngine::domainIndexChanged, m_domains, &gui::EntryList::select);
+    connect(m_engine, &BenchmarkEngine::serverIndexChanged, this, [this](int index) {
+        m_pendingServer = index;
+        scheduleFlush();
+    });
+    connect(m_engine, &BenchmarkEngine::domainIndexChanged, this, [this](int index) {
+        m_pendingDomain = index;
+        scheduleFlush();
+    });
     connect(m_engine, &BenchmarkEngine::progressTextChanged, m_ui.lProgress, &QLabel::setText);
     connect(m_engine, &BenchmarkEngine::progressChanged, this,
             [this](const QString& text, double percent, core::Rgb fill) {
                 m_ui.lProgress->setText(text);
                 m_ui.sProgressOut->setProgress(percent, QColor(fill.red, fill.green, fill.blue));
             });
-    connect(m_engine, &BenchmarkEngine::lookupRowAdded, m_ui.lvDNS,
-            &gui::ResultView::showSourceRow);
+    connect(m_engine, &BenchmarkEngine::lookupRowAdded, this, [this](int row) {
+        m_pendingLookupRow = row;
+        scheduleFlush();
+    });
     connect(m_engine, &BenchmarkEngine::countsChanged, this, &frmMain::DoCount);
     connect(m_engine, &BenchmarkEngine::fastestServerChanged, m_ui.lwhowon, &QLabel::setText);
     connect(m_engine, &BenchmarkEngine::summaryRowAdded, m_ui.lvSummary,
@@ -249,7 +270,24 @@ void frmMain::unlockAfterRun() {
     m_running = false;
 }
 
+void frmMain::scheduleFlush() {
+    if (!m_frame->isActive())
+        m_frame->start();
+}
+
+void frmMain::flushDisplay() {
+    m_frame->stop();
+    m_lookupBatch->flush();
+    if (m_pendingLookupRow >= 0)
+        m_ui.lvDNS->showSourceRow(std::exchange(m_pendingLookupRow, -1));
+    if (m_pendingServer >= 0)
+        m_servers->select(std::exchange(m_pendingServer, -1));
+    if (m_pendingDomain >= 0)
+        m_domains->select(std::exchange(m_pendingDomain, -1));
+}
+
 void frmMain::runEnded(const QString& completionText) {
+    flushDisplay();
     m_ui.cmdConnect->setEnabled(true); // the run's own last step
     emit runFinished(completionText);
     if (!m_showCompletion) {

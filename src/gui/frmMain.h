@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -23,6 +24,7 @@ class SummaryTableModel;
 namespace tarnbell::gui {
 
 class EntryList;
+class RowBatchProxy;
 
 // What the window is built from. The program uses WindowSeams::production(); tests put a
 // scripted probe, a fixed local resolver, short timer intervals and their own quit in place.
@@ -64,6 +66,9 @@ public:
     QString localResolver() const;
     // True from the lock of a run to its unlock (the completion box included).
     bool isRunning() const { return m_running; }
+    // During a run the lookup list and the list selections follow a few dozen times a second;
+    // this brings them up to date at once (done at the end of every run).
+    void flushDisplay();
 
 public Q_SLOTS:
     // Redraws the two list counts and the tick scale of the status strip.
@@ -110,6 +115,7 @@ private:
     void connectControls();
     void connectEngine();
     void runEnded(const QString& completionText);
+    void scheduleFlush();
     QList<QWidget*> runLockedControls() const;
 
     tarnbell::gui::WindowControls m_ui;
@@ -120,11 +126,16 @@ private:
     tarnbell::gui::EntryList* m_domains = nullptr;
     tarnbell::core::LookupTableModel* m_lookups = nullptr;
     tarnbell::core::SummaryTableModel* m_summary = nullptr;
+    tarnbell::gui::RowBatchProxy* m_lookupBatch = nullptr;
     tarnbell::core::ResultSortProxy* m_lookupSort = nullptr;
     tarnbell::core::ResultSortProxy* m_summarySort = nullptr;
     tarnbell::core::LookupProbe* m_probe = nullptr;
     tarnbell::core::BenchmarkEngine* m_engine = nullptr;
     tarnbell::core::ReadyReset* m_timer1 = nullptr;
+    QTimer* m_frame = nullptr; // paces flushDisplay() during a run
+    int m_pendingLookupRow = -1;
+    int m_pendingServer = -1;
+    int m_pendingDomain = -1;
     bool m_running = false;
     bool m_showCompletion = true;
 };

@@ -1,6 +1,7 @@
 #include "statusstrip.h"
 
 #include "core/tickscale.h"
+#include "statuslabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,7 +42,8 @@ private:
 
 StatusStrip::StatusStrip(QWidget* parent)
     : QFrame(parent), m_label2(new QLabel(QStringLiteral("Status"), this)),
-      m_status(new QLabel(QStringLiteral("Ready."), this)), m_progressText(new QLabel(this)),
+      m_status(new StatusLabel(QStringLiteral("Ready."), QStringLiteral("Ready."), this)),
+      m_progressText(new StatusLabel(QString(), QStringLiteral("100.00% complete  "), this)),
       m_fill(new ProgressFill(this)) {
     setObjectName(QStringLiteral("sProgressOut"));
     setFrameShape(QFrame::StyledPanel);

@@ -1,6 +1,7 @@
 #include "windowcontrols.h"
 
 #include "resultview.h"
+#include "statuslabel.h"
 #include "statusstrip.h"
 
 #include <QComboBox>
@@ -151,11 +152,11 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
 
 void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
     c.Label1 = label(QStringLiteral("Testing DNS Server:"), "Label1", true);
-    c.lDNS = label(QString(), "lDNS");
+    c.lDNS = named(new StatusLabel(QString()), "lDNS");
     c.lDNS->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     c.lvDNS = named(new ResultView, "lvDNS");
     c.Label8 = label(QStringLiteral("Fastest Server:"), "Label8", true);
-    c.lwhowon = label(QString(), "lwhowon");
+    c.lwhowon = named(new StatusLabel(QString()), "lwhowon");
     c.lwhowon->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     c.cmdSkip = button(QStringLiteral("Skip"), "cmdSkip");
     c.cmdSkip->setEnabled(false);
