@@ -32,9 +32,10 @@ const QStringList kRecordTypes{QStringLiteral("A 1"), QStringLiteral("MX 15"),
 constexpr int kDefaultRecordType = 1;  // MX, so a run started at once asks for mail servers
 constexpr int kDefaultResultCount = 3; // "20"
 
-// Column widths in logical pixels; the sort-key columns are zero wide.
-const QList<int> kLookupWidths{160, 160, 96, 0};
-const QList<int> kSummaryWidths{200, 107, 0, 107, 0};
+// Column widths in logical pixels, with room for a server's label and for the sort arrow
+// beside a time's title; the sort-key columns are zero wide.
+const QList<int> kLookupWidths{160, 200, 110, 0};
+const QList<int> kSummaryWidths{220, 125, 0, 125, 0};
 
 } // namespace
 
