@@ -134,8 +134,10 @@ void TestResultModels::summaryMarks() {
     const int plain = appendSummary(summary, QStringLiteral("192.0.2.2"), 30.0, 30.0);
     QCOMPARE(summary.summaryAt(local).serverEntry, "192.0.2.1 - local");
     QCOMPARE(columnTexts(summary, 2), (QStringList{"00000020", "00000030"}));
+    QCOMPARE(markOf(summary, local, SummaryTableModel::DnsServer), kLocal);
     for (int column = 0; column < SummaryTableModel::kColumnCount; ++column) {
-        QCOMPARE(markOf(summary, local, column), kLocal);
+        if (column != SummaryTableModel::DnsServer)
+            QCOMPARE(markOf(summary, local, column), kNone);
         QCOMPARE(markOf(summary, plain, column), kNone);
     }
 

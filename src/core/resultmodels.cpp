@@ -1,5 +1,7 @@
 #include "core/resultmodels.h"
 
+#include <algorithm>
+
 namespace tarnbell::core {
 
 namespace {
@@ -108,7 +110,7 @@ bool upgrade(Mark& current, Mark wanted) {
 void SummaryTableModel::setRowMark(int row, Mark mark) {
     if (row < 0 || row >= m_entries.size() || !upgrade(m_entries[row].rowMark, mark))
         return;
-    Q_EMIT dataChanged(index(row, 0), index(row, kColumnCount - 1), {MarkRole});
+    Q_EMIT dataChanged(index(row, 0), index(row, 0), {MarkRole});
 }
 
 void SummaryTableModel::setCellMark(int row, int column, Mark mark) {
@@ -149,8 +151,12 @@ QVariant SummaryTableModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
         return alignment(index.column() != DnsServer);
     case MarkRole: {
+        // A row's colour is that of its first cell, as in a report list; the other cells are
+        // coloured only by their own mark (the winning mean or median).
         const Mark cell = entry.cellMarks[static_cast<std::size_t>(index.column())];
-        return static_cast<int>(cell != Mark::None ? cell : entry.rowMark);
+        if (index.column() != DnsServer)
+            return static_cast<int>(cell);
+        return static_cast<int>(std::max(cell, entry.rowMark));
     }
     default:
         return {};
