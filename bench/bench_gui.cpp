@@ -55,16 +55,6 @@ double engineAlone(const core::RunRequest& request) {
     return static_cast<double>(wall.nsecsElapsed()) / 1e9;
 }
 
-void fillLists(frmMain& window, const QStringList& servers, const QStringList& domains) {
-    window.serverList()->widget()->clear();
-    window.domainList()->widget()->clear();
-    for (const QString& server : servers)
-        window.serverList()->append(server);
-    for (const QString& domain : domains)
-        window.domainList()->append(domain);
-    window.DoCount();
-}
-
 // Clicks "Benchmark!", answers the completion box, and returns the seconds from the click
 // to the end of the run.
 double clickedRun(frmMain& window) {
@@ -116,7 +106,7 @@ int bench(int repetitions) {
     for (int run = 0; run < repetitions; ++run) {
         engineWalls << engineAlone(request);
         auto test = shownWindow({900, 560});
-        fillLists(*test->window, request.servers, request.domains);
+        testing::setLists(*test->window, request.servers, request.domains);
         windowWalls << clickedRun(*test->window);
         const int rows = test->window->lookupModel()->rowCount();
         out << QStringLiteral("  run %1: engine %2 s, window %3 s (%4 rows)\n")
@@ -161,7 +151,7 @@ int screenshot(const QString& file) {
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         QTextStream(stderr) << "bench_gui: the window was not exposed\n";
-    fillLists(window, servers, domains);
+    testing::setLists(window, servers, domains);
     clickedRun(window);
     QTest::qWait(200); // let the last repaint land
     if (!window.grab().save(file)) {

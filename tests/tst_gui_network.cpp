@@ -42,14 +42,9 @@ void TestGuiNetwork::runAgainstResponders() {
     QCOMPARE(window.serverList()->entries().first(),
              slow.serverText() + QStringLiteral(" - local"));
 
-    window.serverList()->widget()->clear();
     const QString slowEntry = slow.serverText() + QStringLiteral(" - local");
     const QString quickEntry = quick.serverText() + QStringLiteral(" - quick");
-    window.serverList()->append(slowEntry);
-    window.serverList()->append(quickEntry);
-    for (const char* domain : {"a.test", "silent.test", "b.test"})
-        window.domainList()->append(QString::fromLatin1(domain));
-    window.DoCount();
+    testing::setLists(window, {slowEntry, quickEntry}, {"a.test", "silent.test", "b.test"});
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 

@@ -23,6 +23,7 @@ using namespace tarnbell;
 using testing::acceptMessage;
 using testing::makeWindow;
 using testing::ScriptedProbe;
+using testing::setLists;
 using testing::TestWindow;
 
 namespace {
@@ -38,16 +39,6 @@ QMap<QString, bool> enabledStates(const frmMain& window) {
     for (const QString& name : kRunLocked + kNeverLocked + QStringList{"cmdPause", "cmdSkip"})
         states[name] = window.findChild<QWidget*>(name)->isEnabled();
     return states;
-}
-
-void setLists(frmMain& window, const QStringList& servers, const QStringList& domains) {
-    window.serverList()->widget()->clear();
-    window.domainList()->widget()->clear();
-    for (const QString& server : servers)
-        window.serverList()->append(server);
-    for (const QString& domain : domains)
-        window.domainList()->append(domain);
-    window.DoCount();
 }
 
 // The texts of one column of a result list, in the order the view shows them.

@@ -2,6 +2,7 @@
 // Helpers for driving the main window in tests and benchmarks: the window built around a
 // scripted probe, and the modal boxes found and answered without blocking.
 
+#include "entrylist.h"
 #include "fixtures/scriptedprobe.h"
 #include "frmMain.h"
 
@@ -11,6 +12,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QList>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -47,6 +49,17 @@ inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QSt
     seams.quit = [raw] { ++raw->quitCalls; };
     test->window = std::make_unique<frmMain>(std::move(seams));
     return test;
+}
+
+// Replaces both input lists and redraws the counts.
+inline void setLists(frmMain& window, const QStringList& servers, const QStringList& domains) {
+    window.serverList()->widget()->clear();
+    window.domainList()->widget()->clear();
+    for (const QString& server : servers)
+        window.serverList()->append(server);
+    for (const QString& domain : domains)
+        window.domainList()->append(domain);
+    window.DoCount();
 }
 
 // The modal dialog of type T open now, waiting up to `timeoutMs` for it; nullptr if none.
