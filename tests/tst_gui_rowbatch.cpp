@@ -18,7 +18,6 @@ class TestGuiRowBatch final : public QObject {
 private slots:
     void rowsWaitForFlush();
     void changedCellsWaitForFlush();
-    void startsWithExistingRows();
     void otherChangesReset();
 };
 
@@ -81,16 +80,6 @@ void TestGuiRowBatch::changedCellsWaitForFlush() {
     batch.flush();
     QCOMPARE(changed.size(), 1);
     QCOMPARE(batch.index(row, 2).data().toString(), QStringLiteral("7 ms"));
-}
-
-void TestGuiRowBatch::startsWithExistingRows() {
-    LookupTableModel lookups;
-    lookups.appendLookup(QStringLiteral("127.0.0.1"), QStringLiteral("a.test"));
-    RowBatchProxy batch;
-    batch.setSourceModel(&lookups);
-    QCOMPARE(batch.rowCount(), 1);
-    QCOMPARE(batch.columnCount(), LookupTableModel::kColumnCount);
-    QVERIFY(!batch.hasPending());
 }
 
 void TestGuiRowBatch::otherChangesReset() {
