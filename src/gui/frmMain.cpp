@@ -8,6 +8,7 @@
 #include "core/runtimers.h"
 #include "dialogs.h"
 #include "entrylist.h"
+#include "harvestcontrol.h"
 #include "repaintthrottle.h"
 #include "resultview.h"
 #include "rowbatchproxy.h"
@@ -77,6 +78,7 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_ui.cmdGo->setDefault(true);
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
+    m_harvest = new gui::HarvestControl(*this, seams.harvest);
     resize(760, 480);
     // At most 40 frames a second, and the lookup list and the list selections at the same
     // pace: a fast run must not spend its time redrawing.
@@ -98,6 +100,10 @@ frmMain::~frmMain() {
     // The run goes first: it holds the probe and writes into the models.
     delete m_engine;
     delete m_probe;
+}
+
+core::Harvester* frmMain::harvester() const {
+    return m_harvest->harvester();
 }
 
 QString frmMain::localResolver() const {
@@ -311,8 +317,9 @@ void frmMain::cmdSkip_Click() {
     m_engine->cmdSkip_Click();
 }
 
-// The harvester plugs in here.
-void frmMain::cmdConnect_Click() {}
+void frmMain::cmdConnect_Click() {
+    m_harvest->start();
+}
 
 // The CSV export plugs in here.
 void frmMain::cmdExport_Click() {}
