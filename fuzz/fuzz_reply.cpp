@@ -1,22 +1,44 @@
 // Feeds arbitrary bytes to every reader of a reply: the reading for each record type, the
-// MX walk from the question, and the match against a fixed query.
+// MX walk from the question, the match against a fixed query and against the bytes
+// themselves, and the query built from the bytes taken as a domain name. Invariants that
+// must hold for any input abort the run.
 #include "dns/moddns.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarnbell::dns;
     const ByteView reply(data, size);
-    for (const std::uint16_t type : {std::uint16_t{1}, std::uint16_t{2}, std::uint16_t{6},
-                                     std::uint16_t{15}})
-        (void)InterpretReply(reply, type);
+    // A name grows by at most one copy of the datagram per pointer followed.
+    const std::size_t longestText = size * (kMaxPointersPerName + 1);
+    for (const std::uint16_t type :
+         {std::uint16_t{1}, std::uint16_t{2}, std::uint16_t{6}, std::uint16_t{15}})
+        if (InterpretReply(reply, type).size() > longestText)
+            std::abort();
 
     static const Query query = BuildQuery("example.test", kTypeMX);
     (void)IsAnswerTo(reply, query.datagram);
+    (void)IsAnswerTo(reply, reply); // the question walk over hostile query bytes
 
     std::size_t pos = size > 0 ? data[0] % (size + 1) : 0;
     std::string text;
     ReadName(reply, pos, text);
+    if (pos > size || text.size() > longestText)
+        std::abort();
+
+    // The bytes as a domain name: a query that can be built fits the buffer, and the same
+    // bytes marked as a response answer it.
+    const Query own = BuildQuery({reinterpret_cast<const char*>(data), size}, 1);
+    if (own.error == QueryError::None) {
+        Bytes echo = own.datagram;
+        if (echo.size() > kQueryBufferSize || echo.size() < 18)
+            std::abort();
+        echo[2] |= 0x80;
+        if (!IsAnswerTo(echo, own.datagram))
+            std::abort();
+    }
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "core/lookupprobe.h"
 #include "core/resultmodels.h"
+#include "core/statistics.h"
 
 #include <QObject>
 #include <QString>
@@ -16,13 +17,6 @@
 namespace tarnbell::core {
 
 class ReadyReset;
-
-struct Rgb {
-    int red = 0;
-    int green = 0;
-    int blue = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
 
 struct RunRequest {
     QStringList servers;      // server entries as the user sees them ("1.2.3.4 - label")
@@ -60,20 +54,22 @@ public:
     int currentRow() const; // source row of the lookup under way, -1 for none
 
 Q_SIGNALS:
-    void statusChanged(const QString& text);                    // lS
-    void serverUnderTestChanged(const QString& entry);          // lDNS
-    void serverIndexChanged(int index);                         // lServers selection
-    void domainIndexChanged(int index);                         // lDomains selection
+    void statusChanged(const QString& text);           // lS
+    void serverUnderTestChanged(const QString& entry); // lDNS
+    void serverIndexChanged(int index);                // lServers selection
+    void domainIndexChanged(int index);                // lDomains selection
     void progressChanged(const QString& text, double percent, tarnbell::core::Rgb fill);
-    void lookupRowAdded(int sourceRow);                         // select and scroll into view
+    // lProgress alone, the bar unchanged: "0% complete" at the start, "" before the marking.
+    void progressTextChanged(const QString& text);
+    void lookupRowAdded(int sourceRow); // select and scroll into view
     void lookupFinished(int sourceRow);
     // Every lookup's full measurement, for callers that keep more than the rows show.
     void lookupMeasured(int sourceRow, const QString& serverEntry, const QString& domain,
                         const tarnbell::core::ProbeResult& result);
-    void countsChanged();                                       // DoCount
-    void fastestServerChanged(const QString& entry);            // lwhowon
-    void summaryRowAdded(int sourceRow);                        // select and scroll into view
-    void summaryResortRequested();                              // re-sort by mean key
+    void countsChanged();                            // DoCount
+    void fastestServerChanged(const QString& entry); // lwhowon
+    void summaryRowAdded(int sourceRow);             // select and scroll into view
+    void summaryResortRequested();                   // re-sort by mean key
     void pauseButtonChanged(const QString& caption, bool enabled);
     void skipButtonChanged(bool enabled);
     // The run has ended: the completion status is already on the status line.

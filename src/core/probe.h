@@ -30,6 +30,9 @@ public:
     // shorter ones).
     void setTimeout(int ticks, std::chrono::milliseconds interval);
 
+    // A call while a lookup is under way is queued: every call gets its own finished(), in
+    // the order of the calls. A receiver of finished() may start the next lookup at once;
+    // one that wants the probe gone uses deleteLater().
     void MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
                         quint16 recordType) override;
 

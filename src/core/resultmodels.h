@@ -14,8 +14,8 @@ namespace tarnbell::core {
 // How a row or cell is to be drawn; the window maps these to colours (red, blue).
 enum class Mark { None = 0, Local = 1, Winner = 2 };
 
-// Item-data role that gives a cell's effective Mark as an int: the cell's own mark when
-// set, else its row's mark.
+// Item-data role that gives a cell's Mark as an int. A row's mark colours its first cell
+// (the server entry); any other cell is coloured only by a mark of its own.
 inline constexpr int MarkRole = Qt::UserRole + 1;
 
 class LookupTableModel final : public QAbstractTableModel {

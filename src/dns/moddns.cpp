@@ -123,7 +123,8 @@ void ReadName(ByteView reply, std::size_t& pos, std::string& text) {
         if ((length & 0xC0) == 0xC0) {
             if (p + 1 >= reply.size())
                 break;
-            const std::size_t target = static_cast<std::size_t>((length & 0x3F) << 8) | reply[p + 1];
+            const std::size_t target =
+                static_cast<std::size_t>((length & 0x3F) << 8) | reply[p + 1];
             if (!followedPointer) {
                 pos = p + 2;
                 followedPointer = true;
@@ -197,27 +198,36 @@ std::string InterpretReply(ByteView reply, std::uint16_t recordType) {
 }
 
 bool IsAnswerTo(ByteView reply, ByteView query) {
-    if (query.size() < kHeaderSize + 5 || reply.size() < query.size())
+    if (query.size() < kHeaderSize || reply.size() < kHeaderSize)
         return false;
     if (reply[0] != query[0] || reply[1] != query[1] || (reply[2] & 0x80) == 0)
         return false;
     if (readU16(reply, 4) == 0) // QDCOUNT: a reply must repeat the question
         return false;
-    // The question name: length bytes compared exactly, label bytes without regard to case.
+    // The question as the server reads it (RFC 1035 4.1.2, 4.1.4): the name ends at its first
+    // zero length byte or at a pointer, whatever our query carries after it. A name with an
+    // empty label (a leading, doubled or trailing dot) thus ends early, and the server echoes
+    // that shorter question. Length bytes are compared exactly, label bytes without regard to
+    // case (RFC 1035 2.3.3).
     std::size_t p = kHeaderSize;
-    while (p < query.size() && query[p] != 0) {
-        const std::size_t length = query[p];
-        if (reply[p] != query[p] || p + 1 + length > query.size())
+    while (p < query.size() && p < reply.size() && query[p] != 0 && (query[p] & 0xC0) != 0xC0) {
+        const std::size_t labelEnd = p + 1 + query[p];
+        if (reply[p] != query[p] || labelEnd > query.size() || labelEnd > reply.size())
             return false;
-        for (std::size_t i = p + 1; i <= p + length; ++i)
+        for (std::size_t i = p + 1; i < labelEnd; ++i)
             if (asciiLower(reply[i]) != asciiLower(query[i]))
                 return false;
-        p += 1 + length;
+        p = labelEnd;
     }
-    // The closing zero byte, QTYPE and QCLASS.
-    return p + 5 == query.size() && std::equal(query.begin() + static_cast<std::ptrdiff_t>(p),
-                                               query.end(),
-                                               reply.begin() + static_cast<std::ptrdiff_t>(p));
+    if (p >= query.size())
+        return false;
+    // The zero byte or the two pointer bytes, then QTYPE and QCLASS, byte for byte.
+    const std::size_t end = p + (query[p] == 0 ? 1 : 2) + 4;
+    if (end > query.size() || end > reply.size())
+        return false;
+    const auto from = static_cast<std::ptrdiff_t>(p);
+    const auto to = static_cast<std::ptrdiff_t>(end);
+    return std::equal(query.begin() + from, query.begin() + to, reply.begin() + from);
 }
 
 } // namespace tarnbell::dns

@@ -24,7 +24,8 @@ inline constexpr std::uint16_t kQueryId = 0x11DF;
 inline constexpr std::size_t kQueryBufferSize = 4001;
 // A label's length is written in one byte.
 inline constexpr std::size_t kMaxLabelLength = 255;
-// RFC 1035 4.1.4: a name read follows at most this many compression pointers.
+// A name read follows at most this many compression pointers. Each must point backwards
+// (RFC 1035 4.1.4: a pointer refers to a prior occurrence), so this only bounds the work.
 inline constexpr int kMaxPointersPerName = 128;
 inline constexpr std::uint16_t kTypeMX = 15;
 
@@ -77,7 +78,10 @@ std::string ReadMX(ByteView reply, std::size_t& pos, std::uint16_t& count);
 std::string InterpretReply(ByteView reply, std::uint16_t recordType);
 
 // True when `reply` answers `query`: a response (QR set) with the query's ID and the same
-// question (name compared case-insensitively as RFC 1035 2.3.3 asks, type and class).
+// question (name compared case-insensitively as RFC 1035 2.3.3 asks, type and class). The
+// question is taken as a server reads it from `query`: its name ends at the first zero length
+// byte (or a length byte that reads as a pointer), so a name with an empty label is matched
+// by the shorter question a server echoes.
 bool IsAnswerTo(ByteView reply, ByteView query);
 
 } // namespace tarnbell::dns

@@ -1,0 +1,363 @@
+#include "core/benchmarkengine.h"
+
+#include "core/runtimers.h"
+#include "dns/moddns.h"
+
+#include <cmath>
+
+namespace tarnbell::core {
+
+namespace {
+
+constexpr double kStartBest = 32767.0;  // above any time the probe can report (10 s)
+constexpr double kFailedSeconds = 10.0; // a failed lookup counts like a timeout
+
+QString failureText(const ProbeResult& result) {
+    if (!result.errorText.isEmpty())
+        return result.errorText;
+    switch (result.outcome) {
+    case ProbeOutcome::SocketError:
+        return QStringLiteral("Socket error");
+    case ProbeOutcome::HostNotFound:
+        return QStringLiteral("Server not found");
+    default:
+        return QStringLiteral("Query not built");
+    }
+}
+
+} // namespace
+
+struct BenchmarkEngine::Impl {
+    // Where the run stands between events. Every step that yields to the event loop
+    // leaves one of these behind and continues from a queued call.
+    enum class Phase {
+        Idle,
+        PauseYield,      // the yield of the check before a lookup
+        Paused,          // waiting for Resume; nothing is queued
+        Probing,         // waiting for the probe's finished()
+        LookupYield,     // the yield before the skip check
+        ResortYield,     // the yield inside the summary's re-sort
+        CompletionYield, // the yield before the completion status
+    };
+
+    BenchmarkEngine* q;
+    LookupProbe* probe;
+    LookupTableModel* lookups;
+    SummaryTableModel* summary;
+    std::function<QString()> localResolver = [] { return QString(); };
+    ReadyReset* readyReset = nullptr;
+    QTimer dotTimer;
+    DotAnimator dots;
+
+    Phase phase = Phase::Idle;
+    RunRequest request;
+    QString mnemonic;
+    quint16 recordType = 0;
+
+    int pauseFlag = 0;
+    bool skipFlag = false;
+    bool pauseShown = false; // "Resume" is showing for the pause under way
+    int currentRow = -1;
+
+    qsizetype server = 0;
+    qsizetype domain = 0;
+    double serverTotal = 0.0;  // exact seconds
+    QList<double> serverTimes; // whole milliseconds, lookup order
+
+    double bestMean = kStartBest;
+    QString bestMeanServer;
+    double bestMedian = kStartBest; // whole milliseconds
+    QString bestMedianServer;
+    CompletionWording wording;
+
+    Impl(BenchmarkEngine* owner, LookupProbe* p, LookupTableModel* l, SummaryTableModel* s)
+        : q(owner), probe(p), lookups(l), summary(s) {
+        dotTimer.setInterval(100);
+    }
+
+    const QString& entry() const { return request.servers.at(server); }
+
+    void yieldThen(Phase next, void (Impl::*step)()) {
+        phase = next;
+        QMetaObject::invokeMethod(
+            q, [this, step] { (this->*step)(); }, Qt::QueuedConnection);
+    }
+
+    void startServer();
+    void pauseCheck();
+    void afterPauseYield();
+    void showPaused();
+    void startLookup();
+    void lookupDone(const ProbeResult& result);
+    void skipCheck();
+    void summarise();
+    void nextServer();
+    void finishRun();
+    void complete();
+    void dotTick();
+};
+
+void BenchmarkEngine::Impl::startServer() {
+    Q_EMIT q->serverIndexChanged(static_cast<int>(server));
+    serverTotal = 0.0;
+    serverTimes.clear();
+    Q_EMIT q->statusChanged(QStringLiteral("Getting ready to connect to DNS Server ") + entry());
+    Q_EMIT q->serverUnderTestChanged(entry());
+    domain = 0;
+    pauseCheck();
+}
+
+void BenchmarkEngine::Impl::pauseCheck() {
+    if (pauseFlag == 1)
+        showPaused();
+    yieldThen(Phase::PauseYield, &Impl::afterPauseYield);
+}
+
+void BenchmarkEngine::Impl::afterPauseYield() {
+    if (pauseFlag != 0) {
+        // A Pause click inside the yield itself: show Resume now, or its button would stay
+        // disabled and the run would wait for ever.
+        if (!pauseShown)
+            showPaused();
+        phase = Phase::Paused;
+        return;
+    }
+    startLookup();
+}
+
+void BenchmarkEngine::Impl::showPaused() {
+    pauseShown = true;
+    Q_EMIT q->pauseButtonChanged(QStringLiteral("Resume"), true);
+    Q_EMIT q->statusChanged(QStringLiteral("Paused!"));
+}
+
+void BenchmarkEngine::Impl::startLookup() {
+    const QString& name = request.domains.at(domain);
+    Q_EMIT q->domainIndexChanged(static_cast<int>(domain));
+    const int row = lookups->appendLookup(entry(), name);
+    Q_EMIT q->lookupRowAdded(row);
+    currentRow = row;
+    Q_EMIT q->statusChanged(QStringLiteral("Querying ") + entry() + QStringLiteral(" for ") +
+                            mnemonic + QStringLiteral(" record of ") + name);
+    phase = Phase::Probing;
+    probe->MX_Query_Speed(serverAddress(entry()), name, recordType);
+}
+
+void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
+    const int row = currentRow;
+    currentRow = -1;
+
+    // A lookup that failed outright never got an answer: it counts as a timeout so the
+    // server is not rewarded for a quick error, and the row says what went wrong.
+    const bool failed = result.failed();
+    const double seconds = failed ? kFailedSeconds : result.seconds;
+    const double ms = wholeMilliseconds(seconds);
+    lookups->setResult(row, failed ? failureText(result) : millisecondsText(ms), ExtremeRound(ms));
+    Q_EMIT q->lookupFinished(row);
+
+    serverTotal += seconds;
+    serverTimes.append(ms);
+
+    const auto total = static_cast<double>(request.servers.size() * request.domains.size());
+    const auto done = static_cast<double>(server * request.domains.size() + domain);
+    const double percentDone = 100.0 * done / total;
+    Q_EMIT q->progressChanged(progressText(percentDone), percentDone, progressFill(percentDone));
+    Q_EMIT q->countsChanged();
+    Q_EMIT q->lookupMeasured(row, entry(), request.domains.at(domain), result);
+    yieldThen(Phase::LookupYield, &Impl::skipCheck);
+}
+
+void BenchmarkEngine::Impl::skipCheck() {
+    if (skipFlag) {
+        Q_EMIT q->skipButtonChanged(true);
+        skipFlag = false;
+        summarise();
+        return;
+    }
+    if (++domain < request.domains.size()) {
+        pauseCheck();
+        return;
+    }
+    summarise();
+}
+
+void BenchmarkEngine::Impl::summarise() {
+    Q_EMIT q->statusChanged(QStringLiteral("Calculating average response time..."));
+
+    const double mean = meanMilliseconds(serverTotal, serverTimes.size());
+    const double median = medianMilliseconds(serverTimes);
+    const QString address = serverAddress(entry());
+    const QString local = localResolver();
+    // No local resolver known means no row is the local one, not the rows whose address
+    // happens to be empty too.
+    const bool isLocal = !local.isEmpty() && address == local;
+    const int row =
+        summary->appendSummary({entry(), millisecondsText(mean), ExtremeRound(mean),
+                                millisecondsText(median), ExtremeRound(median), isLocal});
+
+    // Strict comparisons: on a tie the earlier server keeps the title.
+    if (mean < bestMean) {
+        bestMean = mean;
+        bestMeanServer = entry();
+    }
+    const double medianWhole = std::floor(median);
+    if (medianWhole < bestMedian) {
+        bestMedian = medianWhole;
+        bestMedianServer = entry();
+    }
+    Q_EMIT q->fastestServerChanged(bestMeanServer);
+    Q_EMIT q->summaryRowAdded(row);
+    Q_EMIT q->summaryResortRequested();
+    yieldThen(Phase::ResortYield, &Impl::nextServer);
+}
+
+void BenchmarkEngine::Impl::nextServer() {
+    if (++server < request.servers.size()) {
+        startServer();
+        return;
+    }
+    finishRun();
+}
+
+void BenchmarkEngine::Impl::finishRun() {
+    Q_EMIT q->progressTextChanged(QString());
+    dotTimer.stop();
+
+    // Every row whose whole milliseconds equal the winner's is marked, earlier runs' too.
+    const QString meanKey = ExtremeRound(bestMean);
+    const QString medianKey = ExtremeRound(bestMedian);
+    for (int row = 0; row < summary->rowCount(); ++row) {
+        const SummaryRow& figures = summary->summaryAt(row);
+        if (figures.meanKey == meanKey) {
+            summary->setRowMark(row, Mark::Winner);
+            summary->setCellMark(row, SummaryTableModel::MeanResponse, Mark::Winner);
+        }
+        if (figures.medianKey == medianKey) {
+            summary->setRowMark(row, Mark::Winner);
+            summary->setCellMark(row, SummaryTableModel::MedianResponse, Mark::Winner);
+        }
+    }
+
+    Q_EMIT q->progressChanged(progressCompleteText(), 100.0, progressCompleteFill());
+    wording = completionWording(bestMeanServer, bestMedianServer);
+    yieldThen(Phase::CompletionYield, &Impl::complete);
+}
+
+void BenchmarkEngine::Impl::complete() {
+    Q_EMIT q->statusChanged(completionStatus(wording));
+    if (readyReset)
+        readyReset->restart();
+    const QString text = completionText(wording);
+    phase = Phase::Idle;
+    Q_EMIT q->finished(text);
+}
+
+void BenchmarkEngine::Impl::dotTick() {
+    const QString text = dots.tick(currentRow);
+    if (text.isNull())
+        return;
+    if (lookups->data(lookups->index(currentRow, LookupTableModel::ResponseTime)).toString() !=
+        text)
+        lookups->setResponseText(currentRow, text);
+}
+
+// ---- BenchmarkEngine --------------------------------------------------------------------
+
+BenchmarkEngine::BenchmarkEngine(LookupProbe* probe, LookupTableModel* lookups,
+                                 SummaryTableModel* summary, QObject* parent)
+    : QObject(parent), m(std::make_unique<Impl>(this, probe, lookups, summary)) {
+    connect(probe, &LookupProbe::finished, this, [this](const ProbeResult& result) {
+        // Only the lookup the run is waiting for may end it.
+        if (m->phase == Impl::Phase::Probing)
+            m->lookupDone(result);
+    });
+    connect(&m->dotTimer, &QTimer::timeout, this, [this] { m->dotTick(); });
+}
+
+BenchmarkEngine::~BenchmarkEngine() = default;
+
+void BenchmarkEngine::setLocalResolverSource(std::function<QString()> source) {
+    m->localResolver = source ? std::move(source) : [] { return QString(); };
+}
+
+void BenchmarkEngine::setReadyReset(ReadyReset* reset) {
+    m->readyReset = reset;
+}
+
+void BenchmarkEngine::setDotInterval(int milliseconds) {
+    m->dotTimer.setInterval(milliseconds);
+}
+
+bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
+    if (isRunning() || request.servers.isEmpty() || request.domains.isEmpty())
+        return false;
+
+    Impl& r = *m;
+    r.request = request;
+    r.mnemonic = recordTypeMnemonic(request.recordTypeChoice);
+    r.recordType = dns::RecordTypeCode(request.recordTypeChoice.toStdString());
+    // A pause or skip asked for after the last run's final check belongs to that run.
+    r.pauseFlag = 0;
+    r.skipFlag = false;
+    r.pauseShown = false;
+    Q_EMIT pauseButtonChanged(QStringLiteral("Pause"), true);
+    Q_EMIT skipButtonChanged(true);
+
+    r.dotTimer.start();
+    if (r.readyReset)
+        r.readyReset->stop();
+    Q_EMIT statusChanged(QStringLiteral("Adding domains to list..."));
+    r.bestMean = kStartBest;
+    r.bestMedian = kStartBest;
+    r.bestMeanServer.clear();
+    r.bestMedianServer.clear();
+    Q_EMIT progressTextChanged(QStringLiteral("0% complete"));
+
+    r.server = 0;
+    r.startServer();
+    return true;
+}
+
+bool BenchmarkEngine::isRunning() const {
+    return m->phase != Impl::Phase::Idle;
+}
+
+void BenchmarkEngine::cmdPause_Click() {
+    if (!isRunning())
+        return;
+    Impl& r = *m;
+    if (r.pauseFlag == 0) {
+        Q_EMIT pauseButtonChanged(QStringLiteral("Pause"), false);
+        Q_EMIT statusChanged(QStringLiteral("Finishing current lookup before pausing..."));
+        r.pauseFlag = 1;
+        return;
+    }
+    Q_EMIT pauseButtonChanged(QStringLiteral("Pause"), true);
+    r.pauseFlag = 0;
+    r.pauseShown = false;
+    // The run waits in Paused with nothing queued: resume it from the event loop, as the
+    // next pass of its wait would have.
+    if (r.phase == Impl::Phase::Paused)
+        r.yieldThen(Impl::Phase::PauseYield, &Impl::afterPauseYield);
+}
+
+void BenchmarkEngine::cmdSkip_Click() {
+    if (!isRunning())
+        return;
+    m->skipFlag = true;
+    Q_EMIT skipButtonChanged(false);
+}
+
+int BenchmarkEngine::pauseFlag() const {
+    return m->pauseFlag;
+}
+
+bool BenchmarkEngine::skipFlag() const {
+    return m->skipFlag;
+}
+
+int BenchmarkEngine::currentRow() const {
+    return m->currentRow;
+}
+
+} // namespace tarnbell::core

@@ -1,0 +1,100 @@
+#pragma once
+// One harvest of host names from a web search: connect, send the request line, collect
+// the reply until the host closes, then take the names out of every text received so far.
+// Event-driven on the caller's thread; nothing here waits or nests the event loop.
+
+#include "core/searchbuffer.h"
+
+#include <QAbstractSocket>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+
+class QTcpSocket;
+
+namespace tarnbell::core {
+
+// The search service the window names ("Search Google for"), on the plain HTTP port.
+inline constexpr char SearchHost[] = "www.google.com";
+inline constexpr quint16 SearchPort = 80;
+
+// How the window drives one harvest from cmdConnect_Click:
+//  1. With 99 or more domains, or else 99 or more servers, show that list's limit message
+//     and stop.
+//  2. Disable cmdConnect, cmdGo, cDNST, cGResults, rand, in this order, then call
+//     start(SearchHost, SearchPort, <rand's text>, <cGResults' number>, <lDomains' entries>)
+//     with the seed and the entries as functions, so they are read when needed.
+//  3. statusChanged: show the text in lS. namesHarvested: append the names to lDomains.
+//  4. finished(ok): enable cGResults, rand, cmdConnect, cmdGo, cDNST, in this order. If ok:
+//     lS = randomisingStatus(), randomseed(), DoCount(), lS = finishedStatus(). Either
+//     way restart the ready reset, so the status line returns to "Ready." later; after a
+//     failure lS keeps the failure's text until then and the seed stays for a retry.
+// finished() can come before start() returns, so the controls are disabled before it.
+class Harvester final : public QObject {
+    Q_OBJECT
+public:
+    // A host that has not answered and closed the connection within this time ends the
+    // harvest: a result page arrives in a second or two, so a user waiting longer than
+    // this is better told that it failed.
+    static constexpr std::chrono::milliseconds DefaultTimeLimit{15000};
+
+    using SeedSource = std::function<QString()>;
+    using DomainsSource = std::function<QStringList()>;
+
+    explicit Harvester(QObject* parent = nullptr);
+    ~Harvester() override;
+
+    void setTimeLimit(std::chrono::milliseconds limit);
+    void setBufferLimit(qsizetype bytes); // SearchBuffer::DefaultLimit unless a test injects
+
+    // Starts one harvest of `count` names from `host`:`port` (SearchHost and SearchPort in
+    // the program, a loopback server in tests). `seed` is read when the connection is up,
+    // so a new seed made while connecting is the one sent; `domains` is read when the
+    // reply is complete, so names the user added or removed meanwhile count. Returns false,
+    // and emits nothing, while a harvest is under way. finished() follows every accepted
+    // start exactly once, possibly before start() returns.
+    bool start(const QString& host, quint16 port, SeedSource seed, int count,
+               DomainsSource domains);
+    bool start(const QString& host, quint16 port, const QString& seed, int count,
+               const QStringList& domains);
+
+    bool isBusy() const { return m_phase != Phase::Idle; }
+    // All text received by every harvest so far, oldest first (bounded).
+    QByteArrayView searchBuffer() const { return m_buffer.text(); }
+
+    // The two texts the window shows around its new seed after a successful harvest.
+    static QString randomisingStatus();
+    static QString finishedStatus();
+
+Q_SIGNALS:
+    void statusChanged(const QString& text);
+    // The names to append to the domain list, in order (possibly none); only on success.
+    void namesHarvested(const QStringList& names);
+    // The end of the harvest: `ok` false after a failed connection, a socket error, the
+    // time limit or an oversized reply; the status text has then said what happened.
+    void finished(bool ok);
+
+private:
+    enum class Phase { Idle, Connecting, Receiving };
+
+    void onConnected();
+    void onReadyRead();
+    void onDisconnected();
+    void onError(QAbstractSocket::SocketError error);
+    void onTimeLimit();
+    void fail(const QString& status);
+    void finish(bool ok);
+
+    QTcpSocket* m_socket;
+    QTimer m_deadline;
+    SearchBuffer m_buffer;
+    Phase m_phase = Phase::Idle;
+    SeedSource m_seed;
+    DomainsSource m_domains;
+    int m_count = 0;
+};
+
+} // namespace tarnbell::core

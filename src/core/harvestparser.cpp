@@ -1,0 +1,47 @@
+#include "core/harvestparser.h"
+
+#include "core/modvalidation.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <cmath>
+
+namespace tarnbell::core {
+
+QByteArray searchRequestLine(const QString& seed, int count) {
+    QString line = seed;
+    line.remove(u'\r');
+    line.remove(u'\n');
+    const auto wanted = static_cast<qint64>(std::floor(count * 1.25));
+    return "GET /search?q=" + line.toLatin1() + "&num=" + QByteArray::number(wanted) + "\r\n";
+}
+
+QStringList harvestNames(QByteArrayView text, const QStringList& domains, int count, int limit) {
+    // The text is read as Latin-1, one character per byte, so case folding can only pair
+    // ASCII letters with ASCII letters: no non-ASCII character folds onto "http" or the run.
+    static const QRegularExpression link(QStringLiteral("http://[A-Z0-9.-]*/"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QStringList added;
+    if (domains.size() >= limit)
+        return added;
+
+    QSet<QString> known(domains.cbegin(), domains.cend());
+    const QString page = QString::fromLatin1(text);
+    auto matches = link.globalMatch(page);
+    while (matches.hasNext()) {
+        QString host = matches.next().captured();
+        if (host.contains(QLatin1String("google")))
+            continue;
+        host.remove(QLatin1String("http://"));
+        host.remove(u'/');
+        if (host.isEmpty() || known.contains(host) || IsIPAddress(host))
+            continue;
+        known.insert(host);
+        added.append(host);
+        if (domains.size() + added.size() >= limit || added.size() == count)
+            break;
+    }
+    return added;
+}
+
+} // namespace tarnbell::core

@@ -1,0 +1,630 @@
+// The benchmark run driven end to end by a scripted probe: the order of rows, texts and
+// signals, the per-server figures, the winners and their marks, pause and skip.
+
+#include "core/benchmarkengine.h"
+#include "core/resultsortproxy.h"
+#include "core/runtimers.h"
+#include "fixtures/scriptedprobe.h"
+
+#include <QAbstractItemModelTester>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+using namespace tarnbell::core;
+using tarnbell::testing::ScriptedProbe;
+using Reply = ScriptedProbe::Reply;
+
+namespace {
+
+constexpr int kNone = static_cast<int>(Mark::None);
+constexpr int kLocal = static_cast<int>(Mark::Local);
+constexpr int kWinner = static_cast<int>(Mark::Winner);
+
+// The engine with its probe, both lists and their sort proxies, wired as the window wires
+// them, and a log of every signal in the order it came.
+struct Rig {
+    ScriptedProbe probe;
+    LookupTableModel lookups;
+    SummaryTableModel summary;
+    ResultSortProxy lookupsProxy{ResultSortProxy::List::Lookups};
+    ResultSortProxy summaryProxy{ResultSortProxy::List::Summary};
+    ReadyReset reset;
+    BenchmarkEngine engine{&probe, &lookups, &summary};
+    QStringList log;
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> testers;
+
+    Rig() {
+        lookupsProxy.setSourceModel(&lookups);
+        summaryProxy.setSourceModel(&summary);
+        for (QAbstractItemModel* model : std::initializer_list<QAbstractItemModel*>{
+                 &lookups, &summary, &lookupsProxy, &summaryProxy})
+            testers.push_back(std::make_unique<QAbstractItemModelTester>(
+                model, QAbstractItemModelTester::FailureReportingMode::QtTest));
+        engine.setReadyReset(&reset);
+        QObject::connect(&engine, &BenchmarkEngine::summaryResortRequested, &summaryProxy,
+                         &ResultSortProxy::resortByMean);
+        record();
+    }
+
+    void record() {
+        auto add = [this](const QString& line) { log << line; };
+        using E = BenchmarkEngine;
+        QObject::connect(&engine, &E::statusChanged,
+                         [add](const QString& t) { add("status: " + t); });
+        QObject::connect(&engine, &E::serverUnderTestChanged,
+                         [add](const QString& t) { add("lDNS: " + t); });
+        QObject::connect(&engine, &E::serverIndexChanged,
+                         [add](int i) { add("server: " + QString::number(i)); });
+        QObject::connect(&engine, &E::domainIndexChanged,
+                         [add](int i) { add("domain: " + QString::number(i)); });
+        QObject::connect(&engine, &E::progressChanged, [add](const QString& t, double p, Rgb c) {
+            add(QStringLiteral("progress: %1|%2|%3,%4,%5")
+                    .arg(t)
+                    .arg(p)
+                    .arg(c.red)
+                    .arg(c.green)
+                    .arg(c.blue));
+        });
+        QObject::connect(&engine, &E::progressTextChanged,
+                         [add](const QString& t) { add("progressText: " + t); });
+        QObject::connect(&engine, &E::lookupRowAdded,
+                         [add](int r) { add("row: " + QString::number(r)); });
+        QObject::connect(&engine, &E::lookupFinished,
+                         [add](int r) { add("finished: " + QString::number(r)); });
+        QObject::connect(
+            &engine, &E::lookupMeasured,
+            [add](int r, const QString& server, const QString& domain, const ProbeResult&) {
+                add(QStringLiteral("measured: %1 %2 %3").arg(r).arg(server, domain));
+            });
+        QObject::connect(&engine, &E::countsChanged, [add] { add("counts"); });
+        QObject::connect(&engine, &E::fastestServerChanged,
+                         [add](const QString& t) { add("fastest: " + t); });
+        QObject::connect(&engine, &E::summaryRowAdded,
+                         [add](int r) { add("summary: " + QString::number(r)); });
+        QObject::connect(&engine, &E::summaryResortRequested, [add] { add("resort"); });
+        QObject::connect(&engine, &E::pauseButtonChanged, [add](const QString& caption, bool on) {
+            add(QStringLiteral("pause: %1 %2").arg(caption).arg(on));
+        });
+        QObject::connect(&engine, &E::skipButtonChanged,
+                         [add](bool on) { add(QStringLiteral("skip: %1").arg(on)); });
+        QObject::connect(&engine, &E::finished, [add] { add("done"); });
+    }
+
+    // Lines of the log that start with one of `prefixes`.
+    QStringList only(const QStringList& prefixes) const {
+        QStringList lines;
+        for (const QString& line : log)
+            for (const QString& prefix : prefixes)
+                if (line.startsWith(prefix)) {
+                    lines << line;
+                    break;
+                }
+        return lines;
+    }
+
+    QString start(const QStringList& servers, const QStringList& domains,
+                  const QString& type = QStringLiteral("MX 15")) {
+        return engine.BenchmarkDNS({servers, domains, type}) ? QString() : "not started";
+    }
+
+    // Runs to the end and returns the completion text (or why there is none).
+    QString run(const QStringList& servers, const QStringList& domains,
+                const QString& type = QStringLiteral("MX 15")) {
+        QSignalSpy done(&engine, &BenchmarkEngine::finished);
+        if (!engine.BenchmarkDNS({servers, domains, type}))
+            return QStringLiteral("not started");
+        if (!done.wait(10000))
+            return QStringLiteral("not finished");
+        return done.first().first().toString();
+    }
+
+    QStringList lookupRow(int row) const {
+        QStringList cells;
+        for (int column = 0; column < LookupTableModel::kColumnCount; ++column)
+            cells << lookups.index(row, column).data().toString();
+        return cells;
+    }
+
+    QStringList summaryRow(int row) const {
+        QStringList cells;
+        for (int column = 0; column < SummaryTableModel::kColumnCount; ++column)
+            cells << summary.index(row, column).data().toString();
+        return cells;
+    }
+
+    QList<int> marks(int row) const {
+        QList<int> result;
+        for (int column = 0; column < SummaryTableModel::kColumnCount; ++column)
+            result << summary.index(row, column).data(MarkRole).toInt();
+        return result;
+    }
+
+    QStringList proxyColumn(const QAbstractItemModel& proxy, int column) const {
+        QStringList texts;
+        for (int row = 0; row < proxy.rowCount(); ++row)
+            texts << proxy.index(row, column).data().toString();
+        return texts;
+    }
+
+    QStringList calls() const {
+        QStringList result;
+        for (const auto& call : probe.calls())
+            result << call.server + QLatin1Char('/') + call.domain;
+        return result;
+    }
+};
+
+const QString kS1 = QStringLiteral("192.0.2.1 - one");
+const QString kS2 = QStringLiteral("192.0.2.2 - two");
+
+} // namespace
+
+class TestEngine final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    // Whole runs
+    void oneServerOneDomain();
+    void twoServersTwoDomains();
+    void silentServerShowsDotsThenTenSeconds();
+    void failedLookupDoesNotStopTheRun_data();
+    void failedLookupDoesNotStopTheRun();
+    void refusesSecondRunAndEmptyLists();
+
+    // Winners and marks
+    void meanWinner_data();
+    void meanWinner();
+    void meanAndMedianWinnersDiffer();
+    void localResolverRow_data();
+    void localResolverRow();
+    void secondRunSortsInAndMarksEarlierRows_data();
+    void secondRunSortsInAndMarksEarlierRows();
+
+    // Pause, skip and the status reset
+    void skipDuringThirdOfFiveDomains();
+    void pauseThenResume();
+    void pauseClickedInsideTheYield();
+    void leftoverRequestsAreCleared();
+    void readyResetStopsAndRestarts();
+};
+
+// ---- Whole runs ----------------------------------------------------------------------------
+
+void TestEngine::oneServerOneDomain() {
+    Rig rig;
+    rig.probe.setDefaultReply(Reply::answered(0.0478));
+    const QString text = rig.run({kS1}, {"example.com"});
+
+    QCOMPARE(text, QStringLiteral("Completed!\r\n\r\nFastest server was:\r\n") + kS1);
+    QCOMPARE(rig.probe.calls().size(), 1);
+    QCOMPARE(rig.probe.calls().first().server, "192.0.2.1");
+    QCOMPARE(rig.probe.calls().first().recordType, quint16(15));
+    QCOMPARE(rig.lookupRow(0), (QStringList{"example.com", kS1, "47 ms", "00000047"}));
+    QCOMPARE(rig.summaryRow(0), (QStringList{kS1, "47 ms", "00000047", "47 ms", "00000047"}));
+    QCOMPARE(rig.marks(0), (QList<int>{kWinner, kWinner, kNone, kWinner, kNone}));
+
+    const QStringList expected{
+        "pause: Pause 1",
+        "skip: 1",
+        "status: Adding domains to list...",
+        "progressText: 0% complete",
+        "server: 0",
+        "status: Getting ready to connect to DNS Server " + kS1,
+        "lDNS: " + kS1,
+        "domain: 0",
+        "row: 0",
+        "status: Querying " + kS1 + " for MX record of example.com",
+        "finished: 0",
+        "progress: 0.00% complete|0|150,155,255",
+        "counts",
+        "measured: 0 " + kS1 + " example.com",
+        "status: Calculating average response time...",
+        "fastest: " + kS1,
+        "summary: 0",
+        "resort",
+        "progressText: ",
+        "progress: 100% complete|100|150,255,255",
+        "status: Completed! - Fastest DNS Server was: " + kS1,
+        "done",
+    };
+    QCOMPARE(rig.log, expected);
+    QVERIFY(!rig.engine.isRunning());
+    QCOMPARE(rig.engine.currentRow(), -1);
+    QVERIFY(rig.reset.isActive());
+    QCOMPARE(rig.reset.readyStep(), 0);
+}
+
+void TestEngine::twoServersTwoDomains() {
+    Rig rig;
+    rig.probe.setDefaultReply(Reply::answered(0.015625));
+    const QString text = rig.run({kS1, "ns.example"}, {"a.test", "b.test"}, "A 1");
+    QVERIFY(text.startsWith("Completed!"));
+
+    // Servers outer, domains inner, both in list order; labels never reach the probe.
+    QCOMPARE(rig.calls(), (QStringList{"192.0.2.1/a.test", "192.0.2.1/b.test", "ns.example/a.test",
+                                       "ns.example/b.test"}));
+    QCOMPARE(rig.probe.calls().last().recordType, quint16(1));
+    QCOMPARE(rig.only({"progress"}),
+             (QStringList{"progressText: 0% complete", "progress: 0.00% complete|0|150,155,255",
+                          "progress: 25.00% complete|25|150,180,230",
+                          "progress: 50.00% complete|50|150,205,205",
+                          "progress: 75.00% complete|75|150,230,180",
+                          "progressText: ", "progress: 100% complete|100|150,255,255"}));
+    QCOMPARE(rig.only({"server:", "domain:"}),
+             (QStringList{"server: 0", "domain: 0", "domain: 1", "server: 1", "domain: 0",
+                          "domain: 1"}));
+    QCOMPARE(rig.only({"status: Querying"}),
+             (QStringList{"status: Querying " + kS1 + " for A record of a.test",
+                          "status: Querying " + kS1 + " for A record of b.test",
+                          "status: Querying ns.example for A record of a.test",
+                          "status: Querying ns.example for A record of b.test"}));
+    QCOMPARE(rig.lookups.rowCount(), 4);
+    QCOMPARE(rig.lookupRow(3), (QStringList{"b.test", "ns.example", "15 ms", "00000015"}));
+    QCOMPARE(rig.summary.rowCount(), 2);
+    QCOMPARE(rig.only({"summary:", "resort"}),
+             (QStringList{"summary: 0", "resort", "summary: 1", "resort"}));
+}
+
+void TestEngine::silentServerShowsDotsThenTenSeconds() {
+    Rig rig;
+    rig.engine.setDotInterval(1);
+    rig.probe.setHolding(true);
+    rig.probe.setDefaultReply(Reply::timedOut());
+    rig.probe.setReply("192.0.2.1", "b.test", Reply::answered(0.0));
+    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
+    QCOMPARE(rig.start({kS1}, {"a.test", "b.test"}), QString());
+
+    // The row under test fills with dots up to 25, then takes the timeout.
+    QTRY_VERIFY(rig.probe.isWaiting());
+    QCOMPARE(rig.engine.currentRow(), 0);
+    QTRY_COMPARE(rig.lookupRow(0).at(2), QString(25, QLatin1Char('.')));
+    QVERIFY(rig.probe.release());
+    QTRY_COMPARE(rig.lookups.rowCount(), 2);
+    QCOMPARE(rig.lookupRow(0), (QStringList{"a.test", kS1, "10000 ms", "00010000"}));
+
+    // The next row gets its own dots; the finished one keeps its time.
+    QTRY_VERIFY(rig.lookupRow(1).at(2).startsWith(QLatin1Char('.')));
+    QCOMPARE(rig.lookupRow(1).at(3), QStringLiteral("."));
+    QCOMPARE(rig.lookupRow(0).at(2), QStringLiteral("10000 ms"));
+    QVERIFY(rig.probe.release());
+    QVERIFY(done.wait(10000));
+    QCOMPARE(rig.lookupRow(1).at(2), QStringLiteral("0 ms"));
+    QCOMPARE(rig.summaryRow(0), (QStringList{kS1, "5000 ms", "00005000", "5000 ms", "00005000"}));
+}
+
+void TestEngine::failedLookupDoesNotStopTheRun_data() {
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<QString>("errorText");
+    QTest::newRow("query not built")
+        << int(ProbeOutcome::QueryNotBuilt) << 0.0 << "Name cannot be encoded";
+    QTest::newRow("host not found")
+        << int(ProbeOutcome::HostNotFound) << 0.002 << "Server not found";
+    // A socket error ends the wait at once; it must not pass for a fast answer.
+    QTest::newRow("socket error") << int(ProbeOutcome::SocketError) << 0.001
+                                  << "Connection refused";
+    QTest::newRow("no error text") << int(ProbeOutcome::SocketError) << 0.001 << "";
+}
+
+void TestEngine::failedLookupDoesNotStopTheRun() {
+    QFETCH(int, outcome);
+    QFETCH(double, seconds);
+    QFETCH(QString, errorText);
+    Rig rig;
+    rig.probe.setDefaultReply(Reply::answered(0.015625));
+    rig.probe.setReply("192.0.2.1", "bad.test",
+                       Reply::failed(ProbeOutcome(outcome), seconds, errorText));
+    rig.probe.setReply("192.0.2.1", "c.test", Reply::answered(0.03125));
+    QSignalSpy measured(&rig.engine, &BenchmarkEngine::lookupMeasured);
+
+    QVERIFY(rig.run({kS1}, {"a.test", "bad.test", "c.test"}).startsWith("Completed!"));
+    QCOMPARE(rig.probe.calls().size(), 3);
+    const QStringList failed = rig.lookupRow(1);
+    if (errorText.isEmpty())
+        QVERIFY(!failed.at(2).isEmpty() && !failed.at(2).endsWith(" ms"));
+    else
+        QCOMPARE(failed.at(2), errorText);
+    QCOMPARE(failed.at(3), QStringLiteral("00010000"));
+    QCOMPARE(rig.lookupRow(2).at(2), QStringLiteral("31 ms"));
+    // Counted as a timeout: (15.625 + 10000 + 31.25) / 3 ms; median of 15, 10000, 31.
+    QCOMPARE(rig.summaryRow(0), (QStringList{kS1, "3348 ms", "00003348", "31 ms", "00000031"}));
+    // Callers still learn what really happened.
+    QCOMPARE(measured.count(), 3);
+    QCOMPARE(int(measured.at(1).at(3).value<ProbeResult>().outcome), outcome);
+}
+
+void TestEngine::refusesSecondRunAndEmptyLists() {
+    Rig rig;
+    QCOMPARE(rig.start({}, {"a.test"}), QStringLiteral("not started"));
+    QCOMPARE(rig.start({kS1}, {}), QStringLiteral("not started"));
+    QVERIFY(rig.log.isEmpty());
+
+    rig.engine.cmdPause_Click(); // idle: the buttons are disabled, nothing happens
+    rig.engine.cmdSkip_Click();
+    QCOMPARE(rig.engine.pauseFlag(), 0);
+    QVERIFY(!rig.engine.skipFlag());
+    QVERIFY(rig.log.isEmpty());
+
+    rig.probe.setHolding(true);
+    QCOMPARE(rig.start({kS1}, {"a.test"}), QString());
+    QVERIFY(rig.engine.isRunning());
+    QCOMPARE(rig.start({kS2}, {"b.test"}), QStringLiteral("not started"));
+    QTRY_VERIFY(rig.probe.isWaiting());
+    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
+    rig.probe.release();
+    QVERIFY(done.wait(10000));
+    QCOMPARE(rig.calls(), QStringList{"192.0.2.1/a.test"});
+}
+
+// ---- Winners and marks ---------------------------------------------------------------------
+
+void TestEngine::meanWinner_data() {
+    QTest::addColumn<double>("first");
+    QTest::addColumn<double>("second");
+    QTest::addColumn<QString>("winners"); // the last line of the completion text
+    QTest::addColumn<QList<int>>("rowMarks");
+    QTest::newRow("equal means: the first keeps the title")
+        << 0.03125 << 0.03125 << kS1 << QList<int>{kWinner, kWinner};
+    // 31.75 against 31.25 ms: the later mean is lower, but the medians (31 ms each) tie
+    // and the earlier server keeps that title.
+    QTest::newRow("later mean lower, same whole ms: both marked")
+        << 0.03175 << 0.03125 << kS2 + " / " + kS1 << QList<int>{kWinner, kWinner};
+    QTest::newRow("different whole ms: one marked")
+        << 0.03125 << 0.046875 << kS1 << QList<int>{kWinner, kNone};
+}
+
+void TestEngine::meanWinner() {
+    QFETCH(double, first);
+    QFETCH(double, second);
+    QFETCH(QString, winners);
+    QFETCH(QList<int>, rowMarks);
+    Rig rig;
+    rig.probe.setReply("192.0.2.1", "a.test", Reply::answered(first));
+    rig.probe.setReply("192.0.2.2", "a.test", Reply::answered(second));
+
+    const bool two = winners.contains(QLatin1String(" / "));
+    QCOMPARE(rig.run({kS1, kS2}, {"a.test"}),
+             two ? "Completed!\r\n\r\nFastest servers were:\r\n" + winners +
+                       "\r\n(mean average/median average)"
+                 : "Completed!\r\n\r\nFastest server was:\r\n" + winners);
+    QCOMPARE(rig.only({"fastest"}).last(), "fastest: " + winners.section(" / ", 0, 0));
+    for (int row = 0; row < 2; ++row) {
+        const QList<int> marks = rig.marks(row);
+        QCOMPARE(marks.at(SummaryTableModel::DnsServer), rowMarks.at(row));
+        QCOMPARE(marks.at(SummaryTableModel::MeanResponse), rowMarks.at(row));
+        QCOMPARE(marks.at(SummaryTableModel::MedianResponse), rowMarks.at(row));
+    }
+}
+
+void TestEngine::meanAndMedianWinnersDiffer() {
+    Rig rig;
+    // kS1: 7.8125, 7.8125, 125 ms -> mean 46.875, median 7. kS2: three times 31.25 ms.
+    rig.probe.setDefaultReply(Reply::answered(0.03125));
+    rig.probe.setReply("192.0.2.1", "a.test", Reply::answered(0.0078125));
+    rig.probe.setReply("192.0.2.1", "b.test", Reply::answered(0.0078125));
+    rig.probe.setReply("192.0.2.1", "c.test", Reply::answered(0.125));
+
+    const QString text = rig.run({kS1, kS2}, {"a.test", "b.test", "c.test"});
+    QCOMPARE(text, "Completed!\r\n\r\nFastest servers were:\r\n" + kS2 + " / " + kS1 +
+                       "\r\n(mean average/median average)");
+    QCOMPARE(text.split("\r\n").size(), 5);
+    QCOMPARE(rig.only({"status: Completed"}),
+             QStringList{"status: Completed! - Fastest DNS Servers were: " + kS2 + " / " + kS1});
+    QCOMPARE(rig.only({"fastest"}), (QStringList{"fastest: " + kS1, "fastest: " + kS2}));
+    QCOMPARE(rig.summaryRow(0), (QStringList{kS1, "46 ms", "00000046", "7 ms", "00000007"}));
+    QCOMPARE(rig.summaryRow(1), (QStringList{kS2, "31 ms", "00000031", "31 ms", "00000031"}));
+    QCOMPARE(rig.marks(0).at(SummaryTableModel::MedianResponse), kWinner);
+    QCOMPARE(rig.marks(1).at(SummaryTableModel::MeanResponse), kWinner);
+    QCOMPARE(rig.marks(0).at(SummaryTableModel::DnsServer), kWinner);
+    QCOMPARE(rig.marks(1).at(SummaryTableModel::DnsServer), kWinner);
+}
+
+void TestEngine::localResolverRow_data() {
+    QTest::addColumn<QString>("local");
+    QTest::addColumn<double>("localSeconds");
+    QTest::addColumn<QList<int>>("rowMarks"); // local entry, other, leading-blank entry
+    QTest::newRow("slower local resolver is red")
+        << "192.0.2.1" << 0.0625 << QList<int>{kLocal, kWinner, kNone};
+    QTest::newRow("winning local resolver turns blue")
+        << "192.0.2.1" << 0.015625 << QList<int>{kWinner, kNone, kNone};
+    QTest::newRow("no local resolver marks nothing red")
+        << "" << 0.0625 << QList<int>{kNone, kWinner, kNone};
+    QTest::newRow("address compared exactly")
+        << "192.0.2.10" << 0.0625 << QList<int>{kNone, kWinner, kNone};
+}
+
+void TestEngine::localResolverRow() {
+    QFETCH(QString, local);
+    QFETCH(double, localSeconds);
+    QFETCH(QList<int>, rowMarks);
+    Rig rig;
+    int asked = 0;
+    rig.engine.setLocalResolverSource([&asked, local] {
+        ++asked;
+        return local;
+    });
+    rig.probe.setDefaultReply(Reply::answered(0.0625));
+    rig.probe.setReply("192.0.2.1", "a.test", Reply::answered(localSeconds));
+    rig.probe.setReply("192.0.2.2", "a.test", Reply::answered(0.03125));
+
+    QVERIFY(rig.run({"192.0.2.1 - local", "192.0.2.2", " 192.0.2.3"}, {"a.test"})
+                .startsWith("Completed!"));
+    QCOMPARE(rig.calls().last(), QStringLiteral("/a.test")); // a leading blank: empty address
+    QCOMPARE(asked, 3);
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(rig.marks(row).at(SummaryTableModel::DnsServer), rowMarks.at(row));
+}
+
+void TestEngine::secondRunSortsInAndMarksEarlierRows_data() {
+    QTest::addColumn<bool>("clickBetweenRuns");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("ascending") << false << QStringList{"A", "B", "D", "C"};
+    // A click on "Mean Response" turns the summary descending for later runs as well.
+    QTest::newRow("descending after a click") << true << QStringList{"C", "B", "D", "A"};
+}
+
+void TestEngine::secondRunSortsInAndMarksEarlierRows() {
+    QFETCH(bool, clickBetweenRuns);
+    QFETCH(QStringList, order);
+    Rig rig;
+    rig.probe.setReply("A", "a.test", Reply::answered(0.03125));    // 31 ms
+    rig.probe.setReply("B", "a.test", Reply::answered(0.05078125)); // 50 ms
+    rig.probe.setReply("C", "a.test", Reply::answered(0.0625));     // 62 ms
+    rig.probe.setReply("D", "a.test", Reply::answered(0.05));       // 50 ms
+
+    QVERIFY(rig.run({"A", "B"}, {"a.test"}).endsWith("\r\nA"));
+    QCOMPARE(rig.marks(1).at(0), kNone);
+    if (clickBetweenRuns)
+        rig.summaryProxy.columnClicked(SummaryTableModel::MeanResponse);
+
+    QVERIFY(rig.run({"C", "D"}, {"a.test"}).endsWith("\r\nD"));
+    QCOMPARE(rig.proxyColumn(rig.summaryProxy, 0), order);
+    // D's 50 ms also marks B from the first run; A keeps its mark.
+    QCOMPARE(rig.marks(0).at(0), kWinner);
+    QCOMPARE(rig.marks(1), (QList<int>{kWinner, kWinner, kNone, kWinner, kNone}));
+    QCOMPARE(rig.marks(2).at(0), kNone);
+    QCOMPARE(rig.marks(3).at(0), kWinner);
+    // The lookup list keeps every row of both runs in run order.
+    QCOMPARE(rig.proxyColumn(rig.lookupsProxy, 1), (QStringList{"A", "B", "C", "D"}));
+}
+
+// ---- Pause, skip and the status reset --------------------------------------------------------
+
+void TestEngine::skipDuringThirdOfFiveDomains() {
+    Rig rig;
+    const QStringList domains{"d1.test", "d2.test", "d3.test", "d4.test", "d5.test"};
+    rig.probe.setDefaultReply(Reply::answered(0.001));
+    rig.probe.setReply("192.0.2.1", "d1.test", Reply::answered(0.015625));
+    rig.probe.setReply("192.0.2.1", "d2.test", Reply::answered(0.03125));
+    rig.probe.setReply("192.0.2.1", "d3.test", Reply::answered(0.0625));
+    QObject::connect(&rig.probe, &ScriptedProbe::started,
+                     [&rig](const QString& server, const QString& domain) {
+                         if (server == "192.0.2.1" && domain == "d3.test")
+                             rig.engine.cmdSkip_Click();
+                     });
+
+    QVERIFY(rig.run({kS1, kS2}, domains).startsWith("Completed!"));
+    QCOMPARE(rig.calls(),
+             (QStringList{"192.0.2.1/d1.test", "192.0.2.1/d2.test", "192.0.2.1/d3.test",
+                          "192.0.2.2/d1.test", "192.0.2.2/d2.test", "192.0.2.2/d3.test",
+                          "192.0.2.2/d4.test", "192.0.2.2/d5.test"}));
+    // Three lookups: (15.625 + 31.25 + 62.5) / 3 = 36.46 ms, median 31 ms.
+    QCOMPARE(rig.summaryRow(0), (QStringList{kS1, "36 ms", "00000036", "31 ms", "00000031"}));
+    // The third lookup completes and is recorded before the skip takes effect.
+    QCOMPARE(rig.only({"skip", "measured: 2", "status: Calc"}),
+             (QStringList{"skip: 1", "skip: 0", "measured: 2 " + kS1 + " d3.test", "skip: 1",
+                          "status: Calculating average response time...",
+                          "status: Calculating average response time..."}));
+    QVERIFY(!rig.engine.skipFlag());
+    // Progress counts positions in the full grid: the next server starts at 50%.
+    QCOMPARE(rig.only({"progress: 50.00"}).size(), 1);
+    QCOMPARE(rig.only({"progress: "}).at(3),
+             QStringLiteral("progress: 50.00% complete|50|150,205,205"));
+}
+
+void TestEngine::pauseThenResume() {
+    Rig rig;
+    rig.probe.setDefaultReply(Reply::answered(0.015625));
+    QObject::connect(&rig.probe, &ScriptedProbe::started,
+                     [&rig](const QString&, const QString& domain) {
+                         if (domain == "a.test")
+                             rig.engine.cmdPause_Click();
+                     });
+    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
+    QCOMPARE(rig.start({kS1}, {"a.test", "b.test", "c.test"}), QString());
+
+    QTRY_VERIFY(rig.log.contains("status: Paused!"));
+    for (int spin = 0; spin < 20; ++spin)
+        QCoreApplication::processEvents();
+    // Paused before the second lookup, with nothing left to run until Resume.
+    QCOMPARE(rig.probe.calls().size(), 1);
+    QVERIFY(rig.engine.isRunning());
+    QCOMPARE(rig.engine.pauseFlag(), 1);
+    // A stray finish while paused is not taken for a lookup.
+    Q_EMIT rig.probe.finished(ProbeResult{});
+    QCOMPARE(rig.lookups.rowCount(), 1);
+    QCOMPARE(rig.lookupRow(0).at(2), QStringLiteral("15 ms"));
+
+    rig.engine.cmdPause_Click(); // Resume
+    QCOMPARE(rig.engine.pauseFlag(), 0);
+    QVERIFY(done.wait(10000));
+    QCOMPARE(rig.probe.calls().size(), 3);
+    QCOMPARE(rig.only({"pause", "status", "measured", "row"}).mid(0, 13),
+             (QStringList{"pause: Pause 1", "status: Adding domains to list...",
+                          "status: Getting ready to connect to DNS Server " + kS1, "row: 0",
+                          "status: Querying " + kS1 + " for MX record of a.test", "pause: Pause 0",
+                          "status: Finishing current lookup before pausing...",
+                          "measured: 0 " + kS1 + " a.test", "pause: Resume 1", "status: Paused!",
+                          "pause: Pause 1", "row: 1",
+                          "status: Querying " + kS1 + " for MX record of b.test"}));
+    QCOMPARE(rig.only({"pause"}).size(), 4);
+}
+
+void TestEngine::pauseClickedInsideTheYield() {
+    // A click that lands after the check but before the lookup starts still reaches the
+    // Paused state with Resume enabled, instead of waiting behind a disabled button.
+    Rig rig;
+    QObject::connect(
+        &rig.engine, &BenchmarkEngine::serverUnderTestChanged, [&rig](const QString& entry) {
+            if (entry == kS2)
+                QMetaObject::invokeMethod(
+                    &rig.engine, [&rig] { rig.engine.cmdPause_Click(); }, Qt::QueuedConnection);
+        });
+    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
+    QCOMPARE(rig.start({kS1, kS2}, {"a.test"}), QString());
+
+    QTRY_VERIFY(rig.log.contains("status: Paused!"));
+    QCOMPARE(rig.probe.calls().size(), 1);
+    QCOMPARE(rig.only({"pause"}).last(), QStringLiteral("pause: Resume 1"));
+    rig.engine.cmdPause_Click();
+    QVERIFY(done.wait(10000));
+    QCOMPARE(rig.probe.calls().size(), 2);
+}
+
+void TestEngine::leftoverRequestsAreCleared() {
+    Rig rig;
+    // Pause and Skip pressed while the run is already marking its winners.
+    const auto hook = QObject::connect(&rig.engine, &BenchmarkEngine::progressChanged,
+                                       [&rig](const QString& text) {
+                                           if (text == QLatin1String("100% complete")) {
+                                               rig.engine.cmdPause_Click();
+                                               rig.engine.cmdSkip_Click();
+                                           }
+                                       });
+    QVERIFY(rig.run({kS1}, {"a.test"}).startsWith("Completed!"));
+    QCOMPARE(rig.engine.pauseFlag(), 1);
+    QVERIFY(rig.engine.skipFlag());
+    QObject::disconnect(hook);
+
+    rig.log.clear();
+    QVERIFY(rig.run({kS2}, {"a.test", "b.test"}).startsWith("Completed!"));
+    QCOMPARE(rig.calls().mid(1), (QStringList{"192.0.2.2/a.test", "192.0.2.2/b.test"}));
+    QVERIFY(!rig.log.contains("status: Paused!"));
+    QCOMPARE(rig.engine.pauseFlag(), 0);
+    QVERIFY(!rig.engine.skipFlag());
+}
+
+void TestEngine::readyResetStopsAndRestarts() {
+    Rig rig;
+    rig.reset.restart(); // as at window start
+    for (int tick = 0; tick < 30; ++tick)
+        rig.reset.tick();
+    rig.probe.setHolding(true);
+    QCOMPARE(rig.start({kS1}, {"a.test"}), QString());
+    QVERIFY(!rig.reset.isActive());
+    QCOMPARE(rig.reset.readyStep(), 30);
+
+    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
+    QTRY_VERIFY(rig.probe.isWaiting());
+    rig.probe.release();
+    QVERIFY(done.wait(10000));
+    QVERIFY(rig.reset.isActive());
+    QCOMPARE(rig.reset.readyStep(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"

@@ -1,0 +1,266 @@
+// The two result lists and their header-click sorting: what each cell holds, how marks
+// combine, and that a click on a time column orders rows by the hidden key.
+
+#include "core/resultmodels.h"
+#include "core/resultsortproxy.h"
+#include "core/statistics.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tarnbell::core;
+using List = ResultSortProxy::List;
+
+namespace {
+
+QStringList columnTexts(const QAbstractItemModel& model, int column) {
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts << model.index(row, column).data().toString();
+    return texts;
+}
+
+QStringList headerTexts(const QAbstractItemModel& model) {
+    QStringList texts;
+    for (int column = 0; column < model.columnCount(); ++column)
+        texts << model.headerData(column, Qt::Horizontal).toString();
+    return texts;
+}
+
+int markOf(const QAbstractItemModel& model, int row, int column) {
+    return model.index(row, column).data(MarkRole).toInt();
+}
+
+int appendLookup(LookupTableModel& model, const QString& domain, double ms) {
+    const int row = model.appendLookup(QStringLiteral("192.0.2.1"), domain);
+    model.setResult(row, millisecondsText(ms), ExtremeRound(ms));
+    return row;
+}
+
+int appendSummary(SummaryTableModel& model, const QString& entry, double mean, double median) {
+    return model.appendSummary({entry, millisecondsText(mean), ExtremeRound(mean),
+                                millisecondsText(median), ExtremeRound(median), false});
+}
+
+constexpr int kNone = static_cast<int>(Mark::None);
+constexpr int kLocal = static_cast<int>(Mark::Local);
+constexpr int kWinner = static_cast<int>(Mark::Winner);
+
+} // namespace
+
+class TestResultModels final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void headersAndAlignment();
+    void lookupRows();
+    void summaryMarks();
+    void keyColumns_data();
+    void keyColumns();
+    void headerClickSortsByHiddenKey();
+    void everyClickFlipsTheOrder();
+    void summaryResortKeepsTheOrder();
+    void sortedListPlacesNewRows();
+};
+
+void TestResultModels::headersAndAlignment() {
+    LookupTableModel lookups;
+    SummaryTableModel summary;
+    QCOMPARE(headerTexts(lookups),
+             (QStringList{"Domain", "DNS Server", "Response Time", "Real Response Time"}));
+    QCOMPARE(headerTexts(summary),
+             (QStringList{"DNS Server", "Mean Response", "Real Mean Response Time",
+                          "Median Response", "Real Median Response Time"}));
+
+    appendLookup(lookups, QStringLiteral("example.com"), 47.8);
+    appendSummary(summary, QStringLiteral("192.0.2.1"), 47.8, 47.0);
+    const auto horizontal = [](const QAbstractItemModel& model, int column) {
+        return model.index(0, column).data(Qt::TextAlignmentRole).toInt() &
+               Qt::AlignHorizontal_Mask;
+    };
+    const QList<int> lookupAlign{horizontal(lookups, 0), horizontal(lookups, 1),
+                                 horizontal(lookups, 2), horizontal(lookups, 3)};
+    QCOMPARE(lookupAlign,
+             (QList<int>{Qt::AlignLeft, Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight}));
+    const QList<int> summaryAlign{horizontal(summary, 0), horizontal(summary, 1),
+                                  horizontal(summary, 2), horizontal(summary, 3),
+                                  horizontal(summary, 4)};
+    QCOMPARE(summaryAlign, (QList<int>{Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight,
+                                       Qt::AlignRight, Qt::AlignRight}));
+    QCOMPARE(lookups.headerData(2, Qt::Horizontal, Qt::TextAlignmentRole).toInt() &
+                 Qt::AlignHorizontal_Mask,
+             int(Qt::AlignRight));
+}
+
+void TestResultModels::lookupRows() {
+    LookupTableModel lookups;
+    QAbstractItemModelTester tester(&lookups,
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy changed(&lookups, &QAbstractItemModel::dataChanged);
+
+    // The Domain column holds the domain and the DNS Server column the server entry.
+    QCOMPARE(lookups.appendLookup(QStringLiteral("192.0.2.1 - one"), QStringLiteral("a.test")), 0);
+    QCOMPARE(lookups.appendLookup(QStringLiteral("192.0.2.2"), QStringLiteral("b.test")), 1);
+    QCOMPARE(lookups.rowCount(), 2);
+    QCOMPARE(lookups.index(0, LookupTableModel::Domain).data().toString(), "a.test");
+    QCOMPARE(lookups.index(0, LookupTableModel::DnsServer).data().toString(), "192.0.2.1 - one");
+    QCOMPARE(lookups.index(0, LookupTableModel::ResponseTime).data().toString(), "");
+    QCOMPARE(lookups.index(0, LookupTableModel::RealResponseTime).data().toString(), ".");
+
+    lookups.setResponseText(1, QStringLiteral(".."));
+    lookups.setResult(0, QStringLiteral("47 ms"), QStringLiteral("00000047"));
+    QCOMPARE(columnTexts(lookups, LookupTableModel::ResponseTime), (QStringList{"47 ms", ".."}));
+    QCOMPARE(columnTexts(lookups, LookupTableModel::RealResponseTime),
+             (QStringList{"00000047", "."}));
+    QCOMPARE(changed.count(), 2);
+
+    // Rows that do not exist are left alone rather than written past the end.
+    lookups.setResult(2, QStringLiteral("1 ms"), QStringLiteral("00000001"));
+    lookups.setResponseText(-1, QStringLiteral("."));
+    QCOMPARE(changed.count(), 2);
+    QVERIFY(!lookups.index(5, 0).data().isValid());
+    QCOMPARE(markOf(lookups, 0, 0), kNone);
+}
+
+void TestResultModels::summaryMarks() {
+    SummaryTableModel summary;
+    QAbstractItemModelTester tester(&summary,
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy changed(&summary, &QAbstractItemModel::dataChanged);
+
+    const int local = summary.appendSummary(
+        {QStringLiteral("192.0.2.1 - local"), "20 ms", "00000020", "20 ms", "00000020", true});
+    const int plain = appendSummary(summary, QStringLiteral("192.0.2.2"), 30.0, 30.0);
+    QCOMPARE(summary.summaryAt(local).serverEntry, "192.0.2.1 - local");
+    QCOMPARE(columnTexts(summary, 2), (QStringList{"00000020", "00000030"}));
+    QCOMPARE(markOf(summary, local, SummaryTableModel::DnsServer), kLocal);
+    for (int column = 0; column < SummaryTableModel::kColumnCount; ++column) {
+        if (column != SummaryTableModel::DnsServer)
+            QCOMPARE(markOf(summary, local, column), kNone);
+        QCOMPARE(markOf(summary, plain, column), kNone);
+    }
+
+    // A winning mark replaces the local one, and a cell's own mark beats its row's.
+    summary.setRowMark(local, Mark::Winner);
+    QCOMPARE(markOf(summary, local, 0), kWinner);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.first().at(2).value<QList<int>>(), QList<int>{MarkRole});
+    summary.setCellMark(plain, SummaryTableModel::MeanResponse, Mark::Winner);
+    QCOMPARE(markOf(summary, plain, SummaryTableModel::MeanResponse), kWinner);
+    QCOMPARE(markOf(summary, plain, SummaryTableModel::DnsServer), kNone);
+
+    // Colours once set are never taken back or downgraded.
+    changed.clear();
+    summary.setRowMark(local, Mark::Local);
+    summary.setRowMark(local, Mark::None);
+    summary.setCellMark(plain, SummaryTableModel::MeanResponse, Mark::None);
+    summary.setCellMark(plain, SummaryTableModel::kColumnCount, Mark::Winner);
+    summary.setRowMark(7, Mark::Winner);
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(markOf(summary, local, 0), kWinner);
+    QCOMPARE(markOf(summary, plain, SummaryTableModel::MeanResponse), kWinner);
+}
+
+void TestResultModels::keyColumns_data() {
+    QTest::addColumn<List>("list");
+    QTest::addColumn<QList<int>>("keys"); // for sections -1, 0, 1, ... one past the last
+    QTest::newRow("lvDNS") << List::Lookups << QList<int>{-1, 0, 1, 3, 3, -1};
+    QTest::newRow("lvSummary") << List::Summary << QList<int>{-1, 0, 2, 2, 4, 4, -1};
+}
+
+void TestResultModels::keyColumns() {
+    QFETCH(List, list);
+    QFETCH(QList<int>, keys);
+    for (int section = -1; section < keys.size() - 1; ++section)
+        QCOMPARE(ResultSortProxy::keyColumn(list, section), keys[section + 1]);
+}
+
+void TestResultModels::headerClickSortsByHiddenKey() {
+    LookupTableModel lookups;
+    appendLookup(lookups, QStringLiteral("slow.test"), 1005.0);
+    appendLookup(lookups, QStringLiteral("fast.test"), 95.0);
+    appendLookup(lookups, QStringLiteral("middle.test"), 120.0);
+    ResultSortProxy proxy(List::Lookups);
+    proxy.setSourceModel(&lookups);
+    QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    // Unsorted until the first click: insertion order.
+    QVERIFY(!proxy.isSorted());
+    QCOMPARE(columnTexts(proxy, 2), (QStringList{"1005 ms", "95 ms", "120 ms"}));
+
+    proxy.columnClicked(2); // "Response Time"
+    QCOMPARE(proxy.sortColumn(), int(LookupTableModel::RealResponseTime));
+    QCOMPARE(columnTexts(proxy, 2), (QStringList{"95 ms", "120 ms", "1005 ms"}));
+    proxy.columnClicked(2);
+    QCOMPARE(columnTexts(proxy, 2), (QStringList{"1005 ms", "120 ms", "95 ms"}));
+    proxy.columnClicked(3); // the hidden key itself
+    QCOMPARE(columnTexts(proxy, 2), (QStringList{"95 ms", "120 ms", "1005 ms"}));
+
+    // Out-of-range sections change nothing, not even the direction.
+    proxy.columnClicked(4);
+    QCOMPARE(proxy.currentOrder(), Qt::AscendingOrder);
+}
+
+void TestResultModels::everyClickFlipsTheOrder() {
+    SummaryTableModel summary;
+    appendSummary(summary, QStringLiteral("b.test"), 30.0, 10.0);
+    appendSummary(summary, QStringLiteral("A.test"), 20.0, 40.0);
+    appendSummary(summary, QStringLiteral("c.test"), 10.0, 20.0);
+    ResultSortProxy proxy(List::Summary);
+    proxy.setSourceModel(&summary);
+    QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    // The summary starts ascending, so its first click sorts descending.
+    QCOMPARE(proxy.currentOrder(), Qt::AscendingOrder);
+    proxy.columnClicked(1); // "Mean Response"
+    QCOMPARE(columnTexts(proxy, 0), (QStringList{"b.test", "A.test", "c.test"}));
+    // A different column still flips: ascending by median now.
+    proxy.columnClicked(3);
+    QCOMPARE(proxy.sortColumn(), int(SummaryTableModel::RealMedianResponseTime));
+    QCOMPARE(columnTexts(proxy, 0), (QStringList{"b.test", "c.test", "A.test"}));
+    // Names compare as text, regardless of case.
+    proxy.columnClicked(0);
+    QCOMPARE(columnTexts(proxy, 0), (QStringList{"c.test", "b.test", "A.test"}));
+}
+
+void TestResultModels::summaryResortKeepsTheOrder() {
+    SummaryTableModel summary;
+    ResultSortProxy proxy(List::Summary);
+    proxy.setSourceModel(&summary);
+    QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    proxy.resortByMean(); // an empty list sorts without complaint
+    QCOMPARE(proxy.rowCount(), 0);
+
+    appendSummary(summary, QStringLiteral("s1"), 50.0, 50.0);
+    appendSummary(summary, QStringLiteral("s2"), -3.2, 10.0); // key 000000-4 sorts first
+    appendSummary(summary, QStringLiteral("s3"), 1005.0, 1005.0);
+    proxy.resortByMean();
+    QCOMPARE(columnTexts(proxy, 0), (QStringList{"s2", "s1", "s3"}));
+
+    proxy.columnClicked(4); // descending by median
+    proxy.resortByMean();   // the run keeps the user's direction
+    QCOMPARE(proxy.sortColumn(), int(SummaryTableModel::RealMeanResponseTime));
+    QCOMPARE(columnTexts(proxy, 0), (QStringList{"s3", "s1", "s2"}));
+
+    ResultSortProxy lookupsProxy(List::Lookups);
+    lookupsProxy.resortByMean(); // only the summary has a mean
+    QVERIFY(!lookupsProxy.isSorted());
+}
+
+void TestResultModels::sortedListPlacesNewRows() {
+    LookupTableModel lookups;
+    ResultSortProxy proxy(List::Lookups);
+    proxy.setSourceModel(&lookups);
+    QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    appendLookup(lookups, QStringLiteral("a.test"), 120.0);
+    appendLookup(lookups, QStringLiteral("b.test"), 95.0);
+    proxy.columnClicked(2);
+    appendLookup(lookups, QStringLiteral("c.test"), 100.0);
+    QCOMPARE(columnTexts(proxy, 0), (QStringList{"b.test", "c.test", "a.test"}));
+    // A source row number stays valid whatever the proxy's order.
+    QCOMPARE(proxy.mapToSource(proxy.index(1, 0)).row(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestResultModels)
+#include "tst_resultmodels.moc"

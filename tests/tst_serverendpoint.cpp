@@ -1,0 +1,122 @@
+// Reading the server part of a server entry: address forms, host names, ports, and the
+// texts that must be refused rather than guessed at.
+
+#include "core/serverendpoint.h"
+
+#include <QTest>
+
+using tarnbell::core::parseServerText;
+using tarnbell::core::ServerEndpoint;
+
+class TestServerEndpoint final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsServerText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("address"); // empty for a host name
+        QTest::addColumn<QString>("hostName");
+        QTest::addColumn<int>("port");
+
+        QTest::newRow("IPv4") << "8.8.8.8"
+                              << "8.8.8.8"
+                              << "" << 53;
+        QTest::newRow("IPv4 and port") << "127.0.0.1:5353"
+                                       << "127.0.0.1"
+                                       << "" << 5353;
+        QTest::newRow("highest port") << "127.0.0.1:65535"
+                                      << "127.0.0.1"
+                                      << "" << 65535;
+        QTest::newRow("surrounding blanks") << "  9.9.9.9\t"
+                                            << "9.9.9.9"
+                                            << "" << 53;
+        QTest::newRow("bare IPv6") << "2001:db8::53"
+                                   << "2001:db8::53"
+                                   << "" << 53;
+        QTest::newRow("IPv6 loopback") << "::1"
+                                       << "::1"
+                                       << "" << 53;
+        QTest::newRow("IPv6 with scope") << "fe80::1%lo"
+                                         << "fe80::1%lo"
+                                         << "" << 53;
+        QTest::newRow("IPv6 in brackets") << "[2001:db8::1]"
+                                          << "2001:db8::1"
+                                          << "" << 53;
+        QTest::newRow("IPv6 and port") << "[::1]:5300"
+                                       << "::1"
+                                       << "" << 5300;
+        QTest::newRow("host name") << "dns.example"
+                                   << ""
+                                   << "dns.example" << 53;
+        QTest::newRow("host name, final dot") << "dns.example."
+                                              << ""
+                                              << "dns.example." << 53;
+        QTest::newRow("host name and port") << "localhost:5353"
+                                            << ""
+                                            << "localhost" << 5353;
+        QTest::newRow("digits in labels") << "1dot1dot1dot1.example"
+                                          << ""
+                                          << "1dot1dot1dot1.example" << 53;
+        QTest::newRow("non-ASCII host") << "bücher.example"
+                                        << ""
+                                        << "bücher.example" << 53;
+    }
+    void readsServerText() {
+        QFETCH(QString, text);
+        QFETCH(QString, address);
+        QFETCH(QString, hostName);
+        QFETCH(int, port);
+        const ServerEndpoint endpoint = parseServerText(text);
+        QVERIFY2(endpoint.isValid(), qPrintable(endpoint.errorText));
+        QCOMPARE(endpoint.isHostName(), !hostName.isEmpty());
+        QCOMPARE(endpoint.hostName, hostName);
+        if (address.isEmpty())
+            QVERIFY(endpoint.address.isNull());
+        else
+            QCOMPARE(endpoint.address, QHostAddress(address));
+        QCOMPARE(int(endpoint.port), port);
+    }
+
+    void refusesGarbage_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << "";
+        QTest::newRow("blanks only") << "   ";
+        QTest::newRow("three parts") << "1.2.3";
+        QTest::newRow("five parts") << "1.2.3.4.5";
+        QTest::newRow("part above 255") << "256.1.1.1";
+        QTest::newRow("leading zero, octal to some") << "010.1.1.1";
+        QTest::newRow("empty part") << "1..2.3";
+        QTest::newRow("port 0") << "1.2.3.4:0";
+        QTest::newRow("port above 65535") << "1.2.3.4:65536";
+        QTest::newRow("port far too big") << "1.2.3.4:99999999999";
+        QTest::newRow("port missing") << "1.2.3.4:";
+        QTest::newRow("port not a number") << "1.2.3.4:dns";
+        QTest::newRow("negative port") << "1.2.3.4:-53";
+        QTest::newRow("port only") << ":53";
+        QTest::newRow("bracket not closed") << "[::1";
+        QTest::newRow("junk after bracket") << "[::1]53";
+        QTest::newRow("port 0 after bracket") << "[::1]:0";
+        QTest::newRow("IPv4 in brackets") << "[1.2.3.4]:53";
+        QTest::newRow("empty brackets") << "[]:53";
+        QTest::newRow("colons but no IPv6") << "dns:example:53";
+        QTest::newRow("bad IPv6") << "2001:db8::zz";
+        QTest::newRow("empty label") << "bad..example";
+        QTest::newRow("hyphen at label start") << "-dns.example";
+        QTest::newRow("label of 64") << QString(64, u'a') + ".example";
+        QTest::newRow("slash") << "dns.example/53";
+        QTest::newRow("blank inside") << "dns example";
+        QTest::newRow("only a dot") << ".";
+    }
+    void refusesGarbage() {
+        QFETCH(QString, text);
+        const ServerEndpoint endpoint = parseServerText(text);
+        QVERIFY(!endpoint.isValid());
+        QVERIFY(!endpoint.isHostName());
+        // Plain words that name what was refused, fit for a result row.
+        QVERIFY(endpoint.errorText.startsWith(QStringLiteral("Error: ")));
+        QVERIFY(endpoint.errorText.contains(QStringLiteral("\"%1\"").arg(text.trimmed())));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerEndpoint)
+#include "tst_serverendpoint.moc"
