@@ -7,11 +7,15 @@
 #include <QAbstractTableModel>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSortFilterProxyModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tarnbell::core;
 
@@ -95,6 +99,7 @@ private Q_SLOTS:
     void failedWriteKeepsTheOldFile_data();
     void failedWriteKeepsTheOldFile();
     void diskFullMidWriteLeavesNoPartialFile();
+    void pipeIsWrittenInPlace();
 };
 
 void TestCsvExport::emptyListsGiveTwoHeadersAndEmptyLines() {
@@ -240,6 +245,26 @@ void TestCsvExport::diskFullMidWriteLeavesNoPartialFile() {
     QVERIFY(!error.isEmpty());
     QCOMPARE(readAll(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"results.csv"});
+}
+
+void TestCsvExport::pipeIsWrittenInPlace() {
+    // A device or a pipe (/dev/null, /dev/stdout) must stay what it is: no temporary file
+    // may be renamed over it.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pipe");
+    QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    QCOMPARE(checkWritable(path), QString());
+    QCOMPARE(writeWholeFile(path, "through the pipe\r\n"), QString());
+    char buffer[64] = {};
+    const auto got = ::read(reader, buffer, sizeof buffer);
+    ::close(reader);
+    QCOMPARE(QByteArray(buffer, int(got)), QByteArray("through the pipe\r\n"));
+    QVERIFY(!QFileInfo(path).isFile());
+    QCOMPARE(QDir(dir.path())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{"pipe"});
 }
 
 QTEST_GUILESS_MAIN(TestCsvExport)
