@@ -1,11 +1,11 @@
+#include "frmMain.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnbell"));
-    QLabel placeholder(QStringLiteral("Tarnbell: the window is being built."));
-    placeholder.setWindowTitle(QStringLiteral("Tarnbell"));
-    placeholder.show();
+    frmMain window;
+    window.show();
     return QApplication::exec();
 }

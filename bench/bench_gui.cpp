@@ -1,0 +1,181 @@
+// The window's cost over a whole run: 99 servers x 99 domains (9,801 lookups) through the
+// real UDP probe against a fake responder on loopback that answers at once. The same run
+// is timed twice, side by side: by the engine alone (models, no window) and by the window
+// (offscreen unless a display is set), started with a click on "Benchmark!" and timed to
+// the completion. Prints both wall times and the window's overhead per lookup, as medians.
+//
+// Usage: bench_gui [repetitions [servers domains]]
+//        bench_gui --screenshot FILE   (a finished run against a few local responders)
+
+#include "core/benchmarkengine.h"
+#include "core/probe.h"
+#include "entrylist.h"
+#include "fixtures/fakeresponder.h"
+#include "guisupport/windowdriver.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QListWidget>
+#include <QTextStream>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
+using namespace tarnbell;
+using namespace std::chrono_literals;
+using testing::FakeResponder;
+
+namespace {
+
+int kServers = 99;
+int kDomains = 99;
+
+core::RunRequest benchRequest(const FakeResponder& responder) {
+    core::RunRequest request;
+    for (int i = 0; i < kServers; ++i)
+        request.servers << responder.serverText() + QStringLiteral(" - bench %1").arg(i + 1);
+    for (int i = 0; i < kDomains; ++i)
+        request.domains << QStringLiteral("d%1.bench.test").arg(i + 1);
+    request.recordTypeChoice = QStringLiteral("MX 15");
+    return request;
+}
+
+double engineAlone(const core::RunRequest& request) {
+    core::Probe probe;
+    core::LookupTableModel lookups;
+    core::SummaryTableModel summary;
+    core::BenchmarkEngine engine(&probe, &lookups, &summary);
+    QEventLoop loop;
+    QObject::connect(&engine, &core::BenchmarkEngine::finished, &loop, &QEventLoop::quit);
+    QElapsedTimer wall;
+    wall.start();
+    engine.BenchmarkDNS(request);
+    loop.exec();
+    return static_cast<double>(wall.nsecsElapsed()) / 1e9;
+}
+
+// Clicks "Benchmark!", answers the completion box, and returns the seconds from the click
+// to the end of the run.
+double clickedRun(frmMain& window) {
+    QEventLoop loop;
+    QElapsedTimer wall;
+    double seconds = 0.0;
+    const auto finished = QObject::connect(&window, &frmMain::runFinished, &window, [&] {
+        seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+        QTimer::singleShot(0, &window, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::Ok)->click();
+        });
+    });
+    const auto unlocked =
+        QObject::connect(&window, &frmMain::runUnlocked, &loop, &QEventLoop::quit);
+    wall.start();
+    window.controls().cmdGo->click();
+    loop.exec();
+    QObject::disconnect(finished);
+    QObject::disconnect(unlocked);
+    return seconds;
+}
+
+std::unique_ptr<testing::TestWindow> shownWindow(QSize size) {
+    auto test = testing::makeWindow(QString(), 100, std::make_unique<core::Probe>());
+    test->window->resize(size);
+    test->window->show();
+    if (!QTest::qWaitForWindowExposed(test->window.get()))
+        QTextStream(stderr) << "bench_gui: the window was not exposed\n";
+    return test;
+}
+
+double median(QList<double> values) {
+    std::sort(values.begin(), values.end());
+    const auto n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+int bench(int repetitions) {
+    QTextStream out(stdout);
+    FakeResponder responder;
+    const core::RunRequest request = benchRequest(responder);
+    out << "bench_gui: " << kServers << " x " << kDomains << " = " << kServers * kDomains
+        << " lookups over UDP to a loopback responder answering at once, " << repetitions
+        << " runs each, engine alone and window alternating\n";
+
+    QList<double> engineWalls;
+    QList<double> windowWalls;
+    for (int run = 0; run < repetitions; ++run) {
+        engineWalls << engineAlone(request);
+        auto test = shownWindow({900, 560});
+        testing::setLists(*test->window, request.servers, request.domains);
+        windowWalls << clickedRun(*test->window);
+        const int rows = test->window->lookupModel()->rowCount();
+        out << QStringLiteral("  run %1: engine %2 s, window %3 s (%4 rows)\n")
+                   .arg(run + 1)
+                   .arg(engineWalls.constLast(), 0, 'f', 3)
+                   .arg(windowWalls.constLast(), 0, 'f', 3)
+                   .arg(rows);
+        out.flush();
+    }
+    const double lookups = kServers * kDomains;
+    const double engine = median(engineWalls);
+    const double window = median(windowWalls);
+    out << QStringLiteral("median: engine alone %1 s, window %2 s (target < 5), window ratio "
+                          "%3x, window overhead %4 us/lookup (target < 200)\n")
+               .arg(engine, 0, 'f', 3)
+               .arg(window, 0, 'f', 3)
+               .arg(window / engine, 0, 'f', 2)
+               .arg((window - engine) / lookups * 1e6, 0, 'f', 1);
+    return 0;
+}
+
+// A finished run as a user sees it, saved as an image: a few loopback responders with
+// different answer times, the first one playing the machine's own resolver.
+int screenshot(const QString& file) {
+    const QList<std::chrono::milliseconds> delays{18ms, 6ms, 11ms, 25ms, 9ms};
+    const QStringList labels{"local", "fast resolver", "office", "far away", "ISP"};
+    std::vector<std::unique_ptr<FakeResponder>> responders;
+    QStringList servers;
+    for (qsizetype i = 0; i < delays.size(); ++i) {
+        auto responder = std::make_unique<FakeResponder>();
+        responder->setDefaultBehaviour({.delay = delays.at(i)});
+        servers << responder->serverText() + QStringLiteral(" - ") + labels.at(i);
+        responders.push_back(std::move(responder));
+    }
+    const QStringList domains{"debian.org", "kernel.org", "wikipedia.org",
+                              "gnu.org",    "qt.io",      "example.com"};
+
+    auto test =
+        testing::makeWindow(responders.front()->serverText(), 100, std::make_unique<core::Probe>());
+    frmMain& window = *test->window;
+    window.resize(900, 560);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        QTextStream(stderr) << "bench_gui: the window was not exposed\n";
+    testing::setLists(window, servers, domains);
+    clickedRun(window);
+    QTest::qWait(200); // let the last repaint land
+    if (!window.grab().save(file)) {
+        QTextStream(stderr) << "bench_gui: cannot write " << file << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << "bench_gui: saved " << file << "\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    const qsizetype shot = args.indexOf(QStringLiteral("--screenshot"));
+    if (shot > 0 && shot + 1 < args.size())
+        return screenshot(args.at(shot + 1));
+    const int repetitions = args.size() > 1 ? std::max(1, args.at(1).toInt()) : 5;
+    if (args.size() > 3) {
+        kServers = std::clamp(args.at(2).toInt(), 1, 99);
+        kDomains = std::clamp(args.at(3).toInt(), 1, 99);
+    }
+    return bench(repetitions);
+}

@@ -1,0 +1,74 @@
+#include "core/listlimits.h"
+
+#include "dns/moddns.h"
+
+#include <QStringList>
+#include <QUrl>
+#include <algorithm>
+
+namespace tarnbell::core {
+
+QString AddEntryPrompt(ListKind kind) {
+    return kind == ListKind::Domains
+               ? QStringLiteral(
+                     "Enter a Domain Name you would like to be queried on all DNS Servers")
+               : QStringLiteral("Enter a DNS Server you would like to be queried for all domains");
+}
+
+QString ListFullMessage(ListKind kind) {
+    const QString what =
+        kind == ListKind::Domains ? QStringLiteral("domains") : QStringLiteral("DNS Servers");
+    return QStringList{
+        QStringLiteral("You have too many %1!").arg(what),
+        QStringLiteral("I can't process more than 99 %1, the number won't fit in the little box "
+                       "and will look ugly.")
+            .arg(what),
+        QStringLiteral("You could run the benchmark twice, or perhaps you should reconsider why "
+                       "you need to"),
+        QStringLiteral("test 99 %1 on a dns server; this application is for benchmarking, not "
+                       "DOSing.")
+            .arg(what),
+    }
+        .join(QStringLiteral("\r\n"));
+}
+
+QString EmptyListMessage(ListKind kind) {
+    return kind == ListKind::Domains
+               ? QStringLiteral("You must have at least one domain to test your DNS!")
+               : QStringLiteral("You must have at least one DNS Server to test your DNS!");
+}
+
+namespace {
+
+// The bytes the probe puts on the wire for a name: one byte per character for Latin-1 text,
+// the IDNA (ACE) form of any other text. An empty result for a non-empty name means the
+// name has no IDNA form.
+QByteArray queryNameBytes(const QString& domain) {
+    const bool latin1 =
+        std::all_of(domain.cbegin(), domain.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+    return latin1 ? domain.toLatin1() : QUrl::toAce(domain);
+}
+
+} // namespace
+
+QString DomainQueryProblem(const QString& domain) {
+    const QByteArray bytes = queryNameBytes(domain);
+    if (bytes.isEmpty() && !domain.isEmpty())
+        return QStringLiteral("This domain name cannot be queried: it cannot be written as a "
+                              "DNS name.\r\nIt was not added.");
+    const dns::Query query = dns::BuildQuery(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), dns::kTypeMX);
+    switch (query.error) {
+    case dns::QueryError::None:
+        return {};
+    case dns::QueryError::LabelTooLong:
+        return QStringLiteral("This domain name cannot be queried: one of its labels (the parts "
+                              "between dots) is longer than 255 characters.\r\nIt was not added.");
+    case dns::QueryError::QueryTooLong:
+        return QStringLiteral("This domain name cannot be queried: it is too long to fit in a DNS "
+                              "query.\r\nIt was not added.");
+    }
+    return QStringLiteral("This domain name cannot be queried.\r\nIt was not added.");
+}
+
+} // namespace tarnbell::core

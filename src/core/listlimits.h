@@ -1,0 +1,32 @@
+#pragma once
+// The two input lists' shared rules: at most 99 entries each, the prompts that ask for a new
+// entry, the messages shown when a list is full, and the test that a domain can be queried.
+
+#include <QString>
+
+namespace tarnbell::core {
+
+// 99 x 99 lookups keep a run's counters and the two-digit count boxes within their range.
+inline constexpr int kListLimit = 99;
+
+enum class ListKind { Domains, Servers };
+
+// True when a list holding `count` entries takes no more.
+constexpr bool ListIsFull(int count) {
+    return count >= kListLimit;
+}
+
+// The input-box prompt for a new entry.
+QString AddEntryPrompt(ListKind kind);
+
+// The four-line message (lines joined by CR LF) shown instead of the prompt on a full list.
+QString ListFullMessage(ListKind kind);
+
+// The message that refuses to start a run while the list is empty.
+QString EmptyListMessage(ListKind kind);
+
+// Why no query can be built for `domain` (a label over 255 bytes, or a name too long for the
+// query buffer), as a message for the user; the empty text when the domain can be queried.
+QString DomainQueryProblem(const QString& domain);
+
+} // namespace tarnbell::core

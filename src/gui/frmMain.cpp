@@ -1,0 +1,359 @@
+#include "frmMain.h"
+
+#include "core/benchmarkengine.h"
+#include "core/defaultservers.h"
+#include "core/listlimits.h"
+#include "core/resultmodels.h"
+#include "core/resultsortproxy.h"
+#include "core/runtimers.h"
+#include "dialogs.h"
+#include "entrylist.h"
+#include "repaintthrottle.h"
+#include "resultview.h"
+#include "rowbatchproxy.h"
+#include "statusstrip.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+using namespace tarnbell;
+
+namespace {
+
+const QStringList kRecordTypes{QStringLiteral("A 1"), QStringLiteral("MX 15"),
+                               QStringLiteral("NS 2"), QStringLiteral("SOA 6")};
+constexpr int kDefaultRecordType = 1;  // MX, so a run started at once asks for mail servers
+constexpr int kDefaultResultCount = 3; // "20"
+
+// Column widths in logical pixels, with room for a server's label and for the sort arrow
+// beside a time's title; the sort-key columns are zero wide.
+const QList<int> kLookupWidths{160, 200, 110, 0};
+const QList<int> kSummaryWidths{220, 125, 0, 125, 0};
+
+} // namespace
+
+frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
+    : QMainWindow(parent), m_localResolver(std::move(seams.localResolver)),
+      m_quit(std::move(seams.quit)) {
+    Q_ASSERT(seams.probe);
+    if (!m_localResolver)
+        m_localResolver = [] { return QString(); };
+    if (!m_quit)
+        m_quit = [] { QCoreApplication::quit(); };
+
+    setWindowTitle(QString::fromLatin1(gui::kAppTitle));
+    m_lookups = new core::LookupTableModel(this);
+    m_summary = new core::SummaryTableModel(this);
+    m_lookupBatch = new gui::RowBatchProxy(this);
+    m_lookupBatch->setSourceModel(m_lookups);
+    m_lookupSort = new core::ResultSortProxy(core::ResultSortProxy::List::Lookups, this);
+    m_lookupSort->setSourceModel(m_lookupBatch);
+    m_summarySort = new core::ResultSortProxy(core::ResultSortProxy::List::Summary, this);
+    m_summarySort->setSourceModel(m_summary);
+
+    m_probe = seams.probe.release();
+    m_probe->setParent(this);
+    m_engine = new core::BenchmarkEngine(m_probe, m_lookups, m_summary, this);
+    m_engine->setLocalResolverSource(m_localResolver);
+    m_engine->setDotInterval(seams.dotInterval);
+
+    // Timer1 runs from window start, so the status line also says "Ready." once after it.
+    m_timer1 = new core::ReadyReset(this);
+    m_timer1->setInterval(seams.readyResetInterval);
+    m_engine->setReadyReset(m_timer1);
+
+    auto* central = new QWidget(this);
+    m_ui = gui::BuildWindowControls(central);
+    setCentralWidget(central);
+    m_ui.lvDNS->setSortedModel(m_lookupSort, kLookupWidths);
+    m_ui.lvSummary->setSortedModel(m_summarySort, kSummaryWidths);
+    m_ui.cmdGo->setDefault(true);
+    m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
+    m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
+    resize(760, 480);
+    // At most 40 frames a second, and the lookup list and the list selections at the same
+    // pace: a fast run must not spend its time redrawing.
+    constexpr int kFrameMs = 25;
+    new gui::RepaintThrottle(this, kFrameMs);
+    m_frame = new QTimer(this);
+    m_frame->setSingleShot(true);
+    m_frame->setInterval(kFrameMs);
+    connect(m_frame, &QTimer::timeout, this, &frmMain::flushDisplay);
+    connect(m_lookupBatch, &gui::RowBatchProxy::pending, this, &frmMain::scheduleFlush);
+
+    connectControls();
+    connectEngine();
+    Form_Load();
+    m_timer1->restart();
+}
+
+frmMain::~frmMain() {
+    // The run goes first: it holds the probe and writes into the models.
+    delete m_engine;
+    delete m_probe;
+}
+
+QString frmMain::localResolver() const {
+    return m_localResolver();
+}
+
+void frmMain::connectControls() {
+    connect(m_ui.cmdGo, &QPushButton::clicked, this, &frmMain::cmdGo_Click);
+    connect(m_ui.cmdPause, &QPushButton::clicked, this, &frmMain::cmdPause_Click);
+    connect(m_ui.cmdSkip, &QPushButton::clicked, this, &frmMain::cmdSkip_Click);
+    connect(m_ui.cDomain, &QPushButton::clicked, this, &frmMain::cDomain_Click);
+    connect(m_ui.cDomainD, &QPushButton::clicked, this, &frmMain::cDomainD_Click);
+    connect(m_ui.cmdRandomN, &QPushButton::clicked, this, &frmMain::cmdRandomN_Click);
+    connect(m_ui.cServers, &QPushButton::clicked, this, &frmMain::cServers_Click);
+    connect(m_ui.cServersD, &QPushButton::clicked, this, &frmMain::cServersD_Click);
+    connect(m_ui.cmdRandomD, &QPushButton::clicked, this, &frmMain::cmdRandomD_Click);
+    connect(m_ui.reseed, &QPushButton::clicked, this, &frmMain::reseed_Click);
+    connect(m_ui.cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
+    connect(m_ui.cmdExport, &QPushButton::clicked, this, &frmMain::cmdExport_Click);
+    connect(m_ui.lvDNS->header(), &QHeaderView::sectionClicked, this, &frmMain::lvDNS_ColumnClick);
+    connect(m_ui.lvSummary->header(), &QHeaderView::sectionClicked, this,
+            &frmMain::lvSummary_ColumnClick);
+    connect(m_servers, &gui::EntryList::countsChanged, this, &frmMain::DoCount);
+    connect(m_domains, &gui::EntryList::countsChanged, this, &frmMain::DoCount);
+    connect(m_timer1, &core::ReadyReset::statusReady, m_ui.lS,
+            [this] { m_ui.lS->setText(QStringLiteral("Ready.")); });
+    connect(m_timer1, &core::ReadyReset::progressCleared, m_ui.sProgressOut,
+            &gui::StatusStrip::clearProgress);
+}
+
+void frmMain::connectEngine() {
+    using core::BenchmarkEngine;
+    connect(m_engine, &BenchmarkEngine::statusChanged, m_ui.lS, &QLabel::setText);
+    connect(m_engine, &BenchmarkEngine::serverUnderTestChanged, m_ui.lDNS, &QLabel::setText);
+    connect(m_engine, &BenchmarkEngine::serverIndexChanged, this, [this](int index) {
+        m_pendingServer = index;
+        scheduleFlush();
+    });
+    connect(m_engine, &BenchmarkEngine::domainIndexChanged, this, [this](int index) {
+        m_pendingDomain = index;
+        scheduleFlush();
+    });
+    connect(m_engine, &BenchmarkEngine::progressTextChanged, m_ui.lProgress, &QLabel::setText);
+    connect(m_engine, &BenchmarkEngine::progressChanged, this,
+            [this](const QString& text, double percent, core::Rgb fill) {
+                m_ui.lProgress->setText(text);
+                m_ui.sProgressOut->setProgress(percent, QColor(fill.red, fill.green, fill.blue));
+            });
+    connect(m_engine, &BenchmarkEngine::lookupRowAdded, this, [this](int row) {
+        m_pendingLookupRow = row;
+        scheduleFlush();
+    });
+    connect(m_engine, &BenchmarkEngine::countsChanged, this, &frmMain::DoCount);
+    connect(m_engine, &BenchmarkEngine::fastestServerChanged, m_ui.lwhowon, &QLabel::setText);
+    connect(m_engine, &BenchmarkEngine::summaryRowAdded, m_ui.lvSummary,
+            &gui::ResultView::showSourceRow);
+    connect(m_engine, &BenchmarkEngine::summaryResortRequested, this, [this] {
+        m_summarySort->resortByMean();
+        m_ui.lvSummary->header()->setSortIndicator(core::SummaryTableModel::MeanResponse,
+                                                   m_summarySort->currentOrder());
+        m_ui.lvSummary->scrollTo(m_ui.lvSummary->currentIndex()); // the new row moved
+    });
+    connect(m_engine, &BenchmarkEngine::pauseButtonChanged, this,
+            [this](const QString& caption, bool enabled) {
+                m_ui.cmdPause->setText(caption);
+                m_ui.cmdPause->setEnabled(enabled);
+            });
+    connect(m_engine, &BenchmarkEngine::skipButtonChanged, m_ui.cmdSkip, &QPushButton::setEnabled);
+    connect(m_engine, &BenchmarkEngine::finished, this, &frmMain::runEnded);
+}
+
+// ---- Start-up and the shared displays -----------------------------------------------------
+
+void frmMain::Form_Load() {
+    m_random.Randomize(core::RandomSource::TimeOfDaySeed());
+    // No row is under test and no skip is pending: the engine starts that way.
+    randomseed();
+    m_ui.lServers->addItems(core::InitialServers(m_localResolver()));
+    m_ui.cDNST->addItems(kRecordTypes);
+    m_ui.cDNST->setCurrentIndex(kDefaultRecordType);
+    for (int count = 5; count <= 50; count += 5)
+        m_ui.cGResults->addItem(QString::number(count));
+    m_ui.cGResults->setCurrentIndex(kDefaultResultCount);
+    DoCount();
+}
+
+void frmMain::DoCount() {
+    const int servers = m_ui.lServers->count();
+    const int domains = m_ui.lDomains->count();
+    m_ui.dcount->setText(QString::number(servers));
+    m_ui.ncount->setText(QString::number(domains));
+    m_ui.sProgressOut->setTickCounts(servers, domains);
+}
+
+void frmMain::randomseed() {
+    m_ui.rand->setText(core::RandomSeedWord(m_random));
+}
+
+void frmMain::reseed_Click() {
+    randomseed();
+}
+
+// ---- Lists -----------------------------------------------------------------------------------
+
+void frmMain::cDomain_Click() {
+    m_domains->add();
+}
+void frmMain::cDomainD_Click() {
+    m_domains->removeSelected();
+}
+void frmMain::cmdRandomN_Click() {
+    m_domains->shuffle();
+}
+void frmMain::cServers_Click() {
+    m_servers->add();
+}
+void frmMain::cServersD_Click() {
+    m_servers->removeSelected();
+}
+void frmMain::cmdRandomD_Click() {
+    m_servers->shuffle();
+}
+
+// ---- Run control -----------------------------------------------------------------------------
+
+void frmMain::cmdGo_Click() {
+    cmdDoGo(true);
+}
+
+void frmMain::cmdDoGo(bool msg) {
+    if (m_running)
+        return;
+    if (m_domains->count() == 0) {
+        gui::ShowMessage(this, core::EmptyListMessage(core::ListKind::Domains));
+        return;
+    }
+    if (m_servers->count() == 0) {
+        gui::ShowMessage(this, core::EmptyListMessage(core::ListKind::Servers));
+        return;
+    }
+    lockForRun();
+    m_showCompletion = msg;
+    m_engine->BenchmarkDNS({m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText()});
+}
+
+QList<QWidget*> frmMain::runLockedControls() const {
+    // Everything that could start a second run or a harvest, or change the lists, the record
+    // type or the harvester's settings, in the order they are locked and unlocked.
+    return {m_ui.cmdRandomD, m_ui.cServersD, m_ui.cServers,   m_ui.cmdRandomN,
+            m_ui.cDomainD,   m_ui.cDomain,   m_ui.cmdConnect, m_ui.cGResults,
+            m_ui.cDNST,      m_ui.rand,      m_ui.cmdGo};
+}
+
+void frmMain::lockForRun() {
+    m_running = true;
+    m_ui.cmdPause->setEnabled(true);
+    m_ui.lvDNS->setEnabled(false);
+    m_ui.lvSummary->setEnabled(false);
+    for (QWidget* control : runLockedControls())
+        control->setEnabled(false);
+    m_ui.cmdSkip->setEnabled(true);
+}
+
+void frmMain::unlockAfterRun() {
+    for (QWidget* control : runLockedControls())
+        control->setEnabled(true);
+    m_ui.cmdSkip->setEnabled(false);
+    m_ui.lvDNS->setEnabled(true);
+    m_ui.lvSummary->setEnabled(true);
+    m_ui.cmdPause->setEnabled(false);
+    m_running = false;
+}
+
+void frmMain::scheduleFlush() {
+    if (!m_frame->isActive())
+        m_frame->start();
+}
+
+void frmMain::flushDisplay() {
+    m_frame->stop();
+    m_lookupBatch->flush();
+    if (m_pendingLookupRow >= 0)
+        m_ui.lvDNS->showSourceRow(std::exchange(m_pendingLookupRow, -1));
+    if (m_pendingServer >= 0)
+        m_servers->select(std::exchange(m_pendingServer, -1));
+    if (m_pendingDomain >= 0)
+        m_domains->select(std::exchange(m_pendingDomain, -1));
+}
+
+void frmMain::runEnded(const QString& completionText) {
+    flushDisplay();
+    m_ui.cmdConnect->setEnabled(true); // the run's own last step
+    emit runFinished(completionText);
+    if (!m_showCompletion) {
+        unlockAfterRun();
+        emit runUnlocked();
+        return;
+    }
+    // The box is modal: the window stays locked until it is dismissed.
+    gui::ShowMessage(this, completionText, [this] {
+        unlockAfterRun();
+        emit runUnlocked();
+    });
+}
+
+void frmMain::cmdPause_Click() {
+    m_engine->cmdPause_Click();
+}
+
+void frmMain::cmdSkip_Click() {
+    m_engine->cmdSkip_Click();
+}
+
+// The harvester plugs in here.
+void frmMain::cmdConnect_Click() {}
+
+// The CSV export plugs in here.
+void frmMain::cmdExport_Click() {}
+
+// ---- Sorting ---------------------------------------------------------------------------------
+
+void frmMain::lvDNS_ColumnClick(int section) {
+    m_lookupSort->columnClicked(section);
+}
+
+void frmMain::lvSummary_ColumnClick(int section) {
+    m_summarySort->columnClicked(section);
+}
+
+// ---- Keyboard and closing --------------------------------------------------------------------
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+    // Outside dialogs Qt has no default button: Enter presses the focused button, or else
+    // "Benchmark!" as long as it can be pressed.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        QPushButton* target = focused ? focused : m_ui.cmdGo;
+        if (target->isEnabled())
+            target->click();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::Form_Unload() {
+    // The program ends at once, also in the middle of a run: the run is cut off where it
+    // is (no summary, no completion) and nothing it has queued reaches the window.
+    emit closing();
+    m_timer1->stop();
+    m_probe->blockSignals(true);
+    m_engine->blockSignals(true);
+    m_quit();
+}

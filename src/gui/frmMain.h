@@ -1,0 +1,141 @@
+#pragma once
+// Tarnbell's one window: the server and domain lists, the run buttons, the two result lists
+// and the status strip. It owns the run engine and wires the widgets to its signals; all the
+// arithmetic and wording live in the core library.
+
+#include "core/randomsource.h"
+#include "windowcontrols.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace tarnbell::core {
+class BenchmarkEngine;
+class LookupProbe;
+class LookupTableModel;
+class ReadyReset;
+class ResultSortProxy;
+class SummaryTableModel;
+} // namespace tarnbell::core
+
+namespace tarnbell::gui {
+
+class EntryList;
+class RowBatchProxy;
+
+// What the window is built from. The program uses WindowSeams::production(); tests put a
+// scripted probe, a fixed local resolver, short timer intervals and their own quit in place.
+struct WindowSeams {
+    std::unique_ptr<core::LookupProbe> probe;
+    std::function<QString()> localResolver; // the machine's own resolver, "" for none
+    int readyResetInterval = 100;           // ms per tick of the "Ready." countdown
+    int dotInterval = 100;                  // ms per tick of the waiting dots
+    std::function<void()> quit;             // ends the program; QCoreApplication::quit if unset
+
+    // The UDP probe and the machine's resolver configuration.
+    static WindowSeams production();
+};
+
+} // namespace tarnbell::gui
+
+class frmMain final : public QMainWindow {
+    Q_OBJECT
+public:
+    // The program's window, with the real probe and resolver configuration.
+    explicit frmMain(QWidget* parent = nullptr);
+    explicit frmMain(tarnbell::gui::WindowSeams seams, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // ---- Hooks for the parts that plug into the window (export, harvester, tests) ----
+
+    const tarnbell::gui::WindowControls& controls() const { return m_ui; }
+    tarnbell::gui::EntryList* serverList() const { return m_servers; }
+    tarnbell::gui::EntryList* domainList() const { return m_domains; }
+    tarnbell::core::LookupTableModel* lookupModel() const { return m_lookups; }
+    tarnbell::core::SummaryTableModel* summaryModel() const { return m_summary; }
+    tarnbell::core::ResultSortProxy* lookupSort() const { return m_lookupSort; }
+    tarnbell::core::ResultSortProxy* summarySort() const { return m_summarySort; }
+    tarnbell::core::BenchmarkEngine* engine() const { return m_engine; }
+    // Timer1: returns the status line to "Ready." after a run or a harvest (restart()).
+    tarnbell::core::ReadyReset* Timer1() const { return m_timer1; }
+    tarnbell::core::RandomSource& random() { return m_random; }
+    // The machine's own resolver, as the window and the run see it.
+    QString localResolver() const;
+    // True from the lock of a run to its unlock (the completion box included).
+    bool isRunning() const { return m_running; }
+    // During a run the lookup list and the list selections follow a few dozen times a second;
+    // this brings them up to date at once (done at the end of every run).
+    void flushDisplay();
+
+public Q_SLOTS:
+    // Redraws the two list counts and the tick scale of the status strip.
+    void DoCount();
+    // Puts a new three-letter search seed into `rand`.
+    void randomseed();
+    // Starts a run unless a list is empty; `msg` shows the completion text in a box.
+    void cmdDoGo(bool msg);
+    // The run's lock and unlock of the controls, in their fixed order.
+    void lockForRun();
+    void unlockAfterRun();
+
+    void cmdGo_Click();
+    void cmdPause_Click();
+    void cmdSkip_Click();
+    void cDomain_Click();
+    void cDomainD_Click();
+    void cmdRandomN_Click();
+    void cServers_Click();
+    void cServersD_Click();
+    void cmdRandomD_Click();
+    void reseed_Click();
+    void cmdConnect_Click();
+    void cmdExport_Click();
+    void lvDNS_ColumnClick(int section);
+    void lvSummary_ColumnClick(int section);
+
+Q_SIGNALS:
+    // The run has ended; its completion status is on the status line. With `msg` the
+    // completion box opens right after this, and the window stays locked until it closes.
+    void runFinished(const QString& completionText);
+    // The controls are unlocked again after a run.
+    void runUnlocked();
+    // The window is closing and the program ends next: sockets are to be closed now.
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void Form_Load();
+    void Form_Unload();
+    void connectControls();
+    void connectEngine();
+    void runEnded(const QString& completionText);
+    void scheduleFlush();
+    QList<QWidget*> runLockedControls() const;
+
+    tarnbell::gui::WindowControls m_ui;
+    std::function<QString()> m_localResolver;
+    std::function<void()> m_quit;
+    tarnbell::core::RandomSource m_random;
+    tarnbell::gui::EntryList* m_servers = nullptr;
+    tarnbell::gui::EntryList* m_domains = nullptr;
+    tarnbell::core::LookupTableModel* m_lookups = nullptr;
+    tarnbell::core::SummaryTableModel* m_summary = nullptr;
+    tarnbell::gui::RowBatchProxy* m_lookupBatch = nullptr;
+    tarnbell::core::ResultSortProxy* m_lookupSort = nullptr;
+    tarnbell::core::ResultSortProxy* m_summarySort = nullptr;
+    tarnbell::core::LookupProbe* m_probe = nullptr;
+    tarnbell::core::BenchmarkEngine* m_engine = nullptr;
+    tarnbell::core::ReadyReset* m_timer1 = nullptr;
+    QTimer* m_frame = nullptr; // paces flushDisplay() during a run
+    int m_pendingLookupRow = -1;
+    int m_pendingServer = -1;
+    int m_pendingDomain = -1;
+    bool m_running = false;
+    bool m_showCompletion = true;
+};

@@ -1,0 +1,19 @@
+// The window as the program runs it: the UDP probe and the machine's resolver configuration.
+// Kept apart so that tests, which bring their own probe, do not link the real one.
+
+#include "core/localdns.h"
+#include "core/probe.h"
+#include "frmMain.h"
+
+namespace tarnbell::gui {
+
+WindowSeams WindowSeams::production() {
+    WindowSeams seams;
+    seams.probe = std::make_unique<core::Probe>();
+    seams.localResolver = [] { return core::GetLocalDNS(); };
+    return seams;
+}
+
+} // namespace tarnbell::gui
+
+frmMain::frmMain(QWidget* parent) : frmMain(tarnbell::gui::WindowSeams::production(), parent) {}

@@ -1,0 +1,56 @@
+#include "resultview.h"
+
+#include "markcolourproxy.h"
+
+#include <QAbstractProxyModel>
+#include <QHeaderView>
+
+namespace tarnbell::gui {
+
+ResultView::ResultView(QWidget* parent) : QTreeView(parent) {
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true); // thousands of rows in a long run
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false); // header clicks go to the sort proxy's own column mapping
+
+    QHeaderView* head = header();
+    head->setSectionsClickable(true);
+    head->setSectionsMovable(false);
+    head->setStretchLastSection(false);
+    // The sort-key columns are zero wide but stay in the header, where a user can still pull
+    // them open.
+    head->setMinimumSectionSize(0);
+    head->setSectionResizeMode(QHeaderView::Interactive);
+    head->setSortIndicatorShown(true);
+    head->setSortIndicator(-1, Qt::AscendingOrder); // unsorted until the first click
+}
+
+void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& widths) {
+    m_sorter = sorter;
+    m_colours = new MarkColourProxy(this);
+    m_colours->setSourceModel(sorter);
+    setModel(m_colours);
+    for (int i = 0; i < widths.size(); ++i)
+        header()->resizeSection(i, widths.at(i));
+}
+
+QModelIndex ResultView::viewIndex(int sourceRow, int column) const {
+    if (!m_sorter || !m_sorter->sourceModel())
+        return {};
+    const QModelIndex source = m_sorter->sourceModel()->index(sourceRow, column);
+    return m_colours->mapFromSource(m_sorter->mapFromSource(source));
+}
+
+void ResultView::showSourceRow(int sourceRow) {
+    const QModelIndex index = viewIndex(sourceRow);
+    if (!index.isValid())
+        return;
+    setCurrentIndex(index); // single selection of rows: selects the row
+    scrollTo(index);
+}
+
+} // namespace tarnbell::gui

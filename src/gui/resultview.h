@@ -1,0 +1,33 @@
+#pragma once
+// One of the two result lists: a flat, uniform-row tree view over a core result model seen
+// through its sort proxy, with the marks drawn as text colours.
+
+#include <QList>
+#include <QTreeView>
+
+class QAbstractProxyModel;
+
+namespace tarnbell::gui {
+
+class MarkColourProxy;
+
+class ResultView final : public QTreeView {
+    Q_OBJECT
+public:
+    explicit ResultView(QWidget* parent = nullptr);
+
+    // Shows `sorter` (a proxy over the result model) with the given column widths in logical
+    // pixels; a width of 0 hides a sort-key column.
+    void setSortedModel(QAbstractProxyModel* sorter, const QList<int>& widths);
+
+    // Selects the row of the result model's `sourceRow` and scrolls it into view.
+    void showSourceRow(int sourceRow);
+    // The view's index of the result model's cell, or an invalid index.
+    QModelIndex viewIndex(int sourceRow, int column = 0) const;
+
+private:
+    QAbstractProxyModel* m_sorter = nullptr;
+    MarkColourProxy* m_colours = nullptr;
+};
+
+} // namespace tarnbell::gui

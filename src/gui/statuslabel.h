@@ -1,0 +1,30 @@
+#pragma once
+// A one-line label whose text changes all the time (the status line, the progress text, the
+// server under test). Its size does not follow its text, so a new text costs a repaint only,
+// not the text measuring of a whole window layout.
+
+#include <QLabel>
+
+namespace tarnbell::gui {
+
+class StatusLabel final : public QLabel {
+    Q_OBJECT
+public:
+    // `widthText` sets the width it asks for; the layout may give it more or less.
+    explicit StatusLabel(const QString& text, const QString& widthText = QString(),
+                         QWidget* parent = nullptr);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void measure();
+
+    QString m_widthText;
+    QSize m_hint;
+};
+
+} // namespace tarnbell::gui

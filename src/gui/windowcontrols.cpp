@@ -1,0 +1,210 @@
+#include "windowcontrols.h"
+
+#include "resultview.h"
+#include "statuslabel.h"
+#include "statusstrip.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tarnbell::gui {
+
+namespace {
+
+template <typename Widget> Widget* named(Widget* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel* label(const QString& text, const char* name, bool bold = false) {
+    auto* created = named(new QLabel(text), name);
+    if (bold) {
+        QFont font = created->font();
+        font.setBold(true);
+        created->setFont(font);
+    }
+    return created;
+}
+
+QPushButton* button(const QString& text, const char* name, bool bold = false) {
+    auto* created = named(new QPushButton(text), name);
+    created->setAutoDefault(false); // Enter goes to the default button (see frmMain)
+    if (bold) {
+        QFont font = created->font();
+        font.setBold(true);
+        created->setFont(font);
+    }
+    return created;
+}
+
+// The small "R", "-" and "+" buttons beside a list heading: square, a line high.
+QPushButton* smallButton(const QString& text, const char* name) {
+    QPushButton* created = button(text, name);
+    const int side = created->fontMetrics().height() + 8;
+    created->setFixedSize(side, side);
+    return created;
+}
+
+// A sunken box holding a list's count, sized for two digits.
+QFrame* countBox(const char* boxName, QLabel*& count, const char* countName) {
+    auto* box = named(new QFrame, boxName);
+    box->setFrameShape(QFrame::StyledPanel);
+    box->setFrameShadow(QFrame::Sunken);
+    count = named(new QLabel(QStringLiteral("999")), countName);
+    count->setAlignment(Qt::AlignCenter);
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->addWidget(count);
+    const QFontMetrics metrics(count->font());
+    box->setFixedSize(metrics.horizontalAdvance(QStringLiteral("999")) + 6, metrics.height() + 6);
+    return box;
+}
+
+QHBoxLayout* row(std::initializer_list<QWidget*> widgets, int stretchBefore = -1) {
+    auto* layout = new QHBoxLayout;
+    int i = 0;
+    for (QWidget* widget : widgets) {
+        if (i++ == stretchBefore)
+            layout->addStretch(1);
+        layout->addWidget(widget);
+    }
+    if (stretchBefore >= static_cast<int>(widgets.size()))
+        layout->addStretch(1);
+    return layout;
+}
+
+void buildLeftColumn(WindowControls& c, QFrame* frame) {
+    c.Label3 = label(QStringLiteral("DNS Record Type"), "Label3");
+    c.cDNST = named(new QComboBox, "cDNST"); // a drop-down list: no typing
+    c.cmdGo = button(QStringLiteral("&Benchmark!"), "cmdGo", true);
+    c.cmdPause = button(QStringLiteral("Pause"), "cmdPause");
+    c.cmdPause->setEnabled(false);
+    c.Frame2 = named(new QFrame, "Frame2");
+    c.Frame2->setFrameShape(QFrame::HLine);
+    c.Frame2->setFrameShadow(QFrame::Sunken);
+
+    c.Picture2 = countBox("Picture2", c.dcount, "dcount");
+    c.Label7 = label(QStringLiteral(" DNS servers"), "Label7", true);
+    c.cmdRandomD = smallButton(QStringLiteral("R"), "cmdRandomD");
+    c.cServersD = smallButton(QStringLiteral("-"), "cServersD");
+    c.cServers = smallButton(QStringLiteral("+"), "cServers");
+    c.lServers = named(new QListWidget, "lServers");
+
+    c.Picture1 = countBox("Picture1", c.ncount, "ncount");
+    c.Label6 = label(QStringLiteral(" Domain Names"), "Label6", true);
+    c.cmdRandomN = smallButton(QStringLiteral("R"), "cmdRandomN");
+    c.cDomainD = smallButton(QStringLiteral("-"), "cDomainD");
+    c.cDomain = smallButton(QStringLiteral("+"), "cDomain");
+    c.lDomains = named(new QListWidget, "lDomains");
+
+    c.Label4 = label(QStringLiteral("Search Google for"), "Label4");
+    c.cGResults = named(new QComboBox, "cGResults");
+    for (QComboBox* choice : {c.cDNST, c.cGResults}) {
+        choice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        choice->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+    c.cmdConnect = button(QStringLiteral("&Get URLs"), "cmdConnect", true);
+    c.cmdConnect->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    c.Label5 = label(QStringLiteral("random domains"), "Label5");
+    c.Label9 = label(QStringLiteral("with the seed:"), "Label9");
+    c.rand = named(new QLineEdit, "rand");
+    c.rand->setFixedWidth(c.rand->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
+    c.reseed = button(QStringLiteral("R"), "reseed");
+    c.reseed->setFixedWidth(c.reseed->fontMetrics().height() + 8);
+
+    auto* recordType = row({c.Label3, c.cDNST}, 1);
+    auto* runButtons = row({c.cmdPause, c.cmdGo}, 1);
+    runButtons->setAlignment(c.cmdPause, Qt::AlignBottom);
+    auto* serverHeading = row({c.Picture2, c.Label7, c.cmdRandomD, c.cServersD, c.cServers}, 2);
+    auto* domainHeading = row({c.Picture1, c.Label6, c.cmdRandomN, c.cDomainD, c.cDomain}, 2);
+    serverHeading->setSpacing(2);
+    domainHeading->setSpacing(2);
+
+    auto* harvest = new QGridLayout;
+    harvest->addWidget(c.Label4, 0, 0);
+    harvest->addWidget(c.cGResults, 0, 1);
+    harvest->addWidget(c.Label5, 1, 0, 1, 2);
+    harvest->addWidget(c.Label9, 2, 0);
+    auto* seed = new QHBoxLayout;
+    seed->setSpacing(2);
+    seed->addWidget(c.rand);
+    seed->addWidget(c.reseed);
+    harvest->addLayout(seed, 2, 1);
+    harvest->addWidget(c.cmdConnect, 0, 2, 3, 1);
+    harvest->setColumnStretch(2, 1);
+
+    auto* layout = new QVBoxLayout(frame);
+    layout->addLayout(recordType);
+    layout->addLayout(runButtons);
+    layout->addWidget(c.Frame2);
+    layout->addLayout(serverHeading);
+    layout->addWidget(c.lServers, 1);
+    layout->addLayout(domainHeading);
+    layout->addWidget(c.lDomains, 1);
+    layout->addLayout(harvest);
+}
+
+void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
+    c.Label1 = label(QStringLiteral("Testing DNS Server:"), "Label1", true);
+    c.lDNS = named(new StatusLabel(QString()), "lDNS");
+    c.lDNS->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    c.lvDNS = named(new ResultView, "lvDNS");
+    c.Label8 = label(QStringLiteral("Fastest Server:"), "Label8", true);
+    c.lwhowon = named(new StatusLabel(QString()), "lwhowon");
+    c.lwhowon->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    c.cmdSkip = button(QStringLiteral("Skip"), "cmdSkip");
+    c.cmdSkip->setEnabled(false);
+    c.lvSummary = named(new ResultView, "lvSummary");
+    c.cmdExport = button(QStringLiteral("Export CSV"), "cmdExport");
+
+    auto* testing = new QHBoxLayout;
+    testing->addWidget(c.Label1);
+    testing->addWidget(c.lDNS, 1);
+    auto* fastest = new QHBoxLayout;
+    fastest->addWidget(c.Label8);
+    fastest->addWidget(c.lwhowon, 1);
+    fastest->addWidget(c.cmdSkip);
+
+    layout->addLayout(testing);
+    layout->addWidget(c.lvDNS, 18); // heights as 1815 : 2895
+    layout->addLayout(fastest);
+    layout->addWidget(c.lvSummary, 29);
+    layout->addLayout(row({c.cmdExport}, 0));
+}
+
+} // namespace
+
+WindowControls BuildWindowControls(QWidget* central) {
+    WindowControls c;
+    c.Frame1 = named(new QFrame, "Frame1");
+    c.Frame1->setFrameShape(QFrame::StyledPanel);
+    c.Frame1->setFrameShadow(QFrame::Sunken);
+    buildLeftColumn(c, c.Frame1);
+    // As wide as its contents ask, whatever the font: the result lists take the rest.
+    c.Frame1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+
+    auto* results = new QVBoxLayout;
+    buildResultColumn(c, results);
+
+    c.sProgressOut = new StatusStrip;
+    c.Label2 = c.sProgressOut->Label2();
+    c.lS = c.sProgressOut->lS();
+    c.lProgress = c.sProgressOut->lProgress();
+    c.sProgress = c.sProgressOut->sProgress();
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(c.Frame1);
+    top->addLayout(results, 1);
+    auto* layout = new QVBoxLayout(central);
+    layout->addLayout(top, 1);
+    layout->addWidget(c.sProgressOut);
+    return c;
+}
+
+} // namespace tarnbell::gui

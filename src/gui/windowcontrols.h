@@ -1,0 +1,70 @@
+#pragma once
+// The controls of the main window, created and laid out in one place. Each control's
+// objectName is its name here, so tests and accessibility tools find it by that name.
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QWidget;
+
+namespace tarnbell::gui {
+
+class ResultView;
+class StatusStrip;
+
+struct WindowControls {
+    // Left column.
+    QFrame* Frame1 = nullptr;
+    QLabel* Label3 = nullptr; // "DNS Record Type"
+    QComboBox* cDNST = nullptr;
+    QPushButton* cmdGo = nullptr;
+    QPushButton* cmdPause = nullptr;
+    QFrame* Frame2 = nullptr;
+    QFrame* Picture2 = nullptr;
+    QLabel* dcount = nullptr;
+    QLabel* Label7 = nullptr; // " DNS servers"
+    QPushButton* cmdRandomD = nullptr;
+    QPushButton* cServersD = nullptr;
+    QPushButton* cServers = nullptr;
+    QListWidget* lServers = nullptr;
+    QFrame* Picture1 = nullptr;
+    QLabel* ncount = nullptr;
+    QLabel* Label6 = nullptr; // " Domain Names"
+    QPushButton* cmdRandomN = nullptr;
+    QPushButton* cDomainD = nullptr;
+    QPushButton* cDomain = nullptr;
+    QListWidget* lDomains = nullptr;
+    QLabel* Label4 = nullptr; // "Search Google for"
+    QComboBox* cGResults = nullptr;
+    QPushButton* cmdConnect = nullptr;
+    QLabel* Label5 = nullptr; // "random domains"
+    QLabel* Label9 = nullptr; // "with the seed:"
+    QLineEdit* rand = nullptr;
+    QPushButton* reseed = nullptr;
+
+    // Result lists on the right.
+    QLabel* Label1 = nullptr; // "Testing DNS Server:"
+    QLabel* lDNS = nullptr;
+    ResultView* lvDNS = nullptr;
+    QLabel* Label8 = nullptr; // "Fastest Server:"
+    QLabel* lwhowon = nullptr;
+    QPushButton* cmdSkip = nullptr;
+    ResultView* lvSummary = nullptr;
+    QPushButton* cmdExport = nullptr;
+
+    // Status strip along the bottom.
+    StatusStrip* sProgressOut = nullptr;
+    QLabel* Label2 = nullptr; // "Status"
+    QLabel* lS = nullptr;
+    QLabel* lProgress = nullptr;
+    QWidget* sProgress = nullptr;
+};
+
+// Creates every control inside `central` and lays them out: the lists and buttons in a
+// column on the left, the result lists on the right, the status strip along the bottom.
+WindowControls BuildWindowControls(QWidget* central);
+
+} // namespace tarnbell::gui

@@ -1,0 +1,103 @@
+#pragma once
+// Helpers for driving the main window in tests and benchmarks: the window built around a
+// scripted probe, and the modal boxes found and answered without blocking.
+
+#include "entrylist.h"
+#include "fixtures/scriptedprobe.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QList>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+namespace tarnbell::testing {
+
+struct TestWindow {
+    ScriptedProbe* probe = nullptr; // null when the window got another probe
+    std::unique_ptr<frmMain> window;
+    int quitCalls = 0;
+};
+
+// A window around `probe` (a scripted one answering 47.1 ms when null), with
+// `localResolver` as the machine's own resolver and short timers, so a test never waits
+// seconds.
+inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QString(),
+                                              int readyResetInterval = 100,
+                                              std::unique_ptr<core::LookupProbe> probe = {}) {
+    auto test = std::make_unique<TestWindow>();
+    if (!probe) {
+        auto scripted = std::make_unique<ScriptedProbe>();
+        scripted->setDefaultReply(ScriptedProbe::Reply::answered(0.0471));
+        test->probe = scripted.get();
+        probe = std::move(scripted);
+    }
+    gui::WindowSeams seams;
+    seams.probe = std::move(probe);
+    seams.localResolver = [localResolver] { return localResolver; };
+    seams.readyResetInterval = readyResetInterval;
+    seams.dotInterval = 5;
+    TestWindow* raw = test.get();
+    seams.quit = [raw] { ++raw->quitCalls; };
+    test->window = std::make_unique<frmMain>(std::move(seams));
+    return test;
+}
+
+// Replaces both input lists and redraws the counts.
+inline void setLists(frmMain& window, const QStringList& servers, const QStringList& domains) {
+    window.serverList()->widget()->clear();
+    window.domainList()->widget()->clear();
+    for (const QString& server : servers)
+        window.serverList()->append(server);
+    for (const QString& domain : domains)
+        window.domainList()->append(domain);
+    window.DoCount();
+}
+
+// The modal dialog of type T open now, waiting up to `timeoutMs` for it; nullptr if none.
+template <typename T> T* waitForModal(int timeoutMs = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
+            return dialog;
+        QTest::qWait(5);
+    }
+    return nullptr;
+}
+
+// Presses OK on the message box open now; returns its text, or a null text if none opened.
+inline QString acceptMessage(int timeoutMs = 5000) {
+    QMessageBox* box = waitForModal<QMessageBox>(timeoutMs);
+    if (!box)
+        return {};
+    const QString text = box->text();
+    box->button(QMessageBox::Ok)->click();
+    QTest::qWait(0);
+    return text;
+}
+
+// Types `text` into the input box open now and presses OK (or Cancel when `cancel`);
+// returns the box's prompt, or a null text if none opened.
+inline QString answerInput(const QString& text, bool cancel = false, int timeoutMs = 5000) {
+    QInputDialog* input = waitForModal<QInputDialog>(timeoutMs);
+    if (!input)
+        return {};
+    const QString prompt = input->labelText();
+    if (auto* field = input->findChild<QLineEdit*>())
+        QTest::keyClicks(field, text);
+    auto* buttons = input->findChild<QDialogButtonBox*>();
+    buttons->button(cancel ? QDialogButtonBox::Cancel : QDialogButtonBox::Ok)->click();
+    QTest::qWait(0);
+    return prompt;
+}
+
+} // namespace tarnbell::testing

@@ -1,0 +1,248 @@
+// The window as it opens: its controls, their texts and states, the start-up lists and
+// choices, the counts and the tick scale, the seed box and the default button.
+
+#include "core/defaultservers.h"
+#include "entrylist.h"
+#include "guisupport/windowdriver.h"
+#include "resultview.h"
+#include "statusstrip.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTreeView>
+#include <QtTest>
+
+using namespace tarnbell;
+using tarnbell::testing::makeWindow;
+
+class TestGuiWindow final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startLists_data();
+    void startLists();
+    void controlsByName_data();
+    void controlsByName();
+    void startState();
+    void resultColumns();
+    void seedBox();
+    void tickScaleFollowsCounts();
+    void enterStartsRun();
+};
+
+void TestGuiWindow::startLists_data() {
+    QTest::addColumn<QString>("local");
+    QTest::addColumn<QString>("count");
+    QTest::newRow("no local resolver") << QString() << QStringLiteral("20");
+    QTest::newRow("local resolver") << QStringLiteral("192.0.2.53") << QStringLiteral("21");
+}
+
+void TestGuiWindow::startLists() {
+    QFETCH(QString, local);
+    QFETCH(QString, count);
+    const auto test = makeWindow(local);
+    const auto& ui = test->window->controls();
+
+    QCOMPARE(ui.dcount->text(), count);
+    QCOMPARE(ui.ncount->text(), QStringLiteral("0"));
+    QCOMPARE(ui.lDomains->count(), 0);
+    QStringList expected = core::DefaultServers();
+    if (!local.isEmpty())
+        expected.prepend(local + QStringLiteral(" - local"));
+    QCOMPARE(test->window->serverList()->entries(), expected);
+    QCOMPARE(expected.size(), count.toInt());
+    QCOMPARE(expected.constLast(), QStringLiteral("d.root-servers.net"));
+}
+
+void TestGuiWindow::controlsByName_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("bold");
+    const auto row = [](const char* name, const char* text, bool bold = false) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(text) << bold;
+    };
+    row("cmdGo", "&Benchmark!", true);
+    row("cmdPause", "Pause");
+    row("cmdSkip", "Skip");
+    row("cmdExport", "Export CSV");
+    row("cmdConnect", "&Get URLs", true);
+    row("cmdRandomD", "R");
+    row("cServersD", "-");
+    row("cServers", "+");
+    row("cmdRandomN", "R");
+    row("cDomainD", "-");
+    row("cDomain", "+");
+    row("reseed", "R");
+    row("Label1", "Testing DNS Server:", true);
+    row("Label2", "Status", true);
+    row("Label3", "DNS Record Type");
+    row("Label4", "Search Google for");
+    row("Label5", "random domains");
+    row("Label6", " Domain Names", true);
+    row("Label7", " DNS servers", true);
+    row("Label8", "Fastest Server:", true);
+    row("Label9", "with the seed:");
+    row("lS", "Ready.");
+    row("lProgress", "", true);
+    row("lDNS", "");
+    row("lwhowon", "");
+}
+
+void TestGuiWindow::controlsByName() {
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(bool, bold);
+    const auto test = makeWindow();
+    auto* widget = test->window->findChild<QWidget*>(name);
+    QVERIFY2(widget, qPrintable(name));
+    if (auto* button = qobject_cast<QPushButton*>(widget))
+        QCOMPARE(button->text(), text);
+    else if (auto* label = qobject_cast<QLabel*>(widget))
+        QCOMPARE(label->text(), text);
+    else
+        QFAIL("neither a button nor a label");
+    QCOMPARE(widget->font().bold(), bold);
+}
+
+void TestGuiWindow::startState() {
+    const auto test = makeWindow();
+    frmMain& window = *test->window;
+    const auto& ui = window.controls();
+    QCOMPARE(window.windowTitle(), QStringLiteral("Tarnbell"));
+
+    for (const char* name :
+         {"Frame1", "Frame2", "Picture1", "Picture2", "dcount", "ncount", "lServers", "lDomains",
+          "lvDNS", "lvSummary", "cDNST", "cGResults", "rand", "sProgressOut", "sProgress"})
+        QVERIFY2(window.findChild<QWidget*>(QString::fromLatin1(name)), name);
+
+    QVERIFY(!ui.cmdPause->isEnabled());
+    QVERIFY(!ui.cmdSkip->isEnabled());
+    for (QWidget* enabled : {static_cast<QWidget*>(ui.cmdGo), static_cast<QWidget*>(ui.cmdExport),
+                             static_cast<QWidget*>(ui.cmdConnect), static_cast<QWidget*>(ui.rand),
+                             static_cast<QWidget*>(ui.reseed), static_cast<QWidget*>(ui.cDNST)})
+        QVERIFY2(enabled->isEnabled(), qPrintable(enabled->objectName()));
+
+    QCOMPARE(ui.cDNST->count(), 4);
+    QCOMPARE(ui.cDNST->itemText(0), QStringLiteral("A 1"));
+    QCOMPARE(ui.cDNST->itemText(2), QStringLiteral("NS 2"));
+    QCOMPARE(ui.cDNST->itemText(3), QStringLiteral("SOA 6"));
+    QCOMPARE(ui.cDNST->currentText(), QStringLiteral("MX 15"));
+    QVERIFY(!ui.cDNST->isEditable());
+    QStringList counts;
+    for (int i = 0; i < ui.cGResults->count(); ++i)
+        counts << ui.cGResults->itemText(i);
+    QCOMPARE(counts, QStringList({"5", "10", "15", "20", "25", "30", "35", "40", "45", "50"}));
+    QCOMPARE(ui.cGResults->currentText(), QStringLiteral("20"));
+    QVERIFY(!ui.cGResults->isEditable());
+
+    // Nothing to measure yet: no ticks and the design's one-pixel fill.
+    QCOMPARE(ui.sProgress->width(), 1);
+}
+
+void TestGuiWindow::resultColumns() {
+    const auto test = makeWindow();
+    const auto& ui = test->window->controls();
+    struct Expect {
+        QTreeView* view;
+        QStringList titles;
+        QList<bool> hidden;
+        QList<bool> right;
+    };
+    const QList<Expect> lists{
+        Expect{ui.lvDNS, QStringList{"Domain", "DNS Server", "Response Time", "Real Response Time"},
+               QList<bool>{false, false, false, true}, QList<bool>{false, false, true, true}},
+        Expect{ui.lvSummary,
+               QStringList{"DNS Server", "Mean Response", "Real Mean Response Time",
+                           "Median Response", "Real Median Response Time"},
+               QList<bool>{false, false, true, false, true},
+               QList<bool>{false, true, true, true, true}}};
+    for (const Expect& list : lists) {
+        QHeaderView* header = list.view->header();
+        QCOMPARE(header->count(), list.titles.size());
+        QCOMPARE(header->minimumSectionSize(), 0);
+        QVERIFY(!list.view->rootIsDecorated());
+        QVERIFY(list.view->uniformRowHeights());
+        for (int i = 0; i < list.titles.size(); ++i) {
+            const QAbstractItemModel* model = list.view->model();
+            QCOMPARE(model->headerData(i, Qt::Horizontal).toString(), list.titles.at(i));
+            QCOMPARE(header->sectionSize(i) == 0, list.hidden.at(i));
+            const auto alignment =
+                Qt::Alignment(model->headerData(i, Qt::Horizontal, Qt::TextAlignmentRole).toInt());
+            QCOMPARE(bool(alignment & Qt::AlignRight), list.right.at(i));
+        }
+        // A user can pull a key column open again: it is narrow, not removed.
+        QVERIFY(!header->isSectionHidden(list.hidden.indexOf(true)));
+        QCOMPARE(header->sectionResizeMode(list.hidden.indexOf(true)), QHeaderView::Interactive);
+    }
+}
+
+void TestGuiWindow::seedBox() {
+    const auto test = makeWindow();
+    const auto& ui = test->window->controls();
+    static const QRegularExpression threeCapitals(QStringLiteral("^[A-Z]{3}$"));
+    QVERIFY2(threeCapitals.match(ui.rand->text()).hasMatch(), qPrintable(ui.rand->text()));
+
+    // Every click replaces the box's text, also one the user typed.
+    ui.rand->setText(QStringLiteral("typed word"));
+    QSet<QString> seen;
+    for (int i = 0; i < 20; ++i) {
+        QTest::mouseClick(ui.reseed, Qt::LeftButton);
+        QVERIFY2(threeCapitals.match(ui.rand->text()).hasMatch(), qPrintable(ui.rand->text()));
+        seen.insert(ui.rand->text());
+    }
+    QVERIFY(seen.size() > 1); // 20 draws of 17,576 words: a repeat of one word is no draw
+}
+
+void TestGuiWindow::tickScaleFollowsCounts() {
+    const auto test = makeWindow();
+    frmMain& window = *test->window;
+    window.resize(800, 500);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* strip = window.controls().sProgressOut;
+    const auto tickColumns = [strip] {
+        const QImage image = strip->tickLayer().toImage();
+        int columns = 0;
+        const int y = image.height() - 1;
+        for (int x = 0; x < image.width(); ++x)
+            columns += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+        return columns;
+    };
+    QCOMPARE(tickColumns(), 0); // no domains: no ticks
+
+    window.domainList()->append(QStringLiteral("example.com"));
+    window.DoCount();
+    QCOMPARE(window.controls().ncount->text(), QStringLiteral("1"));
+    const int oneDomain = tickColumns();
+    QVERIFY(oneDomain >= 20); // one long tick per server at least
+
+    window.domainList()->append(QStringLiteral("example.org"));
+    window.DoCount();
+    QVERIFY(tickColumns() > oneDomain); // a short tick between each server's two lookups
+}
+
+void TestGuiWindow::enterStartsRun() {
+    const auto test = makeWindow();
+    frmMain& window = *test->window;
+    window.domainList()->append(QStringLiteral("example.com"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.controls().cmdGo->isDefault());
+
+    // From the domain list, Enter goes to the default button and starts a run.
+    window.controls().lDomains->setFocus();
+    QTest::keyClick(window.controls().lDomains, Qt::Key_Return);
+    QVERIFY(window.isRunning());
+    QVERIFY(!window.controls().cmdGo->isEnabled());
+    QVERIFY(!testing::acceptMessage().isEmpty());
+    QTRY_VERIFY(!window.isRunning());
+}
+
+QTEST_MAIN(TestGuiWindow)
+#include "tst_gui_window.moc"
