@@ -20,10 +20,11 @@ struct TableSnapshot {
     QList<QStringList> rows; // cell texts per row, rows in the list's current order
 };
 
-// The column widths the window gives the lists when it creates them, in pixels at 96 dpi.
-// Only their meaning matters to the export: 0 is hidden, above 1 is shown.
-inline const QList<int> kLookupColumnWidths{160, 160, 96, 0};      // lvDNS
-inline const QList<int> kSummaryColumnWidths{200, 107, 0, 107, 0}; // lvSummary
+// The column widths the window gives the lists when it creates them, in logical pixels:
+// room for a server's label and for the sort arrow beside a time's title, the sort-key
+// columns zero wide. The export only asks whether a width is above 1.
+inline const QList<int> kLookupColumnWidths{160, 200, 110, 0};     // lvDNS
+inline const QList<int> kSummaryColumnWidths{220, 125, 0, 125, 0}; // lvSummary
 
 // Takes the titles and the display texts of `model` in its own row order (a sort proxy gives
 // the order the user sees).
