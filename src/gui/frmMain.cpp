@@ -73,7 +73,8 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_ui.cmdGo->setDefault(true);
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
-    resize(760, 480);
+    // Room for the default result columns without a horizontal scroll bar.
+    resize(900, 560);
     // At most 40 frames a second, and the lookup list and the list selections at the same
     // pace: a fast run must not spend its time redrawing.
     constexpr int kFrameMs = 25;
