@@ -102,7 +102,6 @@ private slots:
     void nameWithoutExtensionKept();
     void existingFileReplacedWithoutQuestion();
     void cancelWritesNothing();
-    void emptyListsBeforeAnyRun();
     void columnsFollowTheHeader();
     void failedWriteIsReported();
     void exportDuringRunHasEveryRowSoFar();
@@ -194,16 +193,6 @@ void TestGuiExport::cancelWritesNothing() {
     QTRY_VERIFY(!dialog->isVisible());
     QVERIFY(!waitForModal<QMessageBox>(200));
     QCOMPARE(entriesOf(dir.path()), QStringList());
-}
-
-void TestGuiExport::emptyListsBeforeAnyRun() {
-    const auto test = makeWindow();
-    test->window->show();
-    QTemporaryDir dir;
-    saveAs(clickExport(*test->window), dir.filePath("empty.csv"));
-    QCOMPARE(readAll(dir.filePath("empty.csv")),
-             QByteArray("\"Domain\",\"DNS Server\",\"Response Time\"\r\n\r\n\r\n"
-                        "\"DNS Server\",\"Mean Response\",\"Median Response\"\r\n\r\n"));
 }
 
 void TestGuiExport::columnsFollowTheHeader() {
