@@ -1,5 +1,6 @@
 #include "core/listlimits.h"
 
+#include "core/querynames.h"
 #include "dns/moddns.h"
 
 #include <QStringList>
@@ -37,19 +38,6 @@ QString EmptyListMessage(ListKind kind) {
                ? QStringLiteral("You must have at least one domain to test your DNS!")
                : QStringLiteral("You must have at least one DNS Server to test your DNS!");
 }
-
-namespace {
-
-// The bytes the probe puts on the wire for a name: one byte per character for Latin-1 text,
-// the IDNA (ACE) form of any other text. An empty result for a non-empty name means the
-// name has no IDNA form.
-QByteArray queryNameBytes(const QString& domain) {
-    const bool latin1 =
-        std::all_of(domain.cbegin(), domain.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
-    return latin1 ? domain.toLatin1() : QUrl::toAce(domain);
-}
-
-} // namespace
 
 QString DomainQueryProblem(const QString& domain) {
     const QByteArray bytes = queryNameBytes(domain);

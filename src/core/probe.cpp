@@ -1,5 +1,6 @@
 #include "core/probe.h"
 
+#include "core/querynames.h"
 #include "core/serverendpoint.h"
 #include "dns/moddns.h"
 
@@ -32,14 +33,6 @@ ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText,
     }
     result.errorText = errorText;
     return result;
-}
-
-// The bytes of the name as sent: one byte per character for Latin-1 text (what the reply
-// echoes back reads the same way); other text in its IDNA form, the name a resolver knows.
-QByteArray domainBytes(const QString& domain) {
-    const bool latin1 =
-        std::all_of(domain.cbegin(), domain.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
-    return latin1 ? domain.toLatin1() : QUrl::toAce(domain);
 }
 
 } // namespace
@@ -201,7 +194,7 @@ void Probe::Impl::send() {
     dropPending();
 
     clock.start();
-    const QByteArray name = domainBytes(current.domain);
+    const QByteArray name = queryNameBytes(current.domain);
     if (name.isEmpty() && !current.domain.isEmpty()) {
         finishLater(failedResult(ProbeOutcome::QueryNotBuilt,
                                  QStringLiteral("Error: the domain cannot be written as a DNS "

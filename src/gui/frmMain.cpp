@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "core/benchmarkengine.h"
+#include "core/csvexport.h"
 #include "core/defaultservers.h"
 #include "core/listlimits.h"
 #include "core/resultmodels.h"
@@ -32,11 +33,6 @@ const QStringList kRecordTypes{QStringLiteral("A 1"), QStringLiteral("MX 15"),
                                QStringLiteral("NS 2"), QStringLiteral("SOA 6")};
 constexpr int kDefaultRecordType = 1;  // MX, so a run started at once asks for mail servers
 constexpr int kDefaultResultCount = 3; // "20"
-
-// Column widths in logical pixels, with room for a server's label and for the sort arrow
-// beside a time's title; the sort-key columns are zero wide.
-const QList<int> kLookupWidths{160, 200, 110, 0};
-const QList<int> kSummaryWidths{220, 125, 0, 125, 0};
 
 } // namespace
 
@@ -73,13 +69,14 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     auto* central = new QWidget(this);
     m_ui = gui::BuildWindowControls(central);
     setCentralWidget(central);
-    m_ui.lvDNS->setSortedModel(m_lookupSort, kLookupWidths);
-    m_ui.lvSummary->setSortedModel(m_summarySort, kSummaryWidths);
+    m_ui.lvDNS->setSortedModel(m_lookupSort, core::kLookupColumnWidths);
+    m_ui.lvSummary->setSortedModel(m_summarySort, core::kSummaryColumnWidths);
     m_ui.cmdGo->setDefault(true);
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
     m_harvest = new gui::HarvestControl(*this, seams.harvest);
-    resize(760, 480);
+    // Room for the default result columns without a horizontal scroll bar.
+    resize(900, 560);
     // At most 40 frames a second, and the lookup list and the list selections at the same
     // pace: a fast run must not spend its time redrawing.
     constexpr int kFrameMs = 25;
@@ -321,8 +318,7 @@ void frmMain::cmdConnect_Click() {
     m_harvest->start();
 }
 
-// The CSV export plugs in here.
-void frmMain::cmdExport_Click() {}
+// The CSV export, cmdExport_Click, is in export.cpp.
 
 // ---- Sorting ---------------------------------------------------------------------------------
 

@@ -1,0 +1,43 @@
+#pragma once
+// The command line of tarnbell-cli: what it accepts, and every check made before a single
+// query is sent or a byte written.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace tarnbell::cli {
+
+enum ExitStatus {
+    ExitFinished = 0,     // the run finished and every output was written
+    ExitOutputFailed = 1, // an output file could not be written
+    ExitBadUsage = 2,     // bad usage or bad input; nothing was sent or written
+};
+
+struct CliOptions {
+    QStringList servers;                // server entries, in run order
+    QStringList domains;                // domains, in run order
+    QString recordTypeChoice = "MX 15"; // as the window's record-type choice
+    double timeoutSeconds = 10.0;       // the wait for each answer
+    QString outputPath;                 // the CSV; empty for standard output
+    QString jsonPath;                   // empty for none
+    bool quiet = false;                 // no progress bar
+};
+
+struct ParsedCommandLine {
+    enum class Action {
+        Run,      // run the benchmark with `options`
+        ShowText, // --help or --version: `text` goes to standard output, exit 0
+        Fail,     // `text` (one line) goes to standard error, exit ExitBadUsage
+    };
+    Action action = Action::Fail;
+    QString text;
+    CliOptions options;
+};
+
+// Parses `arguments` (argv, program name first). `defaultServers` gives the window's
+// default server list for --defaults; it is called only when that option is given.
+ParsedCommandLine parseCommandLine(const QStringList& arguments,
+                                   const std::function<QStringList()>& defaultServers);
+
+} // namespace tarnbell::cli

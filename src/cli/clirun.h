@@ -1,0 +1,32 @@
+#pragma once
+// One benchmark run of the command-line tool: the window's engine and result lists with the
+// real UDP probe, a progress bar on the terminal, and the CSV and JSON written at the end.
+
+#include "cli/clioptions.h"
+
+#include <QObject>
+#include <memory>
+
+namespace tarnbell::cli {
+
+class CliRun final : public QObject {
+    Q_OBJECT
+public:
+    explicit CliRun(const CliOptions& options, QObject* parent = nullptr);
+    ~CliRun() override;
+
+    // Starts the run; done() follows from the event loop once it has ended and the outputs
+    // are written.
+    void start();
+
+Q_SIGNALS:
+    void done(int exitStatus);
+
+private:
+    void finish(const QString& completionText);
+
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+} // namespace tarnbell::cli

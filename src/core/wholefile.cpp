@@ -1,0 +1,98 @@
+#include "core/wholefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace tarnbell::core {
+
+namespace {
+
+QString failure(const QString& path, QString reason) {
+    while (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    return QStringLiteral("The file %1 could not be written: %2.")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+enum class Target { Regular, Folder, Special };
+
+Target targetKind(const QString& path) {
+    const QFileInfo info(path); // follows symbolic links
+    if (info.isDir())
+        return Target::Folder;
+    // A device, a pipe or a socket: a temporary file renamed over it would replace the node
+    // itself (think of /dev/null), so such a target is written in place.
+    if (info.exists() && !info.isFile())
+        return Target::Special;
+    return Target::Regular;
+}
+
+// Writes all of `bytes`; the empty text, or why not. A short write without an error is how
+// a full disk or a file-size limit can show, so it is a failure too.
+QString writeAll(QFileDevice& file, const QByteArray& bytes) {
+    const qint64 written = file.write(bytes);
+    if (written == bytes.size())
+        return {};
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
+    return QStringLiteral("only %1 of %2 bytes could be written; the disk may be full")
+        .arg(qMax<qint64>(written, 0))
+        .arg(bytes.size());
+}
+
+QString writeInPlace(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(path, file.errorString());
+    if (const QString problem = writeAll(file, bytes); !problem.isEmpty())
+        return failure(path, problem);
+    if (!file.flush())
+        return failure(path, file.errorString());
+    return {};
+}
+
+} // namespace
+
+QString writeWholeFile(const QString& path, const QByteArray& bytes) {
+    switch (targetKind(path)) {
+    case Target::Folder:
+        return failure(path, QStringLiteral("it is a folder"));
+    case Target::Special:
+        return writeInPlace(path, bytes);
+    case Target::Regular:
+        break;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(path, file.errorString());
+    if (const QString problem = writeAll(file, bytes); !problem.isEmpty()) {
+        file.cancelWriting();
+        return failure(path, problem);
+    }
+    // commit() flushes, syncs and renames; on failure it removes the temporary file.
+    if (!file.commit())
+        return failure(path, file.errorString());
+    return {};
+}
+
+QString checkWritable(const QString& path) {
+    switch (targetKind(path)) {
+    case Target::Folder:
+        return failure(path, QStringLiteral("it is a folder"));
+    case Target::Special:
+        // Not opened: opening a pipe for writing waits for its reader.
+        return QFileInfo(path).isWritable() ? QString()
+                                            : failure(path, QStringLiteral("Permission denied"));
+    case Target::Regular:
+        break;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(path, file.errorString());
+    file.cancelWriting();
+    return {};
+}
+
+} // namespace tarnbell::core

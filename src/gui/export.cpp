@@ -1,0 +1,52 @@
+// "Export CSV": both result lists as the user sees them, saved where the user chooses.
+
+#include "core/csvexport.h"
+#include "core/wholefile.h"
+#include "dialogs.h"
+#include "frmMain.h"
+#include "modcommondialog.h"
+#include "resultview.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QHeaderView>
+
+namespace {
+
+using namespace tarnbell;
+
+// The columns' current widths as the header has them; a hidden section reads 0.
+QList<int> columnWidths(const QTreeView* view) {
+    QList<int> widths;
+    const QHeaderView* header = view->header();
+    for (int section = 0; section < header->count(); ++section)
+        widths.append(header->isSectionHidden(section) ? 0 : header->sectionSize(section));
+    return widths;
+}
+
+core::TableSnapshot snapshot(const QTreeView* view) {
+    return core::snapshotTable(*view->model(), columnWidths(view));
+}
+
+} // namespace
+
+void frmMain::cmdExport_Click() {
+    // The text is taken now, before the dialog opens: what is written is what the lists
+    // hold at the click, whatever a run still under way adds meanwhile. Rows still waiting
+    // for the next repaint are shown first, so none is left out.
+    flushDisplay();
+    const QString text = core::exportText(snapshot(m_ui.lvDNS), snapshot(m_ui.lvSummary));
+
+    gui::SaveDialogSettings settings;
+    settings.filters = {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")};
+    settings.title = QStringLiteral("Show Save");
+    settings.initialDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + '/';
+    gui::ShowSave(this, settings, [this, text](const gui::SaveDialogResult& result) {
+        if (result.canceled)
+            return;
+        const QString problem =
+            core::writeWholeFile(result.filePath(), core::exportFileBytes(text));
+        if (!problem.isEmpty())
+            gui::ShowMessage(this, problem);
+    });
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The save-file dialog: asks for the name of a file to save, placed over the centre of its
+// owner window. Opened without a nested event loop; the caller goes on in the callback.
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QFileDialog;
+class QWidget;
+
+namespace tarnbell::gui {
+
+// What the caller sets before each call.
+struct SaveDialogSettings {
+    QStringList filters; // "CSV Files (*.csv)", ...; the first is preselected
+    QString title;       // the dialog's caption
+    QString initialDir;  // the folder shown first
+};
+
+struct SaveDialogResult {
+    int fileCount = 0;     // 1 when a file was chosen, 0 otherwise
+    QStringList fileNames; // the chosen name without its folder; empty when none
+    QString directory;     // the chosen file's folder, ending with "/"; empty when none
+    bool canceled = true;  // the dialog ended without a file
+
+    // The chosen file: the folder and the name joined.
+    QString filePath() const {
+        return fileNames.isEmpty() ? QString() : directory + fileNames.first();
+    }
+};
+
+// Opens the dialog modal over `owner` and centred on it (also when that puts part of it off
+// the screen). No question before replacing an existing file, and no extension added to a
+// typed name. `done` gets the result once the dialog closes.
+QFileDialog* ShowSave(QWidget* owner, const SaveDialogSettings& settings,
+                      std::function<void(const SaveDialogResult&)> done);
+
+// Where a dialog of `dialogSize` goes to sit centred on `ownerFrame`: halves rounded to
+// the even neighbour.
+QPoint CentreOverOwner(const QRect& ownerFrame, const QSize& dialogSize);
+
+} // namespace tarnbell::gui
