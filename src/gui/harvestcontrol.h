@@ -30,7 +30,6 @@ public:
     // The harvester lives as long as the window, so every harvest also reads the text that
     // earlier ones received.
     core::Harvester* harvester() const { return m_harvester; }
-    bool isBusy() const { return m_harvester->isBusy(); }
 
     // A click on cmdConnect.
     void start();
