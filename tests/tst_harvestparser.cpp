@@ -29,20 +29,13 @@ void TestHarvestParser::requestLine_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<QByteArray>("expected");
 
+    // A quarter more than chosen, rounded down: 12.5 asks for 12.
     QTest::newRow("QXZ, 20") << "QXZ" << 20 << QByteArray("GET /search?q=QXZ&num=25\r\n");
-    const int counts[] = {5, 10, 15, 20, 25, 30, 35, 40, 45, 50};
-    const int sent[] = {6, 12, 18, 25, 31, 37, 43, 50, 56, 62};
-    for (int i = 0; i < 10; ++i)
-        QTest::addRow("count %d", counts[i])
-            << "ABC" << counts[i]
-            << "GET /search?q=ABC&num=" + QByteArray::number(sent[i]) + "\r\n";
+    QTest::newRow("count 10") << "ABC" << 10 << QByteArray("GET /search?q=ABC&num=12\r\n");
     QTest::newRow("as typed, unescaped")
         << "a b&c=%" << 5 << QByteArray("GET /search?q=a b&c=%&num=6\r\n");
-    QTest::newRow("empty seed") << "" << 5 << QByteArray("GET /search?q=&num=6\r\n");
     QTest::newRow("latin-1 byte") << QStringLiteral("caf\u00e9") << 5
                                   << QByteArray("GET /search?q=caf\xe9&num=6\r\n");
-    QTest::newRow("beyond latin-1")
-        << QStringLiteral("\u20ac") << 5 << QByteArray("GET /search?q=?&num=6\r\n");
     QTest::newRow("line breaks cannot add lines")
         << "x\r\nHost: evil\n"
         << 5 << QByteArray("GET /search?q=xHost: evil&num=6\r\n");
@@ -67,38 +60,29 @@ void TestHarvestParser::names_data() {
         << QByteArray("http://a-1.B2.example/") << none << QStringList{"a-1.B2.example"};
     QTest::newRow("link with a port") << QByteArray("http://example.com:8080/") << none << none;
     QTest::newRow("https link") << QByteArray("https://secure.example/") << none << none;
-    QTest::newRow("ftp link") << QByteArray("ftp://files.example/") << none << none;
-    QTest::newRow("no closing slash") << QByteArray("http://example.com\"") << none << none;
     QTest::newRow("underscore") << QByteArray("http://under_score.example/") << none << none;
     QTest::newRow("empty host") << QByteArray("http:///path") << none << none;
     QTest::newRow("four numbers") << QByteArray("http://192.0.2.1/") << none << none;
     QTest::newRow("a number above 255")
         << QByteArray("http://192.0.2.256/") << none << QStringList{"192.0.2.256"};
-    QTest::newRow("three numbers") << QByteArray("http://10.0.1/") << none << QStringList{"10.0.1"};
     QTest::newRow("google skipped")
         << QByteArray("http://www.google.com/ http://maps.google.de/") << none << none;
     QTest::newRow("Google passes")
         << QByteArray("http://www.Google.com/") << none << QStringList{"www.Google.com"};
     QTest::newRow("HTTP prefix kept")
         << QByteArray("HTTP://EXAMPLE.COM/") << none << QStringList{"HTTP:EXAMPLE.COM"};
-    QTest::newRow("mixed-case prefix kept")
-        << QByteArray("Http://mixed.example/") << none << QStringList{"Http:mixed.example"};
+    // The listed name is skipped; one differing in case is another name.
     QTest::newRow("duplicates are case-sensitive")
         << QByteArray("http://EXAMPLE.com/ http://example.com/") << QStringList{"example.com"}
         << QStringList{"EXAMPLE.com"};
-    QTest::newRow("same host twice")
-        << QByteArray("http://a.example/x http://b.example/ http://a.example/y") << none
-        << QStringList{"a.example", "b.example"};
-    QTest::newRow("already listed") << QByteArray("http://a.example/ http://b.example/")
-                                    << QStringList{"b.example"} << QStringList{"a.example"};
+    QTest::newRow("same host twice, page order kept")
+        << QByteArray("http://b.example/x http://a.example/ http://b.example/y") << none
+        << QStringList{"b.example", "a.example"};
     QTest::newRow("links back to back") << QByteArray("http://a.example/http://b.example/") << none
                                         << QStringList{"a.example", "b.example"};
-    QTest::newRow("order kept") << linksTo({"c.example", "a.example", "b.example"}) << none
-                                << QStringList{"c.example", "a.example", "b.example"};
     // Bytes are characters one to one: a UTF-8 Kelvin sign must not pass for a "k".
     QTest::newRow("non-ASCII never folds")
         << QByteArray("http://\xe2\x84\xaa.example/ http://\xc5\xbf.example/") << none << none;
-    QTest::newRow("nothing to find") << QByteArray() << none << none;
 }
 
 void TestHarvestParser::names() {
@@ -115,9 +99,7 @@ void TestHarvestParser::stopsAtCountAndListLimit_data() {
     QTest::addColumn<int>("added");
 
     QTest::newRow("the chosen 20 of 30") << 0 << 20 << 30 << 20;
-    QTest::newRow("fewer links than chosen") << 0 << 20 << 7 << 7;
     QTest::newRow("98 listed, one added") << 98 << 20 << 5 << 1;
-    QTest::newRow("90 listed, nine added") << 90 << 20 << 30 << 9;
     QTest::newRow("99 listed, none added") << 99 << 20 << 5 << 0;
 }
 

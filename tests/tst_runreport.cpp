@@ -15,8 +15,8 @@ using namespace tarnbell::core;
 
 namespace {
 
-LookupRecord answered(double seconds, const QString& server = "s") {
-    return lookupRecord(server, "d.example", {ProbeOutcome::Answered, seconds, {}, {}, {}});
+LookupRecord answered(double seconds) {
+    return lookupRecord("s", "d.example", {ProbeOutcome::Answered, seconds, {}, {}, {}});
 }
 
 LookupRecord timedOut() {
@@ -39,7 +39,6 @@ class TestRunReport final : public QObject {
 private Q_SLOTS:
     void figuresOfOneServer_data();
     void figuresOfOneServer();
-    void failedLookupCountsAsTenSeconds();
     void fastestServers_data();
     void fastestServers();
     void jsonKeepsFullPrecision();
@@ -54,53 +53,42 @@ void TestRunReport::figuresOfOneServer_data() {
     QTest::addColumn<double>("max");
     QTest::addColumn<double>("stddev");
     QTest::addColumn<int>("timeouts");
+    QTest::addColumn<int>("errors");
 
     QTest::newRow("one lookup") << QList<LookupRecord>{answered(0.0478)} << 47.8 << 47.0 << 47.8
-                                << 47.8 << 0.0 << 0;
+                                << 47.8 << 0.0 << 0 << 0;
     // The median comes from whole milliseconds, as the summary list's: (20 + 35) / 2.
     QTest::newRow("two lookups") << QList<LookupRecord>{answered(0.0204), answered(0.035)} << 27.7
-                                 << 27.5 << 20.4 << 35.0 << 7.3 << 0;
+                                 << 27.5 << 20.4 << 35.0 << 7.3 << 0 << 0;
     QTest::newRow("odd count, unsorted")
         << QList<LookupRecord>{answered(0.030), answered(0.010), answered(0.020)} << 20.0 << 20.0
-        << 10.0 << 30.0 << 8.16496580927726 << 0;
+        << 10.0 << 30.0 << 8.16496580927726 << 0 << 0;
     QTest::newRow("a timeout counts 10000 ms")
         << QList<LookupRecord>{answered(0.010), timedOut()} << 5005.0 << 5005.0 << 10.0 << 10000.0
-        << 4995.0 << 1;
+        << 4995.0 << 1 << 0;
+    // A lookup that fails outright after 2 ms counts 10 s as well, as an error.
+    QTest::newRow("a failure counts 10000 ms")
+        << QList<LookupRecord>{lookupRecord(
+               "s", "d.example", {ProbeOutcome::HostNotFound, 0.002, " 0.002", {}, "not found"})}
+        << 10000.0 << 10000.0 << 10000.0 << 10000.0 << 0.0 << 0 << 1;
 }
 
 void TestRunReport::figuresOfOneServer() {
     QFETCH(QList<LookupRecord>, lookups);
-    const ServerFigures figures = serverFigures("s - label", lookups, true);
-    QCOMPARE(figures.serverEntry, QString("s - label"));
-    QCOMPARE(figures.lookups, lookups.size());
+    const ServerFigures figures = serverFigures("s", lookups, false);
     QTEST(figures.meanMs, "mean");
     QTEST(figures.medianMs, "median");
     QTEST(figures.minMs, "min");
     QTEST(figures.maxMs, "max");
     QTEST(figures.stddevMs, "stddev");
     QTEST(figures.timeouts, "timeouts");
-    QCOMPARE(figures.errors, 0);
-    QVERIFY(figures.isLocal);
-}
-
-void TestRunReport::failedLookupCountsAsTenSeconds() {
-    const LookupRecord failed =
-        lookupRecord("nowhere.invalid", "d.example",
-                     {ProbeOutcome::HostNotFound, 0.002, " 0.002", {}, "Server not found"});
-    QCOMPARE(failed.seconds, 10.0);
-    QCOMPARE(failed.errorText, QString("Server not found"));
-    const ServerFigures figures = serverFigures("nowhere.invalid", {failed}, false);
-    QCOMPARE(figures.meanMs, 10000.0);
-    QCOMPARE(figures.timeouts, 0);
-    QCOMPARE(figures.errors, 1);
+    QTEST(figures.errors, "errors");
 }
 
 void TestRunReport::fastestServers_data() {
     QTest::addColumn<QList<ServerFigures>>("servers");
     QTest::addColumn<QString>("byMean");
     QTest::addColumn<QString>("byMedian");
-    QTest::newRow("one server") << QList<ServerFigures>{withMeans("a", 40, 40)} << "a"
-                                << "a";
     QTest::newRow("equal means: the first keeps it")
         << QList<ServerFigures>{withMeans("a", 40.5, 40), withMeans("b", 40.5, 39)} << "a"
         << "b";
@@ -108,8 +96,6 @@ void TestRunReport::fastestServers_data() {
     QTest::newRow("median tie on whole milliseconds")
         << QList<ServerFigures>{withMeans("a", 50, 39.5), withMeans("b", 45, 39)} << "b"
         << "a";
-    QTest::newRow("empty") << QList<ServerFigures>{} << ""
-                           << "";
 }
 
 void TestRunReport::fastestServers() {
@@ -119,29 +105,21 @@ void TestRunReport::fastestServers() {
     QTEST(fastest.byMedian, "byMedian");
 }
 
+// Read back from text, as a reader of the file gets it.
 void TestRunReport::jsonKeepsFullPrecision() {
-    const QList<LookupRecord> lookups{answered(0.0123456789012345, "10.0.0.1 - \"q\""), timedOut()};
-    const QList<ServerFigures> servers{serverFigures("10.0.0.1 - \"q\"", {lookups[0]}, false),
+    const QList<LookupRecord> lookups{answered(0.0123456789012345), timedOut()};
+    const QList<ServerFigures> servers{serverFigures("s", {lookups[0]}, false),
                                        serverFigures("s", {lookups[1]}, true)};
     const QByteArray text = QJsonDocument(runReportJson("MX", lookups, servers)).toJson();
     const QJsonObject json = QJsonDocument::fromJson(text).object();
-
-    const QJsonObject first = json["lookups"].toArray().at(0).toObject();
-    QCOMPARE(first["server"].toString(), QString("10.0.0.1 - \"q\""));
-    QCOMPARE(first["record_type"].toString(), QString("MX"));
-    QCOMPARE(first["seconds"].toDouble(), 0.0123456789012345);
-    QCOMPARE(first["timed_out"].toBool(), false);
-    QCOMPARE(first["outcome"].toString(), QString("answered"));
-    QCOMPARE(json["lookups"].toArray().at(1)["timed_out"].toBool(), true);
-
-    const QJsonObject server = json["servers"].toArray().at(0).toObject();
-    QCOMPARE(server["mean_ms"].toDouble(), 0.0123456789012345 / 1 * 1000.0);
-    QCOMPARE(server["median_ms"].toDouble(), 12.0);
-    QCOMPARE(server["lookups"].toInt(), 1);
-    QCOMPARE(json["servers"].toArray().at(1)["is_local"].toBool(), true);
-    QCOMPARE(json["servers"].toArray().at(1)["timeouts"].toInt(), 1);
-    QCOMPARE(json["fastest"]["by_mean"].toString(), QString("10.0.0.1 - \"q\""));
-    QCOMPARE(json["fastest"]["by_median"].toString(), QString("10.0.0.1 - \"q\""));
+    QCOMPARE(json["lookups"][0]["seconds"].toDouble(), 0.0123456789012345);
+    QCOMPARE(json["lookups"][0]["record_type"].toString(), QString("MX"));
+    QCOMPARE(json["lookups"][0]["timed_out"].toBool(), false);
+    QCOMPARE(json["lookups"][1]["timed_out"].toBool(), true);
+    QCOMPARE(json["servers"][0]["mean_ms"].toDouble(), 0.0123456789012345 * 1000.0);
+    QCOMPARE(json["servers"][0]["median_ms"].toDouble(), 12.0);
+    QCOMPARE(json["servers"][1]["is_local"].toBool(), true);
+    QCOMPARE(json["servers"][1]["timeouts"].toInt(), 1);
 }
 
 void TestRunReport::recorderFollowsARun() {
@@ -164,8 +142,6 @@ void TestRunReport::recorderFollowsARun() {
     QVERIFY(finished.wait(5000));
 
     QCOMPARE(recorder.lookups().size(), 9);
-    QCOMPARE(recorder.lookups().at(4).outcome, ProbeOutcome::TimedOut);
-    QCOMPARE(recorder.lookups().at(5).seconds, 10.0);
     QCOMPARE(recorder.lookups().at(5).errorText, QString("Connection refused"));
     const QList<ServerFigures>& servers = recorder.servers();
     QCOMPARE(servers.size(), 3);
@@ -180,9 +156,6 @@ void TestRunReport::recorderFollowsARun() {
     }
     QCOMPARE(servers[1].timeouts, 1);
     QCOMPARE(servers[1].errors, 1);
-    QVERIFY(servers[1].isLocal);
-    QCOMPARE(servers[1].maxMs, 10000.0);
-    QCOMPARE(tarnbell::core::fastestServers(servers).byMean, QString("10.0.0.1 - a"));
 }
 
 QTEST_GUILESS_MAIN(TestRunReport)
