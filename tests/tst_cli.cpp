@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -38,11 +39,16 @@ struct CliResult {
     QByteArray err;
 };
 
-void startAndWait(QProcess& process, const QStringList& arguments, CliResult& result) {
+// Runs the program to its end; `childSetup` runs in the child before the program starts.
+CliResult runCli(const QStringList& arguments, const std::function<void()>& childSetup = {}) {
+    QProcess process;
     process.setProgram(QStringLiteral(TARNBELL_CLI_PATH));
     process.setArguments(arguments);
+    if (childSetup)
+        process.setChildProcessModifier(childSetup);
     QSignalSpy finished(&process, &QProcess::finished);
     process.start();
+    CliResult result;
     result.finished = finished.wait(60000);
     if (!result.finished) {
         process.kill();
@@ -51,12 +57,6 @@ void startAndWait(QProcess& process, const QStringList& arguments, CliResult& re
     result.exitCode = process.exitCode();
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
-}
-
-CliResult runCli(const QStringList& arguments) {
-    QProcess process;
-    CliResult result;
-    startAndWait(process, arguments, result);
     return result;
 }
 
@@ -109,17 +109,16 @@ QByteArray windowExportOf(const QJsonObject& json) {
                          core::snapshotTable(summaryOrder, core::kSummaryColumnWidths)));
 }
 
-// The lines of a CSV whose every line ends in CR LF; empty when one does not.
-QList<QByteArray> csvLines(const QByteArray& csv) {
-    QList<QByteArray> lines = csv.split('\n');
-    if (lines.takeLast() != QByteArray())
-        return {};
-    for (QByteArray& line : lines) {
-        if (!line.endsWith('\r'))
-            return {}; // a line end without CR: the shape is wrong
-        line.chop(1);
-    }
-    return lines;
+QJsonObject readJson(const QString& path) {
+    return QJsonDocument::fromJson(readAll(path)).object();
+}
+
+// One field of every object in a JSON array.
+QStringList fieldOf(const QJsonValue& array, const char* key) {
+    QStringList values;
+    for (const QJsonValue& item : array.toArray())
+        values << item[QLatin1String(key)].toString();
+    return values;
 }
 
 } // namespace
@@ -133,26 +132,19 @@ private Q_SLOTS:
     void badInput();
     void unwritableOutput_data();
     void unwritableOutput();
+    void outputFailingAfterTheRun();
 
     void runAgainstFakeResponder();
-    void csvOnStandardOutputMatchesFile();
-    void silentServerCountsTenSeconds();
-    void listFilesSkipBlankAndComments();
     void progressBarOnlyOnTerminal_data();
     void progressBarOnlyOnTerminal();
 
-    void runAgainstRealDnsServer_data();
     void runAgainstRealDnsServer();
 };
 
 void TestCli::helpAndVersion() {
     const CliResult help = runCli({"--help"});
     QCOMPARE(help.exitCode, 0);
-    for (const char* needle :
-         {"--server <entry>", "--servers <file>", "--domain <name>", "--domains <file>",
-          "--type <type>", "--timeout <seconds>", "--output <file>", "--json <file>", "--defaults",
-          "--quiet", "counts as 10 s", "Exit status"})
-        QVERIFY2(help.out.contains(needle), needle);
+    QVERIFY(help.out.contains("--server <entry>") && help.out.contains("Exit status"));
     QVERIFY(help.err.isEmpty());
 
     const CliResult version = runCli({"--version"});
@@ -166,17 +158,12 @@ void TestCli::badInput_data() {
 
     const QStringList run{"--server", "127.0.0.1:9", "--domain", "example.test"};
     QTest::newRow("unknown option") << QStringList{"--bogus"} << "Unknown option 'bogus'\\.";
-    QTest::newRow("missing value")
-        << QStringList{"--domain", "x.test", "--server"} << "Missing value after '--server'\\.";
     QTest::newRow("stray argument")
         << (run + QStringList{"8.8.8.8"}) << "unexpected argument 8\\.8\\.8\\.8: .*";
     QTest::newRow("missing servers file")
         << QStringList{"--servers", "/nonexistent/servers.txt", "--domain", "x.test"}
         << "cannot read the --servers file /nonexistent/servers.txt: No such file or "
            "directory";
-    QTest::newRow("missing domains file")
-        << QStringList{"--server", "127.0.0.1:9", "--domains", "/nonexistent/d.txt"}
-        << "cannot read the --domains file /nonexistent/d.txt: No such file or directory";
     QTest::newRow("domains file is a folder")
         << QStringList{"--server", "127.0.0.1:9", "--domains", "/tmp"}
         << "cannot read the --domains file /tmp: it is a folder";
@@ -188,15 +175,14 @@ void TestCli::badInput_data() {
                                   << "an empty --server value";
     QTest::newRow("unknown type") << (run + QStringList{"--type", "AAAA"})
                                   << "unknown record type AAAA: use A, MX, NS or SOA";
-    for (const char* timeout : {"abc", "0", "-1", "10.5", "nan", "inf", ""}) {
+    for (const char* timeout : {"abc", "0", "10.5", "nan"}) {
         QTest::addRow("timeout '%s'", timeout)
             << (run + QStringList{"--timeout", timeout})
             << QString("bad --timeout %1: give seconds above 0 and at most 10").arg(timeout);
     }
     QTest::newRow("100 servers")
         << QStringList{"--servers", "@100servers", "--domain", "x.test"}
-        << "100 DNS Servers given\\. You have too many DNS Servers! I can't process more "
-           "than 99 DNS Servers.*not DOSing\\.";
+        << "100 DNS Servers given\\. You have too many DNS Servers!.*not DOSing\\.";
     QTest::newRow("100 domains")
         << QStringList{"--server", "127.0.0.1:9", "--domains", "@100domains"}
         << "100 domains given\\. You have too many domains!.*not DOSing\\.";
@@ -236,28 +222,21 @@ void TestCli::badInput() {
 
 void TestCli::unwritableOutput_data() {
     QTest::addColumn<QString>("option");
-    QTest::addColumn<QString>("target"); // relative to a fresh folder
-    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("target"); // relative to a fresh folder holding an empty "ro"
     QTest::newRow("--output in a read-only folder") << "--output"
-                                                    << "ro/out.csv" << true;
-    QTest::newRow("--output under a file") << "--output"
-                                           << "file/out.csv" << false;
-    QTest::newRow("--output is a folder") << "--output"
-                                          << "ro" << false;
-    QTest::newRow("--json in a read-only folder") << "--json"
-                                                  << "ro/out.json" << true;
+                                                    << "ro/out.csv";
+    QTest::newRow("--json is a folder") << "--json"
+                                        << "ro";
 }
 
 void TestCli::unwritableOutput() {
     QFETCH(QString, option);
     QFETCH(QString, target);
-    QFETCH(bool, readOnly);
     FakeResponder responder;
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("ro"));
-    writeLines(dir.filePath("file"), {"a file"});
     std::optional<testing::ReadOnlyDir> guard;
-    if (readOnly) {
+    if (target.startsWith("ro/")) {
         guard.emplace(dir.filePath("ro"));
         if (!guard->isReadOnly())
             QSKIP("cannot make a folder read-only here");
@@ -278,81 +257,58 @@ void TestCli::unwritableOutput() {
              QStringList());
 }
 
+// A target that takes the file but not its bytes (a full disk) fails only when written,
+// after the run: still status 1, its line after the completion text.
+void TestCli::outputFailingAfterTheRun() {
+    if (!QFileInfo::exists("/dev/full"))
+        QSKIP("no /dev/full here");
+    FakeResponder responder;
+    const CliResult result =
+        runCli({"--server", responder.serverText(), "--domain", "a.test", "--output", "/dev/full"});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(responder.queryCount(), 1);
+    QVERIFY2(result.err.endsWith("\ntarnbell-cli: The file /dev/full could not be written: No "
+                                 "space left on device.\n"),
+             result.err.constData());
+}
+
+// Servers come from each --servers file, then each --server, whatever the order given;
+// domains likewise. The first server is the slower one, so the summary's order by mean is
+// not run order; its silence on b.test counts 10 s whatever the wait.
 void TestCli::runAgainstFakeResponder() {
-    // The first server is the slower one, so the summary's order by mean is not run order.
     FakeResponder slowResponder;
     slowResponder.setDefaultBehaviour({.delay = std::chrono::milliseconds(30)});
+    slowResponder.setBehaviour("b.test", {.reply = FakeResponder::Reply::Silent});
     FakeResponder fastResponder;
     const QString slow = slowResponder.serverText() + " - \"quoted\" lab";
     const QString fast = fastResponder.serverText() + " - fast";
     QTemporaryDir dir;
+    const QString servers =
+        writeLines(dir.filePath("servers.txt"),
+                   {"# resolvers to compare", "", "  " + slow + "  \r", "   # indented comment"});
+    const QString domains = writeLines(dir.filePath("domains.txt"), {"", "a.test", ""});
     const QString csvPath = dir.filePath("run.csv");
-    const QString jsonPath = dir.filePath("run.json");
-    const CliResult result =
-        runCli({"--server", slow, "--server", fast, "--domain", "a.test", "--domain", "b.test",
-                "--type", "ns", "--output", csvPath, "--json", jsonPath});
+    const CliResult result = runCli({"--server", fast, "--servers", servers, "--domain", "b.test",
+                                     "--domains", domains, "--type", "ns", "--timeout", "0.2",
+                                     "--output", csvPath, "--json", dir.filePath("run.json")});
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 0);
     QVERIFY(result.out.isEmpty());
     QCOMPARE(slowResponder.queryCount(), 2);
     QCOMPARE(fastResponder.queryCount(), 2);
 
-    // The CSV's shape: lookups in run order, two empty lines, the summary, a final CR LF.
-    const QByteArray csv = readAll(csvPath);
-    const QList<QByteArray> lines = csvLines(csv);
-    QCOMPARE(lines.size(), 11);
-    const QByteArray slowField = "\"" + slow.toUtf8().replace("\"", "\"\"") + "\"";
-    const QByteArray fastField = "\"" + fast.toUtf8() + "\"";
-    QCOMPARE(lines[0], QByteArray("\"Domain\",\"DNS Server\",\"Response Time\""));
-    const QRegularExpression row("\\A\"([ab])\\.test\",(\".*\"),\"(\\d+) ms\"\\z");
-    for (int i = 0; i < 4; ++i) {
-        const auto match = row.match(QString::fromUtf8(lines[1 + i]));
-        QVERIFY2(match.hasMatch(), lines[1 + i].constData());
-        QCOMPARE(match.captured(1), QString(i % 2 == 0 ? "a" : "b"));
-        QCOMPARE(match.captured(2).toUtf8(), i < 2 ? slowField : fastField);
-        if (i < 2)
-            QVERIFY(match.captured(3).toInt() >= 30);
-    }
-    QVERIFY(lines[5].isEmpty() && lines[6].isEmpty());
-    QCOMPARE(lines[7], QByteArray("\"DNS Server\",\"Mean Response\",\"Median Response\""));
-    QVERIFY(lines[8].startsWith(fastField + ","));
-    QVERIFY(lines[9].startsWith(slowField + ","));
-    QVERIFY(lines[10].isEmpty());
-
-    // The JSON agrees with the CSV, and the CSV is the window's export of those rows.
-    QJsonParseError error{};
-    const QJsonObject json = QJsonDocument::fromJson(readAll(jsonPath), &error).object();
-    QCOMPARE(error.error, QJsonParseError::NoError);
+    // The JSON holds the lookups in run order; the CSV is the window's export of them.
+    const QJsonObject json = readJson(dir.filePath("run.json"));
     QCOMPARE(json["record_type"].toString(), QString("NS"));
-    QCOMPARE(json["timeout_seconds"].toDouble(), 10.0);
-    const QJsonArray lookups = json["lookups"].toArray();
-    QCOMPARE(lookups.size(), 4);
-    for (int i = 0; i < 4; ++i) {
-        const QJsonObject lookup = lookups[i].toObject();
-        QCOMPARE(lookup["record_type"].toString(), QString("NS"));
-        QCOMPARE(lookup["timed_out"].toBool(), false);
-        QCOMPARE(lookup["outcome"].toString(), QString("answered"));
-        const double ms = std::floor(lookup["seconds"].toDouble() * 1000.0);
-        QVERIFY2(lines[1 + i].endsWith(",\"" + QByteArray::number(ms, 'f', 0) + " ms\""),
-                 lines[1 + i].constData());
-    }
-    const QJsonArray servers = json["servers"].toArray();
-    QCOMPARE(servers.size(), 2);
-    for (const QJsonValue& value : servers) {
-        const QJsonObject server = value.toObject();
-        QCOMPARE(server["lookups"].toInt(), 2);
-        QCOMPARE(server["timeouts"].toInt(), 0);
-        QCOMPARE(server["is_local"].toBool(), false);
-        QVERIFY(server["min_ms"].toDouble() <= server["mean_ms"].toDouble());
-        QVERIFY(server["mean_ms"].toDouble() <= server["max_ms"].toDouble());
-        const QByteArray summaryLine =
-            "\"" + server["server"].toString().toUtf8().replace("\"", "\"\"") + "\",\"" +
-            QByteArray::number(std::floor(server["mean_ms"].toDouble()), 'f', 0) + " ms\",\"" +
-            QByteArray::number(std::floor(server["median_ms"].toDouble()), 'f', 0) + " ms\"";
-        QVERIFY2(lines.mid(8, 2).contains(summaryLine), summaryLine.constData());
-    }
+    QCOMPARE(json["timeout_seconds"].toDouble(), 0.2);
+    QCOMPARE(fieldOf(json["lookups"], "server"), (QStringList{slow, slow, fast, fast}));
+    QCOMPARE(fieldOf(json["lookups"], "domain"),
+             (QStringList{"a.test", "b.test", "a.test", "b.test"}));
+    QVERIFY(json["lookups"][0]["seconds"].toDouble() >= 0.03);
+    QCOMPARE(json["lookups"][1]["timed_out"].toBool(), true);
+    QCOMPARE(json["lookups"][1]["seconds"].toDouble(), 10.0);
     QCOMPARE(json["fastest"]["by_mean"].toString(), fast);
-    QCOMPARE(csv, windowExportOf(json));
+    QCOMPARE(readAll(csvPath), windowExportOf(json));
 
     // The completion text, with plain line ends, and nothing else without a terminal.
     const QString err = QString::fromUtf8(result.err);
@@ -362,60 +318,6 @@ void TestCli::runAgainstFakeResponder() {
                  .hasMatch(),
              qPrintable(err));
     QVERIFY(err.contains(fast));
-}
-
-void TestCli::csvOnStandardOutputMatchesFile() {
-    FakeResponder responder;
-    QTemporaryDir dir;
-    const CliResult result = runCli({"--server", responder.serverText(), "--domain", "a.test",
-                                     "--json", dir.filePath("r.json")});
-    QCOMPARE(result.exitCode, 0);
-    const QJsonObject json = QJsonDocument::fromJson(readAll(dir.filePath("r.json"))).object();
-    QCOMPARE(result.out, windowExportOf(json));
-    QCOMPARE(json["record_type"].toString(), QString("MX")); // the window's default
-}
-
-void TestCli::silentServerCountsTenSeconds() {
-    FakeResponder responder;
-    responder.setBehaviour("dead.test", {.reply = FakeResponder::Reply::Silent});
-    QTemporaryDir dir;
-    const CliResult result =
-        runCli({"--server", responder.serverText(), "--domain", "dead.test", "--timeout", "0.2",
-                "--quiet", "--json", dir.filePath("r.json")});
-    QCOMPARE(result.exitCode, 0);
-    const QList<QByteArray> lines = csvLines(result.out);
-    QCOMPARE(lines.value(1),
-             "\"dead.test\",\"" + responder.serverText().toUtf8() + "\",\"10000 ms\"");
-    QCOMPARE(lines.value(5),
-             "\"" + responder.serverText().toUtf8() + "\",\"10000 ms\",\"10000 ms\"");
-    const QJsonObject json = QJsonDocument::fromJson(readAll(dir.filePath("r.json"))).object();
-    const QJsonObject lookup = json["lookups"][0].toObject();
-    QCOMPARE(lookup["timed_out"].toBool(), true);
-    QCOMPARE(lookup["seconds"].toDouble(), 10.0);
-    QCOMPARE(json["servers"][0]["timeouts"].toInt(), 1);
-    QCOMPARE(json["servers"][0]["mean_ms"].toDouble(), 10000.0);
-    QCOMPARE(json["timeout_seconds"].toDouble(), 0.2);
-}
-
-void TestCli::listFilesSkipBlankAndComments() {
-    FakeResponder responder;
-    QTemporaryDir dir;
-    const QString servers =
-        writeLines(dir.filePath("servers.txt"),
-                   {"# resolvers to compare", "", "  " + responder.serverText() + " - first  \r",
-                    "   # indented comment", responder.serverText() + " - second"});
-    const QString domains = writeLines(dir.filePath("domains.txt"), {"a.test", "", "b.test"});
-    const CliResult result = runCli({"--servers", servers, "--domains", domains, "--domain",
-                                     "c.test", "--server", responder.serverText() + " - third"});
-    QCOMPARE(result.exitCode, 0);
-    const QList<QByteArray> lines = csvLines(result.out);
-    QCOMPARE(lines.size(), 1 + 9 + 2 + 1 + 3 + 1);
-    const QByteArray server = responder.serverText().toUtf8();
-    QVERIFY(lines[1].startsWith("\"a.test\",\"" + server + " - first\""));
-    QVERIFY(lines[3].startsWith("\"c.test\",\"" + server + " - first\""));
-    QVERIFY(lines[4].startsWith("\"a.test\",\"" + server + " - second\""));
-    QVERIFY(lines[9].startsWith("\"c.test\",\"" + server + " - third\""));
-    QCOMPARE(responder.queryCount(), 9);
 }
 
 void TestCli::progressBarOnlyOnTerminal_data() {
@@ -445,15 +347,12 @@ void TestCli::progressBarOnlyOnTerminal() {
             reader.setEnabled(false); // the program has gone and closed its side
     });
 
-    QProcess process;
-    process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
-    CliResult result;
     QStringList arguments{"--server", responder.serverText() + " - a rather long label here",
                           "--domain", "a.test",
                           "--domain", "b.test"};
     if (quiet)
         arguments << "--quiet";
-    startAndWait(process, arguments, result);
+    const CliResult result = runCli(arguments, [slave] { ::dup2(slave, STDERR_FILENO); });
     ::close(slave);
     QTRY_VERIFY(!reader.isEnabled());
     ::close(master);
@@ -473,27 +372,19 @@ void TestCli::progressBarOnlyOnTerminal() {
     }
 }
 
-void TestCli::runAgainstRealDnsServer_data() {
-    QTest::addColumn<QString>("type");
-    QTest::newRow("MX") << "MX";
-    QTest::newRow("A") << "A";
-    QTest::newRow("SOA") << "SOA";
-}
-
+// Without --type the window's MX, without --output the CSV on standard output.
 void TestCli::runAgainstRealDnsServer() {
-    QFETCH(QString, type);
     testing::RealDnsServer server;
     TARNBELL_START_REAL_DNS_SERVER(server);
     QTemporaryDir dir;
     const QString entry = server.serverText() + " - nsd";
     const CliResult result = runCli({"--server", entry, "--domain", testing::RealDnsServer::kZone,
-                                     "--domain", testing::RealDnsServer::kHostWithAddress, "--type",
-                                     type, "--timeout", "5", "--json", dir.filePath("r.json")});
+                                     "--domain", testing::RealDnsServer::kHostWithAddress,
+                                     "--timeout", "5", "--json", dir.filePath("r.json")});
     QCOMPARE(result.exitCode, 0);
-    const QJsonObject json = QJsonDocument::fromJson(readAll(dir.filePath("r.json"))).object();
-    for (const QJsonValue& lookup : json["lookups"].toArray())
-        QCOMPARE(lookup["outcome"].toString(), QString("answered"));
-    QCOMPARE(json["fastest"]["by_mean"].toString(), entry);
+    const QJsonObject json = readJson(dir.filePath("r.json"));
+    QCOMPARE(json["record_type"].toString(), QString("MX"));
+    QCOMPARE(fieldOf(json["lookups"], "outcome"), (QStringList{"answered", "answered"}));
     QCOMPARE(result.out, windowExportOf(json));
     QVERIFY(result.err.endsWith("Fastest server was:\n" + entry.toUtf8() + "\n"));
 }
