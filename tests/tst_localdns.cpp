@@ -19,8 +19,8 @@ private Q_SLOTS:
             << QByteArray("nameserver 192.0.2.1\nnameserver 192.0.2.2\n") << "192.0.2.1";
         QTest::newRow("none") << QByteArray("search example.org\noptions ndots:2\n") << "";
         QTest::newRow("empty") << QByteArray() << "";
-        QTest::newRow("comments passed over")
-            << QByteArray("# nameserver 192.0.2.7\n; nameserver 192.0.2.8\nnameserver 192.0.2.9\n")
+        QTest::newRow("comments passed over, last line unterminated")
+            << QByteArray("# nameserver 192.0.2.7\n; nameserver 192.0.2.8\nnameserver 192.0.2.9")
             << "192.0.2.9";
         QTest::newRow("tab and blanks") << QByteArray("nameserver\t  192.0.2.4  \n") << "192.0.2.4";
         QTest::newRow("CR LF lines") << QByteArray("nameserver 192.0.2.5\r\n") << "192.0.2.5";
