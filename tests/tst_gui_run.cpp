@@ -96,8 +96,7 @@ private slots:
     void emptyListMessages();
     void fullRun();
     void progressFill();
-    void pauseAndResume();
-    void skipRestOfServer();
+    void pauseResumeAndSkip();
     void headerClickSortsByKeys();
     void readyAfterRun();
     void closeMidRun();
@@ -222,16 +221,16 @@ void TestGuiRun::progressFill() {
     QTRY_COMPARE(ui.sProgress->grab().toImage().pixelColor(1, 1), QColor(150, 255, 255));
 }
 
-void TestGuiRun::pauseAndResume() {
+// Pause, Resume and Skip as clicked: the engine's order of events is the engine test's; here
+// the buttons, their captions and the status line follow it.
+void TestGuiRun::pauseResumeAndSkip() {
     const auto test = makeWindow();
     const auto& ui = test->window->controls();
-    clickGo(*test, {"127.0.0.8"}, {"a.example", "b.example", "c.example"}, true);
-    QVERIFY(ui.cmdPause->isEnabled());
+    clickGo(*test, {"127.0.0.8", "127.0.0.9"}, {"a.example", "b.example", "c.example"}, true);
 
     QTest::mouseClick(ui.cmdPause, Qt::LeftButton);
     QVERIFY(!ui.cmdPause->isEnabled());
     QCOMPARE(ui.lS->text(), QStringLiteral("Finishing current lookup before pausing..."));
-
     // The lookup under way finishes; the run then stops before the next one.
     test->probe->release();
     QTRY_COMPARE(ui.cmdPause->text(), QStringLiteral("Resume"));
@@ -244,24 +243,11 @@ void TestGuiRun::pauseAndResume() {
     QTest::mouseClick(ui.cmdPause, Qt::LeftButton);
     QCOMPARE(ui.cmdPause->text(), QStringLiteral("Pause"));
     QTRY_COMPARE(test->probe->calls().size(), 2);
-    QCOMPARE(test->probe->calls().constLast().domain, QStringLiteral("b.example"));
-    releaseOne(*test);
-    releaseOne(*test);
-    QVERIFY(!acceptMessage().isEmpty());
-    QCOMPARE(test->window->lookupModel()->rowCount(), 3);
-}
-
-void TestGuiRun::skipRestOfServer() {
-    const auto test = makeWindow();
-    const auto& ui = test->window->controls();
-    clickGo(*test, {"127.0.0.9", "127.0.0.10"}, {"a.example", "b.example", "c.example"}, true);
-    releaseOne(*test); // a.example on the first server
-
-    QTest::mouseClick(ui.cmdSkip, Qt::LeftButton); // during b.example
+    // Skip during b.example: it is recorded, c.example never asked, the next server starts.
+    QTest::mouseClick(ui.cmdSkip, Qt::LeftButton);
     QVERIFY(!ui.cmdSkip->isEnabled());
     releaseOne(*test);
-    // b.example was recorded, c.example never asked: the next server starts.
-    QCOMPARE(test->probe->calls().constLast().server, QStringLiteral("127.0.0.10"));
+    QCOMPARE(test->probe->calls().constLast().server, QStringLiteral("127.0.0.9"));
     QCOMPARE(test->probe->calls().constLast().domain, QStringLiteral("a.example"));
     QVERIFY(ui.cmdSkip->isEnabled());
 
