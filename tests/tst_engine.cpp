@@ -249,9 +249,7 @@ void TestEngine::twoServersTwoDomains() {
                           "status: Querying " + kS1 + " for A record of b.test",
                           "status: Querying ns.example for A record of a.test",
                           "status: Querying ns.example for A record of b.test"}));
-    QCOMPARE(rig.lookups.rowCount(), 4);
     QCOMPARE(rig.lookupRow(3), (QStringList{"b.test", "ns.example", "15 ms", "00000015"}));
-    QCOMPARE(rig.summary.rowCount(), 2);
     QCOMPARE(rig.only({"summary:", "resort"}),
              (QStringList{"summary: 0", "resort", "summary: 1", "resort"}));
 }
@@ -289,8 +287,6 @@ void TestEngine::failedLookupDoesNotStopTheRun_data() {
     QTest::addColumn<QString>("errorText");
     QTest::newRow("query not built")
         << int(ProbeOutcome::QueryNotBuilt) << 0.0 << "Name cannot be encoded";
-    QTest::newRow("host not found")
-        << int(ProbeOutcome::HostNotFound) << 0.002 << "Server not found";
     // A socket error ends the wait at once; it must not pass for a fast answer.
     QTest::newRow("socket error") << int(ProbeOutcome::SocketError) << 0.001
                                   << "Connection refused";
@@ -306,7 +302,6 @@ void TestEngine::failedLookupDoesNotStopTheRun() {
     rig.probe.setReply("192.0.2.1", "bad.test",
                        Reply::failed(ProbeOutcome(outcome), seconds, errorText));
     rig.probe.setReply("192.0.2.1", "c.test", Reply::answered(0.03125));
-    QSignalSpy measured(&rig.engine, &BenchmarkEngine::lookupMeasured);
 
     QVERIFY(rig.run({kS1}, {"a.test", "bad.test", "c.test"}).startsWith("Completed!"));
     QCOMPARE(rig.probe.calls().size(), 3);
@@ -320,8 +315,8 @@ void TestEngine::failedLookupDoesNotStopTheRun() {
     // Counted as a timeout: (15.625 + 10000 + 31.25) / 3 ms; median of 15, 10000, 31.
     QCOMPARE(rig.summaryRow(0), (QStringList{kS1, "3348 ms", "00003348", "31 ms", "00000031"}));
     // Callers still learn what really happened.
-    QCOMPARE(measured.count(), 3);
-    QCOMPARE(int(measured.at(1).at(3).value<ProbeResult>().outcome), outcome);
+    QCOMPARE(rig.only({"measured: 1"}),
+             QStringList{"measured: 1 " + kS1 + " bad.test " + QString::number(outcome)});
 }
 
 void TestEngine::refusesSecondRunAndEmptyLists() {
