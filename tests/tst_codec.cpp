@@ -233,75 +233,69 @@ void TestCodec::recordTypeCode() {
 void TestCodec::readName_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("start");
-    QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("end");
 
     const Wire head = Wire().header(0);
     const QByteArray mailName = Wire(head).name("mail.example.test"); // zero byte at 30
     QTest::newRow("labels: ends on the zero byte")
-        << mailName << 12 << QByteArray() << QByteArray("mail.example.test") << 30;
-    QTest::newRow("appends to the text it is given")
-        << mailName << 12 << QByteArray("x ") << QByteArray("x mail.example.test") << 30;
+        << mailName << 12 << QByteArray("mail.example.test") << 30;
 
     // "example.test" at 12..25; from 26, "mail" and a pointer to it at 31.
     const Wire question = Wire(head).name("example.test");
     QTest::newRow("pointer mid-name: ends past the pointer")
-        << QByteArray(Wire(question).label("mail").pointer(12)) << 26 << QByteArray()
+        << QByteArray(Wire(question).label("mail").pointer(12)) << 26
         << QByteArray("mail.example.test") << 33;
     // 26: "mx" + pointer to 12; 31: "a" + pointer to 26.
     QTest::newRow("pointer to a name ending in a pointer")
         << QByteArray(Wire(question).label("mx").pointer(12).label("a").pointer(26)) << 31
-        << QByteArray() << QByteArray("a.mx.example.test") << 35;
+        << QByteArray("a.mx.example.test") << 35;
     QTest::newRow("a 64-byte label is a label")
-        << QByteArray(Wire(head).label(QByteArray(64, 'q')).u8(0)) << 12 << QByteArray()
-        << QByteArray(64, 'q') << 77;
+        << QByteArray(Wire(head).label(QByteArray(64, 'q')).u8(0)) << 12 << QByteArray(64, 'q')
+        << 77;
 
     // Pointer loops end without failing and keep the text read so far.
     QTest::newRow("loop: pointer to itself")
-        << QByteArray(Wire(head).pointer(12)) << 12 << QByteArray() << QByteArray() << 14;
+        << QByteArray(Wire(head).pointer(12)) << 12 << QByteArray() << 14;
     QTest::newRow("loop: pointer back to its own first label")
-        << QByteArray(Wire(head).label("ab").pointer(12)) << 12 << QByteArray() << QByteArray("ab.")
-        << 17;
+        << QByteArray(Wire(head).label("ab").pointer(12)) << 12 << QByteArray("ab.") << 17;
     // 12: "a" + pointer to 16; 16: "b" + pointer to 12.
     QTest::newRow("loop: two names pointing at each other")
         << QByteArray(Wire(head).label("a").pointer(16).label("b").pointer(12)) << 16
-        << QByteArray() << QByteArray("b.a.") << 20;
+        << QByteArray("b.a.") << 20;
     // 12: "a" + pointer to 16; 16: "b" + pointer to 12; 20: pointer to 16.
     QTest::newRow("loop: reached through a pointer from later")
         << QByteArray(Wire(head).label("a").pointer(16).label("b").pointer(12).pointer(16)) << 20
-        << QByteArray() << QByteArray("b.a.") << 22;
+        << QByteArray("b.a.") << 22;
     QTest::newRow("forward pointer is not followed")
-        << QByteArray(Wire(head).pointer(14).name("x")) << 12 << QByteArray() << QByteArray() << 14;
+        << QByteArray(Wire(head).pointer(14).name("x")) << 12 << QByteArray() << 14;
     int last = 0;
     const QByteArray allowed = pointerChain(kMaxPointersPerName, last);
     QTest::newRow("chain of the most pointers allowed")
-        << allowed << last << QByteArray() << QByteArray("x") << last + 2;
+        << allowed << last << QByteArray("x") << last + 2;
     const QByteArray tooMany = pointerChain(kMaxPointersPerName + 1, last);
-    QTest::newRow("chain of one pointer more")
-        << tooMany << last << QByteArray() << QByteArray() << last + 2;
+    QTest::newRow("chain of one pointer more") << tooMany << last << QByteArray() << last + 2;
 
     // The end of the datagram ends the read and keeps what was read.
     QTest::newRow("cut inside a label")
-        << QByteArray(Wire(head).u8(7).raw("exa")) << 12 << QByteArray() << QByteArray("exa") << 16;
+        << QByteArray(Wire(head).u8(7).raw("exa")) << 12 << QByteArray("exa") << 16;
     QTest::newRow("cut after a label")
-        << QByteArray(Wire(head).label("mail")) << 12 << QByteArray() << QByteArray("mail") << 17;
-    QTest::newRow("cut inside a pointer") << QByteArray(Wire(head).label("mail").u8(0xC0)) << 12
-                                          << QByteArray() << QByteArray("mail.") << 17;
-    QTest::newRow("start at the end")
-        << QByteArray(head) << 12 << QByteArray() << QByteArray() << 12;
+        << QByteArray(Wire(head).label("mail")) << 12 << QByteArray("mail") << 17;
+    QTest::newRow("cut inside a pointer")
+        << QByteArray(Wire(head).label("mail").u8(0xC0)) << 12 << QByteArray("mail.") << 17;
+    QTest::newRow("start at the end") << QByteArray(head) << 12 << QByteArray() << 12;
 }
 
 void TestCodec::readName() {
     QFETCH(QByteArray, bytes);
     QFETCH(int, start);
-    QFETCH(QByteArray, before);
     QFETCH(QByteArray, text);
     QFETCH(int, end);
+    // The reader appends to the text it is given.
     std::size_t pos = static_cast<std::size_t>(start);
-    std::string read = before.toStdString();
+    std::string read = "x ";
     ReadName(view(bytes), pos, read);
-    QCOMPARE(QByteArray::fromStdString(read), text);
+    QCOMPARE(QByteArray::fromStdString(read), "x " + text);
     QCOMPARE(pos, static_cast<std::size_t>(end));
 }
 

@@ -1,5 +1,5 @@
-// Sort keys, mean and median, progress and completion texts: the numbers and words the
-// result lists and the status line show.
+// Sort keys, rounding, the partial sort under the median and the progress line. The mean,
+// the median and the completion texts are checked where a run computes them (tst_engine).
 
 #include "core/statistics.h"
 
@@ -21,8 +21,6 @@ private Q_SLOTS:
     void quickSort();
     void roundHalfEven_data();
     void roundHalfEven();
-    void serverFigures_data();
-    void serverFigures();
     void addressAndMnemonic_data();
     void addressAndMnemonic();
     void progress_data();
@@ -57,7 +55,6 @@ void TestStatistics::quickSort_data() {
         << QList<double>{5, 4, 3, 2, 1} << 1 << 3 << QList<double>{5, 2, 3, 4, 1};
     QTest::newRow("right beyond the end is clamped")
         << QList<double>{2, 1} << 0 << 9 << QList<double>{1, 2};
-    QTest::newRow("single") << QList<double>{7} << 0 << 0 << QList<double>{7};
     QTest::newRow("empty") << QList<double>{} << 0 << 0 << QList<double>{};
 }
 
@@ -85,34 +82,6 @@ void TestStatistics::roundHalfEven() {
     QFETCH(double, value);
     QFETCH(double, rounded);
     QCOMPARE(tarnbell::core::roundHalfEven(value), rounded);
-}
-
-void TestStatistics::serverFigures_data() {
-    QTest::addColumn<QList<double>>("seconds");
-    QTest::addColumn<QString>("mean"); // text and key
-    QTest::addColumn<QString>("median");
-    // Mean 27.7 from exact seconds; median (20 + 35) / 2 = 27.5 from whole milliseconds.
-    QTest::newRow("20.4 and 35.0 ms") << QList<double>{0.0204, 0.035} << "27 ms 00000027"
-                                      << "27 ms 00000027";
-    QTest::newRow("odd count, unsorted") << QList<double>{0.030, 0.010, 0.020} << "20 ms 00000020"
-                                         << "20 ms 00000020";
-    // The median works on whole milliseconds: 10.9 and 11.9 ms count as 10 and 11.
-    QTest::newRow("median from whole ms") << QList<double>{0.0109, 0.0119} << "11 ms 00000011"
-                                          << "10 ms 00000010";
-}
-
-void TestStatistics::serverFigures() {
-    QFETCH(QList<double>, seconds);
-    double total = 0.0;
-    QList<double> wholeMs;
-    for (double s : seconds) {
-        total += s;
-        wholeMs << wholeMilliseconds(s);
-    }
-    const double mean = meanMilliseconds(total, seconds.size());
-    const double median = medianMilliseconds(wholeMs);
-    QTEST(millisecondsText(mean) + ' ' + ExtremeRound(mean), "mean");
-    QTEST(millisecondsText(median) + ' ' + ExtremeRound(median), "median");
 }
 
 void TestStatistics::addressAndMnemonic_data() {
