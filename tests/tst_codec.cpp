@@ -226,8 +226,7 @@ void TestCodec::recordTypeCode_data() {
 
 void TestCodec::recordTypeCode() {
     QFETCH(QByteArray, choice);
-    QFETCH(int, code);
-    QCOMPARE(int{RecordTypeCode(choice.toStdString())}, code);
+    QTEST(int{RecordTypeCode(choice.toStdString())}, "code");
 }
 
 void TestCodec::readName_data() {
@@ -346,8 +345,7 @@ void TestCodec::interpretReply_data() {
 void TestCodec::interpretReply() {
     QFETCH(QByteArray, bytes);
     QFETCH(int, type);
-    QFETCH(QByteArray, text);
-    QCOMPARE(interpret(bytes, type), text);
+    QTEST(interpret(bytes, type), "text");
 }
 
 void TestCodec::truncatedReplies_data() {
@@ -377,7 +375,6 @@ void TestCodec::truncatedReplies_data() {
 void TestCodec::truncatedReplies() {
     QFETCH(QByteArray, bytes);
     QFETCH(int, type);
-    QFETCH(QByteArray, text);
     QFETCH(QByteArrayList, names);
 
     for (qsizetype length = 0; length < bytes.size(); ++length) {
@@ -391,7 +388,7 @@ void TestCodec::truncatedReplies() {
                                  .arg(QString::fromLatin1(read))));
         QVERIFY(length >= 8 || read.isEmpty());
     }
-    QCOMPARE(interpret(bytes, type), text);
+    QTEST(interpret(bytes, type), "text");
 }
 
 void TestCodec::mutatedReplies() {
@@ -488,8 +485,7 @@ void TestCodec::isAnswerTo_data() {
 void TestCodec::isAnswerTo() {
     QFETCH(QByteArray, query);
     QFETCH(QByteArray, reply);
-    QFETCH(bool, answers);
-    QCOMPARE(IsAnswerTo(view(reply), view(query)), answers);
+    QTEST(IsAnswerTo(view(reply), view(query)), "answers");
 }
 
 QTEST_APPLESS_MAIN(TestCodec)
