@@ -221,7 +221,7 @@ void TestCodec::recordTypeCode_data() {
     QTest::newRow("no blank") << QByteArray("MX") << 0;
     QTest::newRow("empty") << QByteArray() << 0;
     QTest::newRow("largest code") << QByteArray("X 65535") << 65535;
-    QTest::newRow("beyond 16 bits") << QByteArray("X 65536") << 0;
+    QTest::newRow("beyond 16 bits") << QByteArray("X 65537") << 0;
 }
 
 void TestCodec::recordTypeCode() {
