@@ -55,25 +55,30 @@ private Q_SLOTS:
         QTest::newRow("empty") << "";
         QTest::newRow("blanks only") << "   ";
         QTest::newRow("three parts") << "1.2.3";
+        QTest::newRow("five parts") << "1.2.3.4.5";
         QTest::newRow("part above 255") << "256.1.1.1";
         QTest::newRow("leading zero, octal to some") << "010.1.1.1";
         QTest::newRow("empty part") << "1..2.3";
         QTest::newRow("port 0") << "1.2.3.4:0";
         QTest::newRow("port above 65535") << "1.2.3.4:65536";
-        QTest::newRow("port far too big") << "1.2.3.4:99999999999";
+        // 2^32 + 53: a port read into 32 bits without a length limit would wrap to 53.
+        QTest::newRow("port far too big") << "1.2.3.4:4294967349";
         QTest::newRow("port missing") << "1.2.3.4:";
         QTest::newRow("port not a number") << "1.2.3.4:dns";
         QTest::newRow("port only") << ":53";
         QTest::newRow("bracket not closed") << "[::1";
         QTest::newRow("junk after bracket") << "[::1]53";
+        QTest::newRow("port 0 after bracket") << "[::1]:0";
         QTest::newRow("IPv4 in brackets") << "[1.2.3.4]:53";
         QTest::newRow("empty brackets") << "[]:53";
         QTest::newRow("colons but no IPv6") << "dns:example:53";
         QTest::newRow("bad IPv6") << "2001:db8::zz";
         QTest::newRow("empty label") << "bad..example";
         QTest::newRow("hyphen at label start") << "-dns.example";
+        QTest::newRow("hyphen at label end") << "dns-.example";
         QTest::newRow("label of 64") << QString(64, u'a') + ".example";
         QTest::newRow("slash") << "dns.example/53";
+        QTest::newRow("blank inside") << "dns example";
         QTest::newRow("only a dot") << ".";
     }
     void refusesGarbage() {
