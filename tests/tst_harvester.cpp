@@ -2,31 +2,20 @@
 // the names taken, the texts shown, and every way a harvest can fail ending it cleanly.
 #include "core/harvester.h"
 #include "fixtures/cannedhttpserver.h"
+#include "fixtures/resultpages.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace tarnbell::core;
 using tarnbell::testing::CannedHttpServer;
+using tarnbell::testing::numberedHosts;
+using tarnbell::testing::resultPage;
 using namespace std::chrono_literals;
 
 namespace {
 
 const QString Loopback = QStringLiteral("127.0.0.1");
-
-QByteArray page(const QStringList& hosts) {
-    QByteArray text = "HTTP/1.0 200 OK\r\n\r\n<html><a href=\"http://www.google.com/intl/\">";
-    for (const QString& host : hosts)
-        text += "<a href=\"http://" + host.toLatin1() + "/r?x=1\">" + host.toLatin1() + "</a>\n";
-    return text + "</html>";
-}
-
-QStringList numbered(const QString& stem, int n) {
-    QStringList names;
-    for (int i = 1; i <= n; ++i)
-        names.append(stem.arg(i));
-    return names;
-}
 
 // One harvest watched from start to end.
 struct Watch {
@@ -73,14 +62,15 @@ private Q_SLOTS:
     void replyOneByteAtATime();
     void failures_data();
     void failures();
-    void destroyedMidHarvest();
+    void endedMidHarvest_data();
+    void endedMidHarvest();
 };
 
 void TestHarvester::requestBytesAndChosenCount() {
     CannedHttpServer server;
     QVERIFY(server.isListening());
-    const QStringList hosts = numbered(QStringLiteral("site%1.example"), 30);
-    server.setPage(page(hosts));
+    const QStringList hosts = numberedHosts(QStringLiteral("site%1.example"), 30);
+    server.setPage(resultPage(hosts));
 
     Harvester harvester;
     Watch watch(harvester);
@@ -97,7 +87,7 @@ void TestHarvester::requestBytesAndChosenCount() {
 
 void TestHarvester::statusTextsInOrder() {
     CannedHttpServer server;
-    server.setPage(page({"a.example", "192.0.2.7", "b.example"}));
+    server.setPage(resultPage({"a.example", "192.0.2.7", "b.example"}));
     Harvester harvester;
     Watch watch(harvester);
     QVERIFY(harvester.start(Loopback, server.port(), QStringLiteral("ABC"), 5, {}));
@@ -121,7 +111,7 @@ void TestHarvester::statusTextsInOrder() {
 // The seed box may be reseeded while connecting, and the list edited while receiving.
 void TestHarvester::seedAndListReadWhenNeeded() {
     CannedHttpServer server;
-    server.setPage(page({"a.example", "b.example", "c.example"}));
+    server.setPage(resultPage({"a.example", "b.example", "c.example"}));
     Harvester harvester;
     Watch watch(harvester);
     QString seed = QStringLiteral("OLD");
@@ -139,7 +129,7 @@ void TestHarvester::seedAndListReadWhenNeeded() {
 void TestHarvester::secondHarvestRereadsFirstReply() {
     CannedHttpServer server;
     // The first reply ends in half a link that the second reply must not complete.
-    server.setPage(page({"a.example", "b.example", "c.example"}) + "http://half");
+    server.setPage(resultPage({"a.example", "b.example", "c.example"}) + "http://half");
     Harvester harvester;
     {
         Watch first(harvester);
@@ -149,7 +139,7 @@ void TestHarvester::secondHarvestRereadsFirstReply() {
     }
 
     // The user deleted b.example: it comes back, first, and counts towards the two asked.
-    server.setPage(".example/ " + page({"d.example", "e.example"}));
+    server.setPage(".example/ " + resultPage({"d.example", "e.example"}));
     Watch second(harvester);
     QVERIFY(harvester.start(Loopback, server.port(), QStringLiteral("TWO"), 2,
                             QStringList{"a.example", "c.example"}));
@@ -182,7 +172,7 @@ void TestHarvester::failures_data() {
     QTest::addColumn<int>("timeLimitMs");
     QTest::addColumn<QString>("status");
 
-    const QByteArray links = page({"a.example", "b.example"});
+    const QByteArray links = resultPage({"a.example", "b.example"});
     QTest::newRow("refused") << CannedHttpServer::Mode::Refuse << links << 20000
                              << "Could not connect to www.google.com: Connection refused. No URLs "
                                 "added.";
@@ -225,7 +215,7 @@ void TestHarvester::failures() {
     QTest::qWait(50);
     QCOMPARE(watch.finished.size(), 1);
     CannedHttpServer good;
-    good.setPage(page({"c.example"}));
+    good.setPage(resultPage({"c.example"}));
     Watch next(harvester);
     QVERIFY(harvester.start(Loopback, good.port(), QStringLiteral("ABC"), 20, {}));
     QVERIFY(next.waitFinished());
@@ -233,16 +223,33 @@ void TestHarvester::failures() {
     QVERIFY(next.added().contains(QStringLiteral("c.example")));
 }
 
-void TestHarvester::destroyedMidHarvest() {
+void TestHarvester::endedMidHarvest_data() {
+    QTest::addColumn<bool>("destroy");
+    QTest::newRow("destroyed") << true;
+    QTest::newRow("aborted") << false;
+}
+
+// Gone or aborted, a harvest under way says nothing more, even past its time limit.
+void TestHarvester::endedMidHarvest() {
+    QFETCH(bool, destroy);
     CannedHttpServer server(CannedHttpServer::Mode::NeverClose);
-    server.setPage(page({"a.example"}));
-    auto* harvester = new Harvester;
+    server.setPage(resultPage({"a.example"}));
+    auto harvester = std::make_unique<Harvester>();
+    harvester->setTimeLimit(500ms);
     Watch watch(*harvester);
     QVERIFY(harvester->start(Loopback, server.port(), QStringLiteral("ABC"), 20, {}));
     QTRY_VERIFY(watch.count(QStringLiteral("Receiving data from www.google.com")) > 0);
-    delete harvester;
-    QTest::qWait(50);
+    const qsizetype texts = watch.status.size();
+    if (destroy)
+        harvester.reset();
+    else
+        harvester->abort();
+    QTest::qWait(600);
     QVERIFY(watch.finished.isEmpty());
+    QVERIFY(watch.names.isEmpty());
+    QCOMPARE(watch.status.size(), texts);
+    if (!destroy)
+        QVERIFY(!harvester->isBusy());
 }
 
 QTEST_GUILESS_MAIN(TestHarvester)

@@ -1,28 +1,13 @@
 // The request line, the names taken from result links, and the text kept between harvests.
 #include "core/harvestparser.h"
 #include "core/searchbuffer.h"
+#include "fixtures/resultpages.h"
 
 #include <QTest>
 
 using namespace tarnbell::core;
-
-namespace {
-
-QStringList numbered(const QString& stem, int n) {
-    QStringList names;
-    for (int i = 1; i <= n; ++i)
-        names.append(stem.arg(i));
-    return names;
-}
-
-QByteArray linksTo(const QStringList& hosts) {
-    QByteArray page;
-    for (const QString& host : hosts)
-        page += "<a href=\"http://" + host.toLatin1() + "/page?x=1\">" + host.toLatin1() + "</a>\n";
-    return page;
-}
-
-} // namespace
+using tarnbell::testing::linksTo;
+using tarnbell::testing::numberedHosts;
 
 class TestHarvestParser final : public QObject {
     Q_OBJECT
@@ -142,9 +127,9 @@ void TestHarvestParser::stopsAtCountAndListLimit() {
     QFETCH(int, linked);
     QFETCH(int, added);
 
-    const QStringList hosts = numbered(QStringLiteral("host%1.example"), linked);
-    const QStringList names =
-        harvestNames(linksTo(hosts), numbered(QStringLiteral("listed%1.example"), listed), count);
+    const QStringList hosts = numberedHosts(QStringLiteral("host%1.example"), linked);
+    const QStringList names = harvestNames(
+        linksTo(hosts), numberedHosts(QStringLiteral("listed%1.example"), listed), count);
     QCOMPARE(names, hosts.first(added));
 }
 

@@ -144,18 +144,28 @@ void Harvester::onTimeLimit() {
 // The text received so far stays in the search buffer: it was received from the search
 // host like any other and later harvests may use it.
 void Harvester::fail(const QString& status) {
-    m_phase = Phase::Idle; // the abort's own signals are ignored
-    m_socket->abort();
+    abort();
     Q_EMIT statusChanged(status);
-    finish(false);
+    Q_EMIT finished(false);
+}
+
+void Harvester::abort() {
+    if (m_phase == Phase::Idle)
+        return;
+    settle(); // idle first: the abort's own signals are ignored
+    m_socket->abort();
 }
 
 void Harvester::finish(bool ok) {
+    settle();
+    Q_EMIT finished(ok);
+}
+
+void Harvester::settle() {
     m_deadline.stop();
     m_phase = Phase::Idle;
     m_seed = nullptr;
     m_domains = nullptr;
-    Q_EMIT finished(ok);
 }
 
 } // namespace tarnbell::core

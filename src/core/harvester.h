@@ -55,11 +55,16 @@ public:
     // so a new seed made while connecting is the one sent; `domains` is read when the
     // reply is complete, so names the user added or removed meanwhile count. Returns false,
     // and emits nothing, while a harvest is under way. finished() follows every accepted
-    // start exactly once, possibly before start() returns.
+    // start exactly once, possibly before start() returns, unless abort() ends it first.
     bool start(const QString& host, quint16 port, SeedSource seed, int count,
                DomainsSource domains);
     bool start(const QString& host, quint16 port, const QString& seed, int count,
                const QStringList& domains);
+
+    // Ends a harvest under way at once and without a word: the connection is dropped and
+    // no signal follows, not even finished(). For the window's close, when the program
+    // ends next. Does nothing while idle.
+    void abort();
 
     bool isBusy() const { return m_phase != Phase::Idle; }
     // All text received by every harvest so far, oldest first (bounded).
@@ -87,6 +92,7 @@ private:
     void onTimeLimit();
     void fail(const QString& status);
     void finish(bool ok);
+    void settle();
 
     QTcpSocket* m_socket;
     QTimer m_deadline;

@@ -2,15 +2,14 @@
 // The pure half of the harvester: the request line sent to the search host and the host
 // names taken from the links of the result text.
 
+#include "core/listlimits.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 namespace tarnbell::core {
-
-// An input list holds at most this many entries (the count box shows two digits).
-inline constexpr int HarvestListLimit = 99;
 
 // "GET /search?q=" + seed + "&num=" + floor(count x 1.25) + CR LF, and nothing else: no
 // protocol version, no header lines. Asking for a quarter more results than names wanted
@@ -30,6 +29,6 @@ QByteArray searchRequestLine(const QString& seed, int count);
 // - the parse stops once `count` names are added or the list would reach `limit`; a list
 //   that already holds `limit` entries gets nothing.
 QStringList harvestNames(QByteArrayView text, const QStringList& domains, int count,
-                         int limit = HarvestListLimit);
+                         int limit = kListLimit);
 
 } // namespace tarnbell::core

@@ -9,6 +9,7 @@
 #include "core/runtimers.h"
 #include "dialogs.h"
 #include "entrylist.h"
+#include "harvestcontrol.h"
 #include "repaintthrottle.h"
 #include "resultview.h"
 #include "rowbatchproxy.h"
@@ -73,6 +74,7 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_ui.cmdGo->setDefault(true);
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
+    m_harvest = new gui::HarvestControl(*this, seams.harvest);
     // Room for the default result columns without a horizontal scroll bar.
     resize(900, 560);
     // At most 40 frames a second, and the lookup list and the list selections at the same
@@ -95,6 +97,10 @@ frmMain::~frmMain() {
     // The run goes first: it holds the probe and writes into the models.
     delete m_engine;
     delete m_probe;
+}
+
+core::Harvester* frmMain::harvester() const {
+    return m_harvest->harvester();
 }
 
 QString frmMain::localResolver() const {
@@ -308,8 +314,9 @@ void frmMain::cmdSkip_Click() {
     m_engine->cmdSkip_Click();
 }
 
-// The harvester plugs in here.
-void frmMain::cmdConnect_Click() {}
+void frmMain::cmdConnect_Click() {
+    m_harvest->start();
+}
 
 // The CSV export, cmdExport_Click, is in export.cpp.
 

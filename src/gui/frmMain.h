@@ -4,6 +4,7 @@
 // arithmetic and wording live in the core library.
 
 #include "core/randomsource.h"
+#include "harvestcontrol.h"
 #include "windowcontrols.h"
 
 #include <QMainWindow>
@@ -27,13 +28,15 @@ class EntryList;
 class RowBatchProxy;
 
 // What the window is built from. The program uses WindowSeams::production(); tests put a
-// scripted probe, a fixed local resolver, short timer intervals and their own quit in place.
+// scripted probe, a fixed local resolver, short timer intervals, a loopback search host and
+// their own quit in place.
 struct WindowSeams {
     std::unique_ptr<core::LookupProbe> probe;
     std::function<QString()> localResolver; // the machine's own resolver, "" for none
     int readyResetInterval = 100;           // ms per tick of the "Ready." countdown
     int dotInterval = 100;                  // ms per tick of the waiting dots
     std::function<void()> quit;             // ends the program; QCoreApplication::quit if unset
+    HarvestTarget harvest;                  // the search host of "Get URLs" and its time limit
 
     // The UDP probe and the machine's resolver configuration.
     static WindowSeams production();
@@ -61,6 +64,8 @@ public:
     tarnbell::core::BenchmarkEngine* engine() const { return m_engine; }
     // Timer1: returns the status line to "Ready." after a run or a harvest (restart()).
     tarnbell::core::ReadyReset* Timer1() const { return m_timer1; }
+    // The window's one harvester, behind cmdConnect.
+    tarnbell::core::Harvester* harvester() const;
     tarnbell::core::RandomSource& random() { return m_random; }
     // The machine's own resolver, as the window and the run see it.
     QString localResolver() const;
@@ -132,6 +137,7 @@ private:
     tarnbell::core::LookupProbe* m_probe = nullptr;
     tarnbell::core::BenchmarkEngine* m_engine = nullptr;
     tarnbell::core::ReadyReset* m_timer1 = nullptr;
+    tarnbell::gui::HarvestControl* m_harvest = nullptr;
     QTimer* m_frame = nullptr; // paces flushDisplay() during a run
     int m_pendingLookupRow = -1;
     int m_pendingServer = -1;

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -27,12 +28,19 @@ struct TestWindow {
     int quitCalls = 0;
 };
 
+// Where a test window's "Get URLs" connects unless a test says otherwise: loopback port 0,
+// which refuses, so no test ever reaches the real search host.
+inline gui::HarvestTarget nowhere() {
+    return {QStringLiteral("127.0.0.1"), 0, std::chrono::milliseconds(2000)};
+}
+
 // A window around `probe` (a scripted one answering 47.1 ms when null), with
-// `localResolver` as the machine's own resolver and short timers, so a test never waits
-// seconds.
+// `localResolver` as the machine's own resolver, short timers, so a test never waits
+// seconds, and `harvest` as its search host.
 inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QString(),
                                               int readyResetInterval = 100,
-                                              std::unique_ptr<core::LookupProbe> probe = {}) {
+                                              std::unique_ptr<core::LookupProbe> probe = {},
+                                              gui::HarvestTarget harvest = nowhere()) {
     auto test = std::make_unique<TestWindow>();
     if (!probe) {
         auto scripted = std::make_unique<ScriptedProbe>();
@@ -47,6 +55,7 @@ inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QSt
     seams.dotInterval = 5;
     TestWindow* raw = test.get();
     seams.quit = [raw] { ++raw->quitCalls; };
+    seams.harvest = std::move(harvest);
     test->window = std::make_unique<frmMain>(std::move(seams));
     return test;
 }
