@@ -3,7 +3,6 @@
 // shows the bytes it means, and then cut short or mutated.
 #include "dns/moddns.h"
 
-#include <QFile>
 #include <QTest>
 #include <algorithm>
 
@@ -43,12 +42,8 @@ public:
     // A resource record as servers write it: the owner a pointer to the question (offset 12),
     // CLASS IN, TTL 3600, RDLENGTH, RDATA.
     Wire& record(int type, const QByteArray& rdata) {
-        return pointer(12)
-            .u16(type)
-            .u16(1)
-            .u32(3600)
-            .u16(static_cast<int>(rdata.size()))
-            .raw(rdata);
+        const int length = static_cast<int>(rdata.size());
+        return pointer(12).u16(type).u16(1).u32(3600).u16(length).raw(rdata);
     }
     Wire& mx(int preference, const QByteArray& exchange) {
         return record(kTypeMX, Wire().u16(preference).raw(exchange));
@@ -70,18 +65,10 @@ QByteArray onQuestion(const QByteArray& first) {
     return Wire().label(first).pointer(12);
 }
 
-// SOA RDATA: MNAME and RNAME compressed against the question, then five 32-bit numbers.
+// SOA RDATA: MNAME ns1.example.test and RNAME hostmaster.example.test compressed against the
+// question, then SERIAL, REFRESH, RETRY, EXPIRE and MINIMUM.
 QByteArray soaData() {
-    return Wire()
-        .label("ns1")
-        .pointer(12) // MNAME ns1.example.test
-        .label("hostmaster")
-        .pointer(12) // RNAME hostmaster.example.test
-        .u32(2024010101)
-        .u32(7200)
-        .u32(3600)
-        .u32(1209600)
-        .u32(300); // SERIAL REFRESH RETRY EXPIRE MINIMUM
+    return Wire().label("ns1").pointer(12).label("hostmaster").pointer(12).raw(QByteArray(20, 7));
 }
 
 ByteView view(const QByteArray& bytes) {
@@ -91,6 +78,10 @@ ByteView view(const QByteArray& bytes) {
 
 QByteArray toBytes(const Bytes& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())};
+}
+
+QByteArray queryFor(const QByteArray& name, int type) {
+    return toBytes(BuildQuery(name.toStdString(), static_cast<std::uint16_t>(type)).datagram);
 }
 
 QByteArray interpret(const QByteArray& bytes, int type) {
@@ -126,15 +117,10 @@ class TestCodec final : public QObject {
 
 private slots:
     // Writing the query
-    void encodeName_data();
-    void encodeName();
-    void encodeNameRefusesLongLabels_data();
-    void encodeNameRefusesLongLabels();
     void buildQuery_data();
     void buildQuery();
     void buildQueryFitsTheBuffer_data();
     void buildQueryFitsTheBuffer();
-    void identicalQueriesAreIdenticalBytes();
     void recordTypeCode_data();
     void recordTypeCode();
 
@@ -146,92 +132,62 @@ private slots:
     void truncatedReplies_data();
     void truncatedReplies();
     void mutatedReplies();
-    void corpusSeeds_data();
-    void corpusSeeds();
 
     // Telling an answer from a stray datagram
     void isAnswerTo_data();
     void isAnswerTo();
 };
 
-void TestCodec::encodeName_data() {
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<QByteArray>("labels");
-
-    QTest::newRow("two short labels")
-        << QByteArray("a.bc") << QByteArray(Wire().label("a").label("bc"));
-    QTest::newRow("trailing dot: empty last label")
-        << QByteArray("a.bc.") << QByteArray(Wire().label("a").label("bc").u8(0));
-    QTest::newRow("empty name: one empty label") << QByteArray() << QByteArray(Wire().u8(0));
-    QTest::newRow("lone dot") << QByteArray(".") << QByteArray(Wire().u8(0).u8(0));
-    QTest::newRow("leading dot") << QByteArray(".a") << QByteArray(Wire().u8(0).label("a"));
-    QTest::newRow("double dot") << QByteArray("a..b")
-                                << QByteArray(Wire().label("a").u8(0).label("b"));
-    QTest::newRow("case and blanks kept")
-        << QByteArray("Ex Ample.test") << QByteArray(Wire().label("Ex Ample").label("test"));
-    for (const int length : {63, 64, 191, 192, 255}) {
-        const QByteArray label(length, 'q');
-        QTest::addRow("%d-byte label, plain length byte", length)
-            << label + ".test" << QByteArray(Wire().u8(length).raw(label).label("test"));
-    }
-}
-
-void TestCodec::encodeName() {
-    QFETCH(QByteArray, name);
-    QFETCH(QByteArray, labels);
-    const EncodedName encoded = EncodeName(name.toStdString());
-    QCOMPARE(encoded.error, QueryError::None);
-    QCOMPARE(QByteArray::fromStdString(encoded.labels), labels);
-}
-
-void TestCodec::encodeNameRefusesLongLabels_data() {
-    QTest::addColumn<QByteArray>("name");
-    const QByteArray tooLong(256, 'q');
-    QTest::newRow("one 256-byte label") << tooLong;
-    QTest::newRow("256 bytes in the middle") << "a." + tooLong + ".b";
-    QTest::newRow("256 bytes as the last label") << "a.b." + tooLong;
-    QTest::newRow("1000 bytes") << QByteArray(1000, 'q');
-}
-
-void TestCodec::encodeNameRefusesLongLabels() {
-    QFETCH(QByteArray, name);
-    const EncodedName encoded = EncodeName(name.toStdString());
-    QCOMPARE(encoded.error, QueryError::LabelTooLong);
-    QVERIFY(encoded.labels.empty());
-
-    const Query query = BuildQuery(name.toStdString(), kTypeMX);
-    QCOMPARE(query.error, QueryError::LabelTooLong);
-    QVERIFY(query.datagram.empty());
-    QVERIFY(QByteArray(QueryErrorText(query.error)).startsWith("Error: "));
-}
-
 void TestCodec::buildQuery_data() {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<int>("type");
-    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QByteArray>("labels"); // empty when `error` is set
+    QTest::addColumn<QueryError>("error");
 
-    // ID 11 DF, flags 01 00 (a standard query, RD), QDCOUNT 1, ANCOUNT, NSCOUNT, ARCOUNT 0.
-    const Wire header = Wire().u16(0x11DF).u8(0x01).u8(0x00).u16(1).u16(0).u16(0).u16(0);
-    const auto query = [&](const QByteArray& labels, int type) {
-        return QByteArray(Wire(header).raw(labels).u8(0).u16(type).u16(1)); // QCLASS IN
-    };
-    const QByteArray aBc = Wire().label("a").label("bc");
-    QTest::newRow("A 1") << QByteArray("a.bc") << 1 << query(aBc, 1);
-    QTest::newRow("MX 15") << QByteArray("a.bc") << 15 << query(aBc, 15);
-    QTest::newRow("NS 2") << QByteArray("a.bc") << 2 << query(aBc, 2);
-    QTest::newRow("SOA 6") << QByteArray("a.bc") << 6 << query(aBc, 6);
-    QTest::newRow("trailing dot: two zero bytes after the name")
-        << QByteArray("a.bc.") << 15 << query(Wire().raw(aBc).u8(0), 15);
-    QTest::newRow("empty name: 00 00") << QByteArray() << 1 << query(Wire().u8(0), 1);
+    const auto ok = QueryError::None;
+    QTest::newRow("two labels, A")
+        << QByteArray("a.bc") << 1 << QByteArray(Wire().label("a").label("bc")) << ok;
+    QTest::newRow("trailing dot: empty last label, MX")
+        << QByteArray("a.bc.") << 15 << QByteArray(Wire().label("a").label("bc").u8(0)) << ok;
+    QTest::newRow("empty name: one empty label, NS")
+        << QByteArray() << 2 << QByteArray(Wire().u8(0)) << ok;
+    QTest::newRow("double dot, SOA")
+        << QByteArray("a..b") << 6 << QByteArray(Wire().label("a").u8(0).label("b")) << ok;
+    // Labels of 64..255 bytes keep their plain length byte, whatever its top bits say.
+    for (const int length : {64, 192, 255}) {
+        const QByteArray label(length, 'q');
+        QTest::addRow("%d-byte label", length)
+            << label + ".test" << 15 << QByteArray(Wire().u8(length).raw(label).label("test"))
+            << ok;
+    }
+    const QByteArray tooLong(256, 'q');
+    QTest::newRow("256 bytes in the middle")
+        << "a." + tooLong + ".b" << 15 << QByteArray() << QueryError::LabelTooLong;
+    QTest::newRow("256 bytes as the last label")
+        << "a.b." + tooLong << 15 << QByteArray() << QueryError::LabelTooLong;
 }
 
 void TestCodec::buildQuery() {
     QFETCH(QByteArray, name);
     QFETCH(int, type);
-    QFETCH(QByteArray, datagram);
+    QFETCH(QByteArray, labels);
+    QFETCH(QueryError, error);
+    const EncodedName encoded = EncodeName(name.toStdString());
+    QCOMPARE(encoded.error, error);
+    QCOMPARE(QByteArray::fromStdString(encoded.labels), labels);
+
     const Query query = BuildQuery(name.toStdString(), static_cast<std::uint16_t>(type));
-    QCOMPARE(query.error, QueryError::None);
-    QCOMPARE(toBytes(query.datagram), datagram);
+    QCOMPARE(query.error, error);
+    if (error != QueryError::None) {
+        QVERIFY(query.datagram.empty());
+        QVERIFY(QByteArray(QueryErrorText(error)).startsWith("Error: "));
+        return;
+    }
+    // ID 11 DF, flags 01 00 (a standard query, RD), QDCOUNT 1, the other counts 0; the
+    // labels, the closing zero byte, QTYPE and QCLASS IN. No EDNS.
+    const QByteArray header = Wire().u16(0x11DF).u8(0x01).u8(0x00).u16(1).u16(0).u16(0).u16(0);
+    QCOMPARE(toBytes(query.datagram),
+             QByteArray(Wire().raw(header).raw(labels).u8(0).u16(type).u16(1)));
 }
 
 void TestCodec::buildQueryFitsTheBuffer_data() {
@@ -240,7 +196,6 @@ void TestCodec::buildQueryFitsTheBuffer_data() {
     // 12 header bytes + the labels + the zero byte + QTYPE + QCLASS = 17 + labels.
     QTest::newRow("exactly 4001 bytes") << 3984 << true;
     QTest::newRow("one byte over") << 3985 << false;
-    QTest::newRow("far over") << 10000 << false;
 }
 
 void TestCodec::buildQueryFitsTheBuffer() {
@@ -250,128 +205,96 @@ void TestCodec::buildQueryFitsTheBuffer() {
     QCOMPARE(EncodeName(name).labels.size(), static_cast<std::size_t>(encodedLength));
 
     const Query query = BuildQuery(name, kTypeMX);
-    if (fits) {
-        QCOMPARE(query.error, QueryError::None);
-        QCOMPARE(query.datagram.size(), kQueryBufferSize);
+    QCOMPARE(query.error, fits ? QueryError::None : QueryError::QueryTooLong);
+    QCOMPARE(query.datagram.size(), fits ? kQueryBufferSize : 0);
+    if (fits)
         QCOMPARE(toBytes(query.datagram).right(5), QByteArray(Wire().u8(0).u16(15).u16(1)));
-    } else {
-        QCOMPARE(query.error, QueryError::QueryTooLong);
-        QVERIFY(query.datagram.empty());
+    else
         QVERIFY(QByteArray(QueryErrorText(query.error)).startsWith("Error: "));
-    }
-}
-
-void TestCodec::identicalQueriesAreIdenticalBytes() {
-    const QByteArray first = toBytes(BuildQuery("example.test", kTypeMX).datagram);
-    QCOMPARE(toBytes(BuildQuery("example.test", kTypeMX).datagram), first);
-
-    // Only QTYPE tells the record types apart; the header is always the same.
-    const QByteArray ns = toBytes(BuildQuery("example.test", 2).datagram);
-    QCOMPARE(ns.size(), first.size());
-    QCOMPARE(ns.left(ns.size() - 4), first.left(first.size() - 4));
-    QCOMPARE(first.left(12), QByteArray::fromHex("11DF01000001000000000000"));
 }
 
 void TestCodec::recordTypeCode_data() {
     QTest::addColumn<QByteArray>("choice");
     QTest::addColumn<int>("code");
-    QTest::newRow("A 1") << QByteArray("A 1") << 1;
     QTest::newRow("MX 15") << QByteArray("MX 15") << 15;
-    QTest::newRow("NS 2") << QByteArray("NS 2") << 2;
     QTest::newRow("SOA 6") << QByteArray("SOA 6") << 6;
     QTest::newRow("no blank") << QByteArray("MX") << 0;
     QTest::newRow("empty") << QByteArray() << 0;
     QTest::newRow("largest code") << QByteArray("X 65535") << 65535;
-    QTest::newRow("beyond 16 bits") << QByteArray("X 65536") << 0;
+    QTest::newRow("beyond 16 bits") << QByteArray("X 65537") << 0;
 }
 
 void TestCodec::recordTypeCode() {
     QFETCH(QByteArray, choice);
-    QFETCH(int, code);
-    QCOMPARE(int{RecordTypeCode(choice.toStdString())}, code);
+    QTEST(int{RecordTypeCode(choice.toStdString())}, "code");
 }
 
 void TestCodec::readName_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("start");
-    QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("end");
 
     const Wire head = Wire().header(0);
     const QByteArray mailName = Wire(head).name("mail.example.test"); // zero byte at 30
     QTest::newRow("labels: ends on the zero byte")
-        << mailName << 12 << QByteArray() << QByteArray("mail.example.test") << 30;
-    QTest::newRow("appends to the text it is given")
-        << mailName << 12 << QByteArray("x ") << QByteArray("x mail.example.test") << 30;
+        << mailName << 12 << QByteArray("mail.example.test") << 30;
 
     // "example.test" at 12..25; from 26, "mail" and a pointer to it at 31.
     const Wire question = Wire(head).name("example.test");
     QTest::newRow("pointer mid-name: ends past the pointer")
-        << QByteArray(Wire(question).label("mail").pointer(12)) << 26 << QByteArray()
+        << QByteArray(Wire(question).label("mail").pointer(12)) << 26
         << QByteArray("mail.example.test") << 33;
-    QTest::newRow("only a pointer") << QByteArray(Wire(question).pointer(12)) << 26 << QByteArray()
-                                    << QByteArray("example.test") << 28;
     // 26: "mx" + pointer to 12; 31: "a" + pointer to 26.
     QTest::newRow("pointer to a name ending in a pointer")
         << QByteArray(Wire(question).label("mx").pointer(12).label("a").pointer(26)) << 31
-        << QByteArray() << QByteArray("a.mx.example.test") << 35;
+        << QByteArray("a.mx.example.test") << 35;
     QTest::newRow("a 64-byte label is a label")
-        << QByteArray(Wire(head).label(QByteArray(64, 'q')).u8(0)) << 12 << QByteArray()
-        << QByteArray(64, 'q') << 77;
+        << QByteArray(Wire(head).label(QByteArray(64, 'q')).u8(0)) << 12 << QByteArray(64, 'q')
+        << 77;
 
     // Pointer loops end without failing and keep the text read so far.
     QTest::newRow("loop: pointer to itself")
-        << QByteArray(Wire(head).pointer(12)) << 12 << QByteArray() << QByteArray() << 14;
-    QTest::newRow("loop: labels, then a pointer to itself")
-        << QByteArray(Wire(head).label("ab").pointer(15)) << 12 << QByteArray() << QByteArray("ab.")
-        << 17;
+        << QByteArray(Wire(head).pointer(12)) << 12 << QByteArray() << 14;
     QTest::newRow("loop: pointer back to its own first label")
-        << QByteArray(Wire(head).label("ab").pointer(12)) << 12 << QByteArray() << QByteArray("ab.")
-        << 17;
-    // 12: pointer to 14; 14: pointer to 12.
-    QTest::newRow("loop: two pointers at each other")
-        << QByteArray(Wire(head).pointer(14).pointer(12)) << 14 << QByteArray() << QByteArray()
-        << 16;
+        << QByteArray(Wire(head).label("ab").pointer(12)) << 12 << QByteArray("ab.") << 17;
     // 12: "a" + pointer to 16; 16: "b" + pointer to 12.
     QTest::newRow("loop: two names pointing at each other")
         << QByteArray(Wire(head).label("a").pointer(16).label("b").pointer(12)) << 16
-        << QByteArray() << QByteArray("b.a.") << 20;
+        << QByteArray("b.a.") << 20;
     // 12: "a" + pointer to 16; 16: "b" + pointer to 12; 20: pointer to 16.
     QTest::newRow("loop: reached through a pointer from later")
         << QByteArray(Wire(head).label("a").pointer(16).label("b").pointer(12).pointer(16)) << 20
-        << QByteArray() << QByteArray("b.a.") << 22;
+        << QByteArray("b.a.") << 22;
     QTest::newRow("forward pointer is not followed")
-        << QByteArray(Wire(head).pointer(14).name("x")) << 12 << QByteArray() << QByteArray() << 14;
+        << QByteArray(Wire(head).pointer(14).name("x")) << 12 << QByteArray() << 14;
     int last = 0;
     const QByteArray allowed = pointerChain(kMaxPointersPerName, last);
     QTest::newRow("chain of the most pointers allowed")
-        << allowed << last << QByteArray() << QByteArray("x") << last + 2;
+        << allowed << last << QByteArray("x") << last + 2;
     const QByteArray tooMany = pointerChain(kMaxPointersPerName + 1, last);
-    QTest::newRow("chain of one pointer more")
-        << tooMany << last << QByteArray() << QByteArray() << last + 2;
+    QTest::newRow("chain of one pointer more") << tooMany << last << QByteArray() << last + 2;
 
     // The end of the datagram ends the read and keeps what was read.
     QTest::newRow("cut inside a label")
-        << QByteArray(Wire(head).u8(7).raw("exa")) << 12 << QByteArray() << QByteArray("exa") << 16;
+        << QByteArray(Wire(head).u8(7).raw("exa")) << 12 << QByteArray("exa") << 16;
     QTest::newRow("cut after a label")
-        << QByteArray(Wire(head).label("mail")) << 12 << QByteArray() << QByteArray("mail") << 17;
-    QTest::newRow("cut inside a pointer") << QByteArray(Wire(head).label("mail").u8(0xC0)) << 12
-                                          << QByteArray() << QByteArray("mail.") << 17;
-    QTest::newRow("start at the end")
-        << QByteArray(head) << 12 << QByteArray() << QByteArray() << 12;
+        << QByteArray(Wire(head).label("mail")) << 12 << QByteArray("mail") << 17;
+    QTest::newRow("cut inside a pointer")
+        << QByteArray(Wire(head).label("mail").u8(0xC0)) << 12 << QByteArray("mail.") << 17;
+    QTest::newRow("start at the end") << QByteArray(head) << 12 << QByteArray() << 12;
 }
 
 void TestCodec::readName() {
     QFETCH(QByteArray, bytes);
     QFETCH(int, start);
-    QFETCH(QByteArray, before);
     QFETCH(QByteArray, text);
     QFETCH(int, end);
+    // The reader appends to the text it is given.
     std::size_t pos = static_cast<std::size_t>(start);
-    std::string read = before.toStdString();
+    std::string read = "x ";
     ReadName(view(bytes), pos, read);
-    QCOMPARE(QByteArray::fromStdString(read), text);
+    QCOMPARE(QByteArray::fromStdString(read), "x " + text);
     QCOMPARE(pos, static_cast<std::size_t>(end));
 }
 
@@ -380,18 +303,8 @@ void TestCodec::interpretReply_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<QByteArray>("text");
 
-    // MX: the exchange with the lowest preference, the earlier on a tie.
-    QTest::newRow("MX 20/10/10: the second exchange") << QByteArray(reply(15, 3)
-                                                                        .mx(20, onQuestion("mx1"))
-                                                                        .mx(10, onQuestion("mx2"))
-                                                                        .mx(10, onQuestion("mx3")))
-                                                      << 15 << QByteArray("mx2.example.test");
-    QTest::newRow("MX RDLENGTH steps over an uncompressed exchange")
-        << QByteArray(
-               reply(15, 2).mx(20, Wire().name("a.long.exchange.test")).mx(10, onQuestion("b")))
-        << 15 << QByteArray("b.example.test");
-    QTest::newRow("MX exchange is the question name")
-        << QByteArray(reply(15, 1).mx(10, Wire().pointer(12))) << 15 << QByteArray("example.test");
+    // MX: the exchange with the lowest preference (the sweeps below also check the earlier
+    // one wins a tie, and that RDLENGTH steps over an uncompressed exchange).
     QTest::newRow("MX preferences compared unsigned")
         << QByteArray(reply(15, 2).mx(0x8000, onQuestion("hi")).mx(0x7FFF, onQuestion("lo"))) << 15
         << QByteArray("lo.example.test");
@@ -404,9 +317,6 @@ void TestCodec::interpretReply_data() {
                           .record(1, Wire().u32(0x7F000001))
                           .mx(10, onQuestion("b")))
         << 15 << QByteArray("a.example.test");
-    QTest::newRow("MX no answers") << QByteArray(reply(15, 0)) << 15 << QByteArray();
-    QTest::newRow("MX NXDOMAIN, SOA in authority")
-        << QByteArray(reply(15, 0, 0x8183, 1).record(6, soaData())) << 15 << QByteArray();
     QTest::newRow("MX ANCOUNT above the records present")
         << QByteArray(reply(15, 5).mx(30, onQuestion("a")).mx(20, onQuestion("b"))) << 15
         << QByteArray("b.example.test");
@@ -417,20 +327,11 @@ void TestCodec::interpretReply_data() {
         << QByteArray();
 
     // A, NS, SOA: the question name as the reply repeats it, whatever the answers.
-    QTest::newRow("A with an answer") << QByteArray(reply(1, 1).record(1, Wire().u32(0x7F000005)))
-                                      << 1 << QByteArray("example.test");
-    QTest::newRow("A no answers") << QByteArray(reply(1, 0)) << 1 << QByteArray("example.test");
+    QTest::newRow("A: MX records in the answer are not read")
+        << QByteArray(reply(15, 1).mx(10, onQuestion("mail"))) << 1 << QByteArray("example.test");
     QTest::newRow("NS with answers")
         << QByteArray(reply(2, 2).record(2, onQuestion("ns1")).record(2, onQuestion("ns2"))) << 2
         << QByteArray("example.test");
-    QTest::newRow("NS no answers") << QByteArray(reply(2, 0)) << 2 << QByteArray("example.test");
-    QTest::newRow("SOA with an answer")
-        << QByteArray(reply(6, 1).record(6, soaData())) << 6 << QByteArray("example.test");
-    QTest::newRow("SOA NXDOMAIN") << QByteArray(reply(6, 0, 0x8183, 1).record(6, soaData())) << 6
-                                  << QByteArray("example.test");
-    QTest::newRow("SOA no answers") << QByteArray(reply(6, 0)) << 6 << QByteArray("example.test");
-    QTest::newRow("A: MX records in the answer are not read")
-        << QByteArray(reply(15, 1).mx(10, onQuestion("mail"))) << 1 << QByteArray("example.test");
     QTest::newRow("A: the name as the server spells it")
         << QByteArray(Wire().header(0).name("ExAmple.TEST").u16(1).u16(1)) << 1
         << QByteArray("ExAmple.TEST");
@@ -439,22 +340,12 @@ void TestCodec::interpretReply_data() {
         << QByteArray("a.b");
     QTest::newRow("A: a name of blanks only")
         << QByteArray(Wire().header(0).label("  ").u8(0).u16(1).u16(1)) << 1 << QByteArray();
-
-    // Replies too short to read.
-    for (const int type : {1, 15}) {
-        QTest::addRow("type %d: 7 bytes", type)
-            << QByteArray(reply(type, 0)).left(7) << type << QByteArray();
-        QTest::addRow("type %d: header only", type)
-            << QByteArray(Wire().header(0)) << type << QByteArray();
-        QTest::addRow("type %d: empty", type) << QByteArray() << type << QByteArray();
-    }
 }
 
 void TestCodec::interpretReply() {
     QFETCH(QByteArray, bytes);
     QFETCH(int, type);
-    QFETCH(QByteArray, text);
-    QCOMPARE(interpret(bytes, type), text);
+    QTEST(interpret(bytes, type), "text");
 }
 
 void TestCodec::truncatedReplies_data() {
@@ -464,8 +355,6 @@ void TestCodec::truncatedReplies_data() {
     // Every name a cut reply could show part of.
     QTest::addColumn<QByteArrayList>("names");
 
-    const QByteArray a = reply(1, 1).record(1, Wire().u32(0x7F000005));
-    QTest::newRow("A") << a << 1 << QByteArray("example.test") << QByteArrayList{"example.test"};
     QTest::newRow("SOA NXDOMAIN") << QByteArray(reply(6, 0, 0x8183, 1).record(6, soaData())) << 6
                                   << QByteArray("example.test") << QByteArrayList{"example.test"};
     QTest::newRow("MX 20/10/10") << QByteArray(reply(15, 3)
@@ -482,15 +371,14 @@ void TestCodec::truncatedReplies_data() {
         << QByteArrayList{"a.long.exchange.test", "b.example.test"};
 }
 
+// Every cut of a reply, from 0 bytes (shorter than 8 read nothing) to one byte short.
 void TestCodec::truncatedReplies() {
     QFETCH(QByteArray, bytes);
     QFETCH(int, type);
-    QFETCH(QByteArray, text);
     QFETCH(QByteArrayList, names);
 
     for (qsizetype length = 0; length < bytes.size(); ++length) {
-        const QByteArray cut = bytes.left(length);
-        const QByteArray read = interpret(cut, type);
+        const QByteArray read = interpret(bytes.left(length), type);
         const bool prefix = std::any_of(names.cbegin(), names.cend(), [&](const QByteArray& name) {
             return name.startsWith(read);
         });
@@ -500,7 +388,7 @@ void TestCodec::truncatedReplies() {
                                  .arg(QString::fromLatin1(read))));
         QVERIFY(length >= 8 || read.isEmpty());
     }
-    QCOMPARE(interpret(bytes, type), text);
+    QTEST(interpret(bytes, type), "text");
 }
 
 void TestCodec::mutatedReplies() {
@@ -514,7 +402,7 @@ void TestCodec::mutatedReplies() {
             .mx(10, Wire().pointer(12)),
         reply(6, 1, 0x8180, 1).record(6, soaData()).record(6, soaData()),
     };
-    const QByteArray query = toBytes(BuildQuery("example.test", kTypeMX).datagram);
+    const QByteArray query = queryFor("example.test", kTypeMX);
     for (const QByteArray& original : replies) {
         for (qsizetype at = 0; at < original.size(); ++at) {
             for (const int value : {0x00, 0x01, 0x3F, 0x40, 0xBF, 0xC0, 0xFF}) {
@@ -536,57 +424,19 @@ void TestCodec::mutatedReplies() {
     }
 }
 
-void TestCodec::corpusSeeds_data() {
-    QTest::addColumn<QString>("seed");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QByteArray>("text");
-    // The fuzz seeds are meant to be these replies; a seed that reads otherwise was damaged.
-    QTest::newRow("mx_one_record") << "mx_one_record" << 15 << QByteArray("mail.example.test");
-    QTest::newRow("mx_three_compressed")
-        << "mx_three_compressed" << 15 << QByteArray("mx2.example.test");
-    QTest::newRow("mx_cname_first") << "mx_cname_first" << 15 << QByteArray();
-    QTest::newRow("mx_ancount_too_large")
-        << "mx_ancount_too_large" << 15 << QByteArray("b.example.test");
-    QTest::newRow("soa_answer") << "soa_answer" << 6 << QByteArray("example.test");
-    QTest::newRow("nxdomain_soa_authority")
-        << "nxdomain_soa_authority" << 1 << QByteArray("example.test");
-    QTest::newRow("pointer_to_self") << "pointer_to_self" << 1 << QByteArray();
-    QTest::newRow("pointer_chain") << "pointer_chain" << 15 << QByteArray("a.mx.example.test");
-    QTest::newRow("pointer_two_cycle") << "pointer_two_cycle" << 15 << QByteArray("b.a.");
-    QTest::newRow("pointer_forward") << "pointer_forward" << 15 << QByteArray("mail.");
-    QTest::newRow("cut_in_label") << "cut_in_label" << 1 << QByteArray("exa");
-    QTest::newRow("refused_trailing_dot")
-        << "refused_trailing_dot" << 1 << QByteArray("example.test");
-    QTest::newRow("long_labels") << "long_labels" << 1
-                                 << QByteArray(64, 'q') + '.' + QByteArray(63, 'r');
-}
-
-void TestCodec::corpusSeeds() {
-    QFETCH(QString, seed);
-    QFETCH(int, type);
-    QFETCH(QByteArray, text);
-    QFile file(QStringLiteral(TARNBELL_FUZZ_CORPUS "/fuzz_reply/") + seed);
-    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
-    QCOMPARE(interpret(file.readAll(), type), text);
-}
-
 void TestCodec::isAnswerTo_data() {
     QTest::addColumn<QByteArray>("query");
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<bool>("answers");
 
-    const QByteArray mx = toBytes(BuildQuery("example.test", kTypeMX).datagram);
+    const QByteArray mx = queryFor("example.test", kTypeMX);
     const QByteArray answer = reply(15, 1).mx(10, onQuestion("mail"));
     QTest::newRow("answer") << mx << answer << true;
-    QTest::newRow("header and question only") << mx << QByteArray(reply(15, 0)) << true;
     QTest::newRow("NXDOMAIN") << mx << QByteArray(reply(15, 0, 0x8183)) << true;
-    QTest::newRow("truncated (TC) answer") << mx << QByteArray(reply(15, 0, 0x8380)) << true;
     QTest::newRow("name in another case")
         << mx << QByteArray(Wire().header(0).name("EXAMPLE.Test").u16(15).u16(1)) << true;
-
     QTest::newRow("query in mixed case, reply in lower case")
-        << toBytes(BuildQuery("ExAmple.TEST", kTypeMX).datagram) << QByteArray(reply(15, 0))
-        << true;
+        << queryFor("ExAmple.TEST", kTypeMX) << QByteArray(reply(15, 0)) << true;
 
     QTest::newRow("QR clear: a query, not a response")
         << mx << QByteArray(reply(15, 0, 0x0180)) << false;
@@ -596,20 +446,9 @@ void TestCodec::isAnswerTo_data() {
         otherId[at] = static_cast<char>(otherId[at] ^ 0x01);
         QTest::addRow("other ID, byte %d", at) << mx << otherId << false;
     }
-    QTest::newRow("QDCOUNT 0") << mx
-                               << QByteArray(Wire()
-                                                 .u16(0x11DF)
-                                                 .u16(0x8180)
-                                                 .u16(0)
-                                                 .u16(0)
-                                                 .u16(0)
-                                                 .u16(0)
-                                                 .name("example.test")
-                                                 .u16(15)
-                                                 .u16(1))
-                               << false;
-    QTest::newRow("a late reply for another name")
-        << mx << QByteArray(Wire().header(0).name("other.test").u16(15).u16(1)) << false;
+    QByteArray noQuestion = reply(15, 0);
+    noQuestion[5] = 0;
+    QTest::newRow("QDCOUNT 0") << mx << noQuestion << false;
     QTest::newRow("other name of the same length")
         << mx << QByteArray(Wire().header(0).name("examplf.test").u16(15).u16(1)) << false;
     QTest::newRow("same bytes, labels split elsewhere")
@@ -618,7 +457,7 @@ void TestCodec::isAnswerTo_data() {
     QTest::newRow("other class") << mx
                                  << QByteArray(Wire().header(0).name("example.test").u16(15).u16(3))
                                  << false;
-    for (const int length : {0, 11, 12, 20, 29}) {
+    for (const int length : {11, 20, 29}) {
         QTest::addRow("cut to %d bytes", length)
             << mx << QByteArray(reply(15, 0)).left(length) << false;
     }
@@ -627,28 +466,26 @@ void TestCodec::isAnswerTo_data() {
     // A name with an empty label or a label of 192+ bytes ends early where a server reads it:
     // the reply repeats that shorter question. These are the replies a local dnsmasq sends.
     QTest::newRow("trailing dot: REFUSED for type 0, class 0F00")
-        << toBytes(BuildQuery("example.test.", kTypeMX).datagram)
+        << queryFor("example.test.", kTypeMX)
         << QByteArray(Wire().header(0, 0x8185).name("example.test").u16(0x0000).u16(0x0F00))
         << true;
     QTest::newRow("trailing dot: the question we meant is another question")
-        << toBytes(BuildQuery("example.test.", kTypeMX).datagram) << QByteArray(reply(15, 0))
-        << false;
+        << queryFor("example.test.", kTypeMX) << QByteArray(reply(15, 0)) << false;
     QTest::newRow("leading dot: REFUSED for type 0765, class 7861")
-        << toBytes(BuildQuery(".example.test", 1).datagram)
+        << queryFor(".example.test", 1)
         << QByteArray(Wire().header(0, 0x8185).u8(0).u16(0x0765).u16(0x7861)) << true;
     QTest::newRow("empty name: REFUSED for type 0, class 0100")
-        << toBytes(BuildQuery("", 1).datagram)
-        << QByteArray(Wire().header(0, 0x8185).u8(0).u16(0x0000).u16(0x0100)) << true;
+        << queryFor("", 1) << QByteArray(Wire().header(0, 0x8185).u8(0).u16(0x0000).u16(0x0100))
+        << true;
     QTest::newRow("200-byte label: read as a pointer, REFUSED")
-        << toBytes(BuildQuery(QByteArray(200, 'a').toStdString() + ".test", 1).datagram)
+        << queryFor(QByteArray(200, 'a') + ".test", 1)
         << QByteArray(Wire().header(0, 0x8185).u8(0xC8).raw("aaaaa")) << true;
 }
 
 void TestCodec::isAnswerTo() {
     QFETCH(QByteArray, query);
     QFETCH(QByteArray, reply);
-    QFETCH(bool, answers);
-    QCOMPARE(IsAnswerTo(view(reply), view(query)), answers);
+    QTEST(IsAnswerTo(view(reply), view(query)), "answers");
 }
 
 QTEST_APPLESS_MAIN(TestCodec)

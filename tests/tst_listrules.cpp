@@ -1,7 +1,6 @@
 // The input lists' shared rules: limit messages and prompts, the domains no query can carry,
 // the seed words, the shuffle and the tick scale under the progress fill.
 
-#include "core/defaultservers.h"
 #include "core/listlimits.h"
 #include "core/randomsource.h"
 #include "core/tickscale.h"
@@ -17,12 +16,9 @@ private slots:
     void fullMessages();
     void domainQueryProblem_data();
     void domainQueryProblem();
-    void initialServers();
     void seedLetter_data();
     void seedLetter();
     void seedLetterFrequencies();
-    void shuffleIsPermutation_data();
-    void shuffleIsPermutation();
     void shuffleDrawsTwicePerEntry();
     void tickPositions_data();
     void tickPositions();
@@ -42,9 +38,6 @@ void TestListRules::fullMessages() {
                  "number won't fit in the little box and will look ugly.\r\nYou could run the "
                  "benchmark twice, or perhaps you should reconsider why you need to\r\ntest 99 DNS "
                  "Servers on a dns server; this application is for benchmarking, not DOSing."));
-    QVERIFY(!ListIsFull(98));
-    QVERIFY(ListIsFull(99));
-    QVERIFY(ListIsFull(150));
 }
 
 void TestListRules::domainQueryProblem_data() {
@@ -52,13 +45,8 @@ void TestListRules::domainQueryProblem_data() {
     QTest::addColumn<bool>("refused");
     const QString label255(255, QLatin1Char('a'));
     QTest::newRow("plain") << QStringLiteral("example.com") << false;
-    QTest::newRow("blanks kept") << QStringLiteral(" example.com ") << false;
-    QTest::newRow("empty labels") << QStringLiteral("a..b.") << false;
-    QTest::newRow("label of 64") << QString(64, QLatin1Char('a')) + QStringLiteral(".com") << false;
     QTest::newRow("label of 255") << label255 << false;
     QTest::newRow("label of 256") << QString(256, QLatin1Char('a')) << true;
-    QTest::newRow("long label last")
-        << QStringLiteral("x.") + QString(300, QLatin1Char('b')) << true;
     // 15 labels of 255 bytes: 15 x 256 + header, zero byte, type, class = 3857 bytes.
     QTest::newRow("fills the buffer") << QStringList(15, label255).join(QLatin1Char('.')) << false;
     // 16 of them need 4113 bytes, more than the 4001-byte query buffer.
@@ -81,21 +69,6 @@ void TestListRules::domainQueryProblem() {
         QVERIFY(problem.contains(QStringLiteral("not added")));
 }
 
-void TestListRules::initialServers() {
-    const QStringList defaults = DefaultServers();
-    QCOMPARE(defaults.size(), 20);
-    QCOMPARE(defaults.first(), QStringLiteral("1.1.1.1 - cloudflare.com"));
-    QCOMPARE(defaults.at(10), QStringLiteral("156.154.70.1 - DNSAdvantage"));
-    QCOMPARE(defaults.at(15), QStringLiteral("208.67.220.222 - OpenDNS"));
-    QCOMPARE(defaults.mid(16), QStringList({"a.root-servers.net", "b.root-servers.net",
-                                            "c.root-servers.net", "d.root-servers.net"}));
-    QCOMPARE(InitialServers(QString()), defaults);
-    const QStringList withLocal = InitialServers(QStringLiteral("10.0.0.1"));
-    QCOMPARE(withLocal.size(), 21);
-    QCOMPARE(withLocal.first(), QStringLiteral("10.0.0.1 - local"));
-    QCOMPARE(withLocal.mid(1), defaults);
-}
-
 void TestListRules::seedLetter_data() {
     QTest::addColumn<float>("r");
     QTest::addColumn<QChar>("letter");
@@ -109,8 +82,7 @@ void TestListRules::seedLetter_data() {
 
 void TestListRules::seedLetter() {
     QFETCH(float, r);
-    QFETCH(QChar, letter);
-    QCOMPARE(SeedLetter(r), letter);
+    QTEST(SeedLetter(r), "letter");
 }
 
 void TestListRules::seedLetterFrequencies() {
@@ -134,30 +106,8 @@ void TestListRules::seedLetterFrequencies() {
     }
 }
 
-void TestListRules::shuffleIsPermutation_data() {
-    QTest::addColumn<QStringList>("entries");
-    QTest::newRow("empty") << QStringList();
-    QTest::newRow("one") << QStringList{"only"};
-    QTest::newRow("duplicates") << QStringList{"a", "b", "a", " a", "b"};
-    QStringList many;
-    for (int i = 0; i < 99; ++i)
-        many << QStringLiteral("host%1.example").arg(i);
-    QTest::newRow("99 entries") << many;
-}
-
-void TestListRules::shuffleIsPermutation() {
-    QFETCH(QStringList, entries);
-    RandomSource random(7);
-    const QStringList shuffled = ShuffleEntries(entries, random);
-    QStringList sortedBefore = entries;
-    QStringList sortedAfter = shuffled;
-    sortedBefore.sort();
-    sortedAfter.sort();
-    QCOMPARE(sortedAfter, sortedBefore);
-    if (entries.size() == 99)
-        QVERIFY(shuffled != entries); // 1 in 99! to fail
-}
-
+// That shuffling keeps every entry, duplicates too, is checked through the window's "R"
+// buttons (tst_gui_lists); here, that it draws as the original program drew.
 void TestListRules::shuffleDrawsTwicePerEntry() {
     RandomSource used(99);
     RandomSource reference(99);

@@ -19,17 +19,13 @@ private Q_SLOTS:
             << QByteArray("nameserver 192.0.2.1\nnameserver 192.0.2.2\n") << "192.0.2.1";
         QTest::newRow("none") << QByteArray("search example.org\noptions ndots:2\n") << "";
         QTest::newRow("empty") << QByteArray() << "";
-        QTest::newRow("comments passed over")
-            << QByteArray("# nameserver 192.0.2.7\n; nameserver 192.0.2.8\nnameserver 192.0.2.9\n")
+        QTest::newRow("comments passed over, last line unterminated")
+            << QByteArray("# nameserver 192.0.2.7\n; nameserver 192.0.2.8\nnameserver 192.0.2.9")
             << "192.0.2.9";
-        QTest::newRow("after other keywords")
-            << QByteArray("domain example.org\nsearch example.org\nnameserver 192.0.2.3")
-            << "192.0.2.3";
         QTest::newRow("tab and blanks") << QByteArray("nameserver\t  192.0.2.4  \n") << "192.0.2.4";
         QTest::newRow("CR LF lines") << QByteArray("nameserver 192.0.2.5\r\n") << "192.0.2.5";
         QTest::newRow("trailing words")
             << QByteArray("nameserver 192.0.2.6 # office\n") << "192.0.2.6";
-        QTest::newRow("IPv6") << QByteArray("nameserver 2001:db8::53\n") << "2001:db8::53";
         QTest::newRow("IPv6 with scope")
             << QByteArray("nameserver fe80::1%eth0\n") << "fe80::1%eth0";
         QTest::newRow("invalid address skipped")
@@ -45,8 +41,7 @@ private Q_SLOTS:
     }
     void readsFirstNameserver() {
         QFETCH(QByteArray, conf);
-        QFETCH(QString, address);
-        QCOMPARE(firstNameserver(conf), address);
+        QTEST(firstNameserver(conf), "address");
     }
 
     void readsAFile() {

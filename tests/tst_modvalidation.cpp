@@ -18,13 +18,11 @@ void TestModValidation::isIPAddress_data() {
 
     // Four parts, each 0..255.
     QTest::newRow("plain") << "192.0.2.1" << true;
-    QTest::newRow("all zero") << "0.0.0.0" << true;
     QTest::newRow("all 255") << "255.255.255.255" << true;
     QTest::newRow("leading zeros") << "001.002.003.004" << true;
     QTest::newRow("many leading zeros") << "00000000000000000000001.2.3.4" << true;
 
     // Range: one part above 255 makes it a name.
-    QTest::newRow("256 first") << "256.1.1.1" << false;
     QTest::newRow("256 last") << "1.1.1.256" << false;
     QTest::newRow("huge part") << "99999999999999999999999.1.1.1" << false;
     QTest::newRow("negative") << "-1.2.3.4" << false;
@@ -34,17 +32,11 @@ void TestModValidation::isIPAddress_data() {
     // Part count: exactly four.
     QTest::newRow("three parts") << "1.2.3" << false;
     QTest::newRow("five parts") << "1.2.3.4.5" << false;
-    // A would-be fraction is just a fifth part: no rounding ever happens.
-    QTest::newRow("255.5 as fifth part") << "1.2.3.255.5" << false;
-    QTest::newRow("255.5 inside") << "255.5.1.1" << true;
-    QTest::newRow("one part") << "7" << false;
 
     // Empty parts end the test at once.
     QTest::newRow("empty") << "" << false;
-    QTest::newRow("dot only") << "." << false;
     QTest::newRow("empty middle") << "1..2.3" << false;
     QTest::newRow("trailing dot") << "1.2.3.4." << false;
-    QTest::newRow("leading dot") << ".1.2.3" << false;
     QTest::newRow("sign alone") << "1.2.3.-" << false;
 
     // Blanks around a number are read as a number would be typed.
@@ -56,23 +48,18 @@ void TestModValidation::isIPAddress_data() {
     QTest::newRow("blank after sign") << "- 1.2.3.4" << false;
 
     // Not numbers: host names and exotic notations stay names.
-    QTest::newRow("letters") << "a.b.c.d" << false;
     QTest::newRow("digit then letter") << "1a.2.3.4" << false;
     QTest::newRow("host name") << "www.example.com" << false;
     QTest::newRow("exponent") << "1e2.1.1.1" << false;
     QTest::newRow("hex") << "&H10.1.1.1" << false;
-    QTest::newRow("0x") << "0x10.1.1.1" << false;
     QTest::newRow("comma") << "1,5.1.1.1" << false;
     QTest::newRow("trailing minus") << "1-.2.3.4" << false;
     QTest::newRow("fullwidth digit") << QStringLiteral("\uFF11.2.3.4") << false;
-    QTest::newRow("arabic-indic digit") << QStringLiteral("\u0661.2.3.4") << false;
-    QTest::newRow("hyphenated") << "10-0.0.0.1" << false;
 }
 
 void TestModValidation::isIPAddress() {
     QFETCH(QString, host);
-    QFETCH(bool, expected);
-    QCOMPARE(IsIPAddress(host), expected);
+    QTEST(IsIPAddress(host), "expected");
 }
 
 QTEST_APPLESS_MAIN(TestModValidation)
