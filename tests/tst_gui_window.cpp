@@ -132,7 +132,7 @@ void TestGuiWindow::startState() {
              QStringList({"5", "10", "15", "20", "25", "30", "35", "40", "45", "50"}));
     QCOMPARE(ui.cGResults->currentText(), QStringLiteral("20"));
     QVERIFY(!ui.cDNST->isEditable() && !ui.cGResults->isEditable());
-    // Nothing to measure yet: no ticks and the design's one-pixel fill.
+    // Nothing to measure yet: no ticks and the fill's starting width of one pixel.
     QCOMPARE(ui.sProgress->width(), 1);
 }
 
