@@ -2,6 +2,7 @@
 
 #include "cli/listfile.h"
 #include "core/listlimits.h"
+#include "core/recordtypes.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -62,9 +63,7 @@ QString tooMany(core::ListKind kind, qsizetype count) {
 }
 
 QString recordTypeChoice(const QString& mnemonic) {
-    static const QStringList choices{QStringLiteral("A 1"), QStringLiteral("MX 15"),
-                                     QStringLiteral("NS 2"), QStringLiteral("SOA 6")};
-    for (const QString& choice : choices) {
+    for (const QString& choice : core::RecordTypeChoices()) {
         if (choice.section(QLatin1Char(' '), 0, 0).compare(mnemonic, Qt::CaseInsensitive) == 0)
             return choice;
     }

@@ -4,6 +4,7 @@
 #include "core/csvexport.h"
 #include "core/defaultservers.h"
 #include "core/listlimits.h"
+#include "core/recordtypes.h"
 #include "core/resultmodels.h"
 #include "core/resultsortproxy.h"
 #include "core/runtimers.h"
@@ -29,9 +30,6 @@ using namespace tarnbell;
 
 namespace {
 
-const QStringList kRecordTypes{QStringLiteral("A 1"), QStringLiteral("MX 15"),
-                               QStringLiteral("NS 2"), QStringLiteral("SOA 6")};
-constexpr int kDefaultRecordType = 1;  // MX, so a run started at once asks for mail servers
 constexpr int kDefaultResultCount = 3; // "20"
 
 } // namespace
@@ -179,8 +177,8 @@ void frmMain::Form_Load() {
     // No row is under test and no skip is pending: the engine starts that way.
     randomseed();
     m_ui.lServers->addItems(core::InitialServers(m_localResolver()));
-    m_ui.cDNST->addItems(kRecordTypes);
-    m_ui.cDNST->setCurrentIndex(kDefaultRecordType);
+    m_ui.cDNST->addItems(core::RecordTypeChoices());
+    m_ui.cDNST->setCurrentIndex(core::kDefaultRecordTypeIndex);
     for (int count = 5; count <= 50; count += 5)
         m_ui.cGResults->addItem(QString::number(count));
     m_ui.cGResults->setCurrentIndex(kDefaultResultCount);
