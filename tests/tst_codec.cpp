@@ -448,7 +448,9 @@ void TestCodec::isAnswerTo_data() {
     }
     QByteArray noQuestion = reply(15, 0);
     noQuestion[5] = 0;
-    QTest::newRow("QDCOUNT 0") << mx << noQuestion << false;
+    QTest::newRow("QDCOUNT 0: the server's word without a question") << mx << noQuestion << true;
+    noQuestion[2] = 0x01;
+    QTest::newRow("QDCOUNT 0 but QR clear") << mx << noQuestion << false;
     QTest::newRow("other name of the same length")
         << mx << QByteArray(Wire().header(0).name("examplf.test").u16(15).u16(1)) << false;
     QTest::newRow("same bytes, labels split elsewhere")

@@ -313,6 +313,7 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     r.bestMedianServer.clear();
     Q_EMIT progressTextChanged(QStringLiteral("0% complete"));
 
+    r.probe->beginRun();
     r.server = 0;
     r.startServer();
     return true;

@@ -2,6 +2,8 @@
 // One timed DNS lookup, as the run engine sees it. The UDP probe is the real one; tests
 // and benchmarks may put a scripted one in its place.
 
+#include "core/arrivalclock.h"
+
 #include <QObject>
 #include <QString>
 
@@ -28,6 +30,8 @@ struct ProbeResult {
     QString replyText;
     // Plain words for a failed lookup (SocketError, HostNotFound, QueryNotBuilt).
     QString errorText;
+    // Which clock gave the arrival time of an answer.
+    TimeSource timeSource = TimeSource::None;
 
     bool failed() const {
         return outcome != ProbeOutcome::Answered && outcome != ProbeOutcome::TimedOut;
@@ -45,6 +49,8 @@ public:
     // follows, always from the event loop, never from inside this call.
     virtual void MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
                                 quint16 recordType) = 0;
+    // A new run starts: server names are resolved afresh, then once for the whole run.
+    virtual void beginRun() {}
 
 Q_SIGNALS:
     void finished(const tarnbell::core::ProbeResult& result);

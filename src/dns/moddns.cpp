@@ -202,8 +202,10 @@ bool IsAnswerTo(ByteView reply, ByteView query) {
         return false;
     if (reply[0] != query[0] || reply[1] != query[1] || (reply[2] & 0x80) == 0)
         return false;
-    if (readU16(reply, 4) == 0) // QDCOUNT: a reply must repeat the question
-        return false;
+    // A response with our ID and no question section is the server's own word on the query:
+    // servers answer a query they cannot parse (FORMERR) that way.
+    if (readU16(reply, 4) == 0)
+        return true;
     // The question as the server reads it (RFC 1035 4.1.2, 4.1.4): the name ends at its first
     // zero length byte or at a pointer, whatever our query carries after it. A name with an
     // empty label (a leading, doubled or trailing dot) thus ends early, and the server echoes

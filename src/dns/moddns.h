@@ -77,8 +77,9 @@ std::string ReadMX(ByteView reply, std::size_t& pos, std::uint16_t& count);
 // 8 bytes give the empty text.
 std::string InterpretReply(ByteView reply, std::uint16_t recordType);
 
-// True when `reply` answers `query`: a response (QR set) with the query's ID and the same
-// question (name compared case-insensitively as RFC 1035 2.3.3 asks, type and class). The
+// True when `reply` answers `query`: a response (QR set) with the query's ID and either no
+// question section (QDCOUNT 0, as servers send with FORMERR) or the same question (name
+// compared case-insensitively as RFC 1035 2.3.3 asks, type and class). The
 // question is taken as a server reads it from `query`: its name ends at the first zero length
 // byte (or a length byte that reads as a pointer), so a name with an empty label is matched
 // by the shorter question a server echoes.

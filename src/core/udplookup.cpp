@@ -1,0 +1,275 @@
+#include "core/udplookup.h"
+
+#include "core/probe.h"
+#include "core/querynames.h"
+#include "core/serverendpoint.h"
+#include "dns/moddns.h"
+
+#include <QHostInfo>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <algorithm>
+
+namespace tarnbell::core {
+namespace {
+
+constexpr double kTimeoutSeconds = 10.0;
+constexpr std::size_t kLargestDatagram = 65536;
+
+// A failed lookup counts as ten seconds, like silence, unless it failed while its clock ran.
+ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText,
+                         std::optional<double> seconds = std::nullopt) {
+    ProbeResult result;
+    result.outcome = outcome;
+    if (seconds) {
+        result.seconds = std::min(*seconds, kTimeoutSeconds);
+        result.secondsText = formatSeconds(*seconds);
+    }
+    result.errorText = errorText;
+    return result;
+}
+
+QString notResolvedText(const QString& name, const QString& why) {
+    return QStringLiteral("Error: the server name \"%1\" could not be resolved: %2").arg(name, why);
+}
+
+} // namespace
+
+HostLookup systemHostLookup() {
+    return [](const QString& name, QObject* context, auto done) {
+        QHostInfo::lookupHost(name, context, [done](const QHostInfo& info) {
+            done(info.addresses(),
+                 info.error() != QHostInfo::NoError ? info.errorString() : QString());
+        });
+    };
+}
+
+UdpLookup::UdpLookup(QObject* parent)
+    : QObject(parent), m_hostLookup(systemHostLookup()), m_buffer(kLargestDatagram) {
+    m_tick.setSingleShot(true);
+    m_tick.setTimerType(Qt::PreciseTimer);
+    connect(&m_tick, &QTimer::timeout, this, &UdpLookup::onTick);
+}
+
+UdpLookup::~UdpLookup() {
+    closeSocket();
+}
+
+void UdpLookup::setTimeLimit(std::chrono::milliseconds limit, std::chrono::milliseconds tick) {
+    m_limit = std::max(limit, std::chrono::milliseconds(1));
+    m_tickInterval = std::max(tick, std::chrono::milliseconds(1));
+}
+
+void UdpLookup::setHostLookup(HostLookup lookup) {
+    m_hostLookup = lookup ? std::move(lookup) : systemHostLookup();
+}
+
+void UdpLookup::enqueue(const Request& request) {
+    m_pending.push_back(request);
+    startNext();
+}
+
+void UdpLookup::startNext() {
+    if (m_state != State::Idle || m_pending.empty())
+        return;
+    m_current = std::move(m_pending.front());
+    m_pending.pop_front();
+    ++m_serial;
+
+    const ServerEndpoint endpoint = parseServerText(m_current.server);
+    if (!endpoint.isValid()) {
+        finishLater(failedResult(ProbeOutcome::HostNotFound, endpoint.errorText));
+        return;
+    }
+    m_targetPort = endpoint.port;
+    // The limit covers the name's resolution too; the clock of the measurement does not.
+    m_remaining = m_limit;
+    armTick();
+    if (!endpoint.isHostName()) {
+        m_target = endpoint.address;
+        send();
+        return;
+    }
+    if (const auto known = m_resolved.constFind(endpoint.hostName); known != m_resolved.cend()) {
+        useResolved(*known);
+        return;
+    }
+    m_state = State::Resolving;
+    m_hostLookup(endpoint.hostName, this,
+                 [this, serial = m_serial, name = endpoint.hostName](
+                     const QList<QHostAddress>& addresses, const QString& error) {
+                     if (serial == m_serial && m_state == State::Resolving)
+                         onResolved(name, addresses, error);
+                 });
+}
+
+void UdpLookup::onResolved(const QString& name, const QList<QHostAddress>& addresses,
+                           const QString& error) {
+    Resolved resolved;
+    if (!error.isEmpty() || addresses.isEmpty()) {
+        resolved.errorText = notResolvedText(
+            name, error.isEmpty() ? QStringLiteral("the name has no address") : error);
+    } else {
+        // IPv4 first: most resolvers listed by name are reached over IPv4, and a host with
+        // both kinds of address answers on either.
+        const auto ipv4 = std::find_if(addresses.cbegin(), addresses.cend(), [](const auto& a) {
+            return a.protocol() == QAbstractSocket::IPv4Protocol;
+        });
+        resolved.address = ipv4 != addresses.cend() ? *ipv4 : addresses.front();
+    }
+    m_resolved.insert(name, resolved);
+    useResolved(resolved);
+}
+
+void UdpLookup::useResolved(const Resolved& resolved) {
+    if (!resolved.errorText.isEmpty()) {
+        finishLater(failedResult(ProbeOutcome::HostNotFound, resolved.errorText));
+        return;
+    }
+    m_target = resolved.address;
+    send();
+}
+
+bool UdpLookup::ensureSocket(QString& errorText) {
+    if (m_socket.isOpen() && !m_socketSpent)
+        return true;
+    closeSocket();
+    if (!m_socket.open(errorText))
+        return false;
+    m_socketSpent = false;
+    m_localPort = m_socket.localPort();
+    m_notifier = new QSocketNotifier(m_socket.descriptor(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &UdpLookup::onReadable);
+    return true;
+}
+
+void UdpLookup::closeSocket() {
+    // The notifier goes before its descriptor.
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_socket.close();
+}
+
+void UdpLookup::send() {
+    QString errorText;
+    if (!ensureSocket(errorText)) {
+        finishLater(failedResult(ProbeOutcome::SocketError, errorText));
+        return;
+    }
+    const QByteArray name = queryNameBytes(m_current.domain);
+    if (name.isEmpty() && !m_current.domain.isEmpty()) {
+        finishLater(failedResult(ProbeOutcome::QueryNotBuilt,
+                                 QStringLiteral("Error: the domain cannot be written as a DNS "
+                                                "name")));
+        return;
+    }
+    dns::Query built =
+        dns::BuildQuery(std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
+                        m_current.recordType);
+    if (built.error != dns::QueryError::None) {
+        finishLater(failedResult(ProbeOutcome::QueryNotBuilt,
+                                 QString::fromLatin1(dns::QueryErrorText(built.error))));
+        return;
+    }
+    m_query = std::move(built.datagram);
+    m_state = State::Waiting;
+    m_sent = readClocks();
+    if (!m_socket.sendTo(m_query, m_target, m_targetPort, errorText)) {
+        m_socketSpent = true;
+        finishLater(failedResult(ProbeOutcome::SocketError, errorText, elapsedSeconds()));
+    }
+}
+
+void UdpLookup::onReadable() {
+    // One datagram per wake-up: anything more still pending wakes the loop again.
+    DatagramSocket::Datagram datagram;
+    QString errorText;
+    const auto status = m_socket.receive(m_buffer, datagram, errorText);
+    const ClockReading read = readClocks();
+    if (status == DatagramSocket::ReceiveStatus::NothingPending)
+        return;
+    if (status == DatagramSocket::ReceiveStatus::Failed) {
+        if (m_state == State::Waiting) {
+            m_socketSpent = true;
+            finish(failedResult(ProbeOutcome::SocketError, errorText, elapsedSeconds()));
+        }
+        return;
+    }
+    // Only a datagram from the queried address and port that answers this very query ends
+    // the wait; anything else is dropped.
+    if (m_state != State::Waiting || datagram.fromPort != m_targetPort ||
+        !datagram.from.isEqual(m_target, QHostAddress::ConvertV4MappedToIPv4))
+        return;
+    const dns::ByteView reply(m_buffer.data(), datagram.size);
+    if (!dns::IsAnswerTo(reply, m_query))
+        return;
+
+    const MeasuredSpan span = measuredSpan(
+        m_sent, read, m_useKernelStamps ? datagram.kernelWallNs : std::optional<qint64>());
+    const double seconds = static_cast<double>(span.nanoseconds) / 1e9;
+    ProbeResult result;
+    result.outcome = ProbeOutcome::Answered;
+    result.seconds = std::min(seconds, kTimeoutSeconds);
+    result.secondsText = formatSeconds(seconds);
+    result.timeSource = span.source;
+    const std::string text = dns::InterpretReply(reply, m_current.recordType);
+    result.replyText = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    finish(result);
+}
+
+void UdpLookup::armTick() {
+    m_tick.start(std::min(m_tickInterval, m_remaining));
+}
+
+void UdpLookup::onTick() {
+    if (m_state != State::Waiting && m_state != State::Resolving)
+        return;
+    m_remaining -= std::min(m_tickInterval, m_remaining);
+    if (m_remaining.count() > 0) {
+        armTick();
+        return;
+    }
+    if (m_state == State::Resolving) {
+        // The name stays unresolved for the rest of the run: a silent resolver must not
+        // hold every later lookup of this server for the whole limit again.
+        const ServerEndpoint endpoint = parseServerText(m_current.server);
+        const Resolved silent{
+            {},
+            notResolvedText(endpoint.hostName, QStringLiteral("no answer within the time "
+                                                              "limit"))};
+        m_resolved.insert(endpoint.hostName, silent);
+        finish(failedResult(ProbeOutcome::HostNotFound, silent.errorText));
+        return;
+    }
+    // A lookup that saw no answer counts as ten seconds, whatever limit was set.
+    m_socketSpent = true;
+    ProbeResult result;
+    result.outcome = ProbeOutcome::TimedOut;
+    finish(result);
+}
+
+double UdpLookup::elapsedSeconds() const {
+    return static_cast<double>(readClocks().monotonicNs - m_sent.monotonicNs) / 1e9;
+}
+
+void UdpLookup::finish(const ProbeResult& result) {
+    m_tick.stop();
+    m_state = State::Idle;
+    const QPointer<UdpLookup> alive(this);
+    emit finished(result);
+    if (!alive)
+        return;
+    // Lookups asked for while this one ran start in their turn, from the event loop. A
+    // receiver of finished() may already have started the next one.
+    if (m_state == State::Idle && !m_pending.empty())
+        QMetaObject::invokeMethod(this, &UdpLookup::startNext, Qt::QueuedConnection);
+}
+
+void UdpLookup::finishLater(const ProbeResult& result) {
+    m_tick.stop();
+    m_state = State::Finishing;
+    QMetaObject::invokeMethod(
+        this, [this, result] { finish(result); }, Qt::QueuedConnection);
+}
+
+} // namespace tarnbell::core
