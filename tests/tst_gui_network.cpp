@@ -2,6 +2,7 @@
 // with a silent domain timing out (on a short injected timeout) among answered ones.
 
 #include "core/probe.h"
+#include "core/resultmodels.h"
 #include "entrylist.h"
 #include "fixtures/fakeresponder.h"
 #include "guisupport/windowdriver.h"
@@ -10,6 +11,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 #include <chrono>
@@ -23,6 +26,7 @@ class TestGuiNetwork final : public QObject {
 
 private slots:
     void runAgainstResponders();
+    void timesHoldWhileTheWindowIsBusy();
 };
 
 void TestGuiNetwork::runAgainstResponders() {
@@ -78,6 +82,45 @@ void TestGuiNetwork::runAgainstResponders() {
     QCOMPARE(summary->index(1, 0).data().toString(), slowEntry);
     QCOMPARE(summary->index(1, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
     QVERIFY(summary->index(1, 2).data().toString() > QStringLiteral("00003333"));
+}
+
+// The window's thread is kept busy for 30 ms at a time, over and over, while a responder on
+// a thread of its own answers every query after 20 ms: no row may carry that busy time. A
+// row reads the responder's own service time in whole milliseconds, or one more.
+void TestGuiNetwork::timesHoldWhileTheWindowIsBusy() {
+    const testing::ResponderThread served({.delay = 20ms});
+    const auto test = testing::makeWindow(QString(), 100, std::make_unique<core::Probe>());
+    frmMain& window = *test->window;
+    const QStringList domains{"a.test", "b.test", "c.test", "d.test", "e.test", "f.test"};
+    testing::setLists(window, {served.responder().serverText()}, domains);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QTimer busy;
+    busy.setInterval(7);
+    connect(&busy, &QTimer::timeout, &window, [] { QThread::msleep(30); });
+    busy.start();
+    QSignalSpy finished(&window, &frmMain::runFinished);
+    QTest::mouseClick(window.controls().cmdGo, Qt::LeftButton);
+    QVERIFY(finished.wait(15000));
+    busy.stop();
+    testing::acceptMessage();
+
+    const QList<double> service = served.responder().serviceSeconds();
+    const QAbstractItemModel* rows = window.lookupModel();
+    QCOMPARE(rows->rowCount(), domains.size());
+    QCOMPARE(service.size(), domains.size());
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        const QString time =
+            rows->index(row, core::LookupTableModel::ResponseTime).data().toString();
+        const int servedMs = static_cast<int>(service.at(row) * 1000);
+        QVERIFY2(time == QStringLiteral("%1 ms").arg(servedMs) ||
+                     time == QStringLiteral("%1 ms").arg(servedMs + 1),
+                 qPrintable(QStringLiteral("row %1 reads %2, served in %3 ms")
+                                .arg(row)
+                                .arg(time)
+                                .arg(service.at(row) * 1000)));
+    }
 }
 
 QTEST_MAIN(TestGuiNetwork)
