@@ -210,8 +210,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         "without an answer counts as 10 s in the figures whatever the wait.",
         "seconds", "10");
     const QCommandLineOption output({"o", "output"},
-                                    "Write the CSV to this file; - (the default unless --json "
-                                    "is -) means standard output.",
+                                    "Write the CSV to this file, or - for standard output "
+                                    "(the default; with --json - no CSV is written).",
                                     "file");
     const QCommandLineOption json(
         "json", "Also write the result as JSON to this file; - means standard output.", "file");
