@@ -23,8 +23,10 @@
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tarnbell;
@@ -39,8 +41,10 @@ struct CliResult {
     QByteArray err;
 };
 
-// Runs the program to its end; `childSetup` runs in the child before the program starts.
-CliResult runCli(const QStringList& arguments, const std::function<void()>& childSetup = {}) {
+// Runs the program to its end; `childSetup` runs in the child before the program starts,
+// `started` in the test once it runs.
+CliResult runCli(const QStringList& arguments, const std::function<void()>& childSetup = {},
+                 const std::function<void(QProcess&)>& started = {}) {
     QProcess process;
     process.setProgram(QStringLiteral(TARNBELL_CLI_PATH));
     process.setArguments(arguments);
@@ -48,6 +52,8 @@ CliResult runCli(const QStringList& arguments, const std::function<void()>& chil
         process.setChildProcessModifier(childSetup);
     QSignalSpy finished(&process, &QProcess::finished);
     process.start();
+    if (started && process.waitForStarted())
+        started(process);
     CliResult result;
     result.finished = finished.wait(60000);
     if (!result.finished) {
@@ -65,11 +71,15 @@ QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString writeLines(const QString& path, const QStringList& lines) {
+QString writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
-        file.write(lines.join(QLatin1Char('\n')).toUtf8());
+        file.write(bytes);
     return path;
+}
+
+QString writeLines(const QString& path, const QStringList& lines) {
+    return writeBytes(path, lines.join(QLatin1Char('\n')).toUtf8());
 }
 
 QStringList numberedEntries(const QString& pattern, int count) {
@@ -134,6 +144,9 @@ private Q_SLOTS:
     void unwritableOutput();
 
     void runAgainstFakeResponder();
+    void closedStandardOutput();
+    void stopSignal_data();
+    void stopSignal();
     void progressBarOnlyOnTerminal_data();
     void progressBarOnlyOnTerminal();
 
@@ -155,8 +168,9 @@ void TestCli::badInput_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message"); // the whole line after "tarnbell-cli: ", as a pattern
 
-    const QStringList run{"--server", "127.0.0.1:9", "--domain", "example.test"};
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << "Unknown option 'bogus'\\.";
+    const QStringList run{"--server", "%responder", "--domain", "example.test"};
+    QTest::newRow("unknown option")
+        << QStringList{"--bogus"} << "Unknown option 'bogus'\\. Try 'tarnbell-cli --help'\\.";
     QTest::newRow("stray argument")
         << (run + QStringList{"8.8.8.8"}) << "unexpected argument 8\\.8\\.8\\.8: .*";
     QTest::newRow("missing servers file")
@@ -190,18 +204,67 @@ void TestCli::badInput_data() {
         << "1[12]\\d DNS Servers given\\. You have too many DNS Servers!.*";
     QTest::newRow("same file twice") << (run + QStringList{"--output", "@same", "--json", "@same"})
                                      << "--output and --json name the same file";
+    QTest::newRow("same file through a link")
+        << (run + QStringList{"--output", "@old.csv", "--json", "@link"})
+        << "--output and --json name the same file";
+    QTest::newRow("a link to a file not yet there")
+        << (run + QStringList{"--output", "@dangling", "--json", "@new.json"})
+        << "--output and --json name the same file";
+    QTest::newRow("standard output twice")
+        << (run + QStringList{"--output", "-", "--json", "-"})
+        << "--output and --json cannot both be standard output \\(-\\)";
+
+    // Server entries are read before the first query, by the probe's own rules.
+    const QString bad = "bad server entry \\(%1\\): \"%2\" is not a usable DNS server: %3";
+    const QStringList domain{"--domain", "x.test"};
+    QTest::newRow("port out of range")
+        << (QStringList{"--server", "%responder", "--server", "127.0.0.1:99999"} + domain)
+        << bad.arg("--server number 2", "127\\.0\\.0\\.1:99999", "the port must be .*");
+    QTest::newRow("hexadecimal address, by its line")
+        << (QStringList{"--servers", "@listed"} + domain)
+        << bad.arg("the --servers file .*/listed, line 4", "0x7f000001", ".*hexadecimal\\)");
+    QTest::newRow("escape sequence in a label, shown escaped")
+        << (QStringList{"--server", "%responder - \x1b]0;owned\x07"} + domain)
+        << bad.arg("--server number 1", "127\\.0\\.0\\.1:\\d+ - \\\\x1b\\]0;owned\\\\x07",
+                   "it holds a control character");
+    QTest::newRow("a megabyte line")
+        << (QStringList{"--servers", "@long"} + domain)
+        << bad.arg("the --servers file .*/long, line 1", "127\\.0\\.0\\.1x{55}\\.\\.\\.",
+                   "it is longer than 1024 characters");
+    // List files: UTF-8 text in a regular file, nothing else.
+    QTest::newRow("UTF-16 list") << (QStringList{"--servers", "@utf16"} + domain)
+                                 << "cannot read the --servers file .*/utf16: it is not UTF-8 text";
+    QTest::newRow("NUL in a list") << (run + QStringList{"--domains", "@nul"})
+                                   << "cannot read the --domains file .*/nul: it is not UTF-8 text";
+    QTest::newRow("FIFO list, never opened for a blocking read")
+        << (run + QStringList{"--domains", "@fifo"})
+        << "cannot read the --domains file .*/fifo: it is not a regular file .*";
 }
 
 void TestCli::badInput() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
+    FakeResponder responder;
     QTemporaryDir dir;
     writeLines(dir.filePath("100servers"), numberedEntries("127.0.0.%1:9", 100));
     writeLines(dir.filePath("99servers"), numberedEntries("127.0.0.%1:9", 99));
     writeLines(dir.filePath("100domains"), numberedEntries("d%1.test", 100));
+    writeLines(dir.filePath("listed"),
+               {"# good ones first", responder.serverText(), "", "0x7f000001 - hex"});
+    writeLines(dir.filePath("long"), {"127.0.0.1" + QString(1000000, u'x')});
+    writeBytes(dir.filePath("utf16"), QByteArray("\xff\xfe"
+                                                 "1\0.\0"
+                                                 "2\0.\0",
+                                                 10));
+    writeBytes(dir.filePath("nul"), QByteArray("a.test\n\0\n", 9));
+    writeLines(dir.filePath("old.csv"), {"kept"});
+    QVERIFY(QFile::link(dir.filePath("old.csv"), dir.filePath("link")));
+    QVERIFY(QFile::link(dir.filePath("new.json"), dir.filePath("dangling")));
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600) == 0);
     for (QString& argument : arguments) {
         if (argument.startsWith('@'))
             argument = dir.filePath(argument.mid(1));
+        argument.replace("%responder", responder.serverText());
     }
     const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     const QString out = dir.filePath("out.csv");
@@ -217,6 +280,7 @@ void TestCli::badInput() {
     QVERIFY2(QRegularExpression("\\Atarnbell-cli: " + message + "\n\\z").match(err).hasMatch(),
              qPrintable(err));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+    QCOMPARE(responder.queryCount(), 0);
 }
 
 void TestCli::unwritableOutput_data() {
@@ -275,22 +339,23 @@ void TestCli::runAgainstFakeResponder() {
     const QString slow = slowResponder.serverText() + " - \"quoted\" lab";
     const QString fast = fastResponder.serverText() + " - fast";
     QTemporaryDir dir;
-    const QString servers =
-        writeLines(dir.filePath("servers.txt"),
-                   {"# resolvers to compare", "", "  " + slow + "  \r", "   # indented comment"});
+    const QString servers = writeLines(dir.filePath("servers.txt"),
+                                       {"\uFEFF# resolvers to compare, after a UTF-8 BOM", "",
+                                        "  " + slow + "  \r", "   # indented comment"});
     const QString domains = writeLines(dir.filePath("domains.txt"), {"", "a.test", ""});
     const QString csvPath = dir.filePath("run.csv");
-    const CliResult result = runCli({"--server", fast, "--servers", servers, "--domain", "b.test",
-                                     "--domains", domains, "--type", "ns", "--timeout", "0.2",
-                                     "--output", csvPath, "--json", dir.filePath("run.json")});
+    const CliResult result =
+        runCli({"--server", fast, "--servers", servers, "--domain", "b.test", "--domains", domains,
+                "--type", "ns", "--timeout", "0.2", "--output", csvPath, "--json", "-"});
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 0);
-    QVERIFY(result.out.isEmpty());
     QCOMPARE(slowResponder.queryCount(), 2);
     QCOMPARE(fastResponder.queryCount(), 2);
 
-    // The JSON holds the lookups in run order; the CSV is the window's export of them.
-    const QJsonObject json = readJson(dir.filePath("run.json"));
+    // The JSON, on standard output, holds the lookups in run order; the CSV is the window's
+    // export of them.
+    const QJsonObject json = QJsonDocument::fromJson(result.out).object();
+    QCOMPARE(json["interrupted"].toBool(true), false);
     QCOMPARE(json["record_type"].toString(), QString("NS"));
     QCOMPARE(json["timeout_seconds"].toDouble(), 0.2);
     QCOMPARE(fieldOf(json["lookups"], "server"), (QStringList{slow, slow, fast, fast}));
@@ -312,19 +377,116 @@ void TestCli::runAgainstFakeResponder() {
     QVERIFY(err.contains(fast));
 }
 
+// A reader that has gone (`| head -c 100`): the JSON file is still written whole, and the
+// failed standard output is reported with status 1 instead of a silent SIGPIPE death.
+void TestCli::closedStandardOutput() {
+    FakeResponder responder;
+    QTemporaryDir dir;
+    const CliResult result = runCli({"--server", responder.serverText(), "--domain", "a.test",
+                                     "--domain", "b.test", "--json", dir.filePath("r.json")},
+                                    [] {
+                                        int ends[2];
+                                        if (::pipe(ends) == 0) {
+                                            ::close(ends[0]);
+                                            ::dup2(ends[1], STDOUT_FILENO);
+                                        }
+                                    });
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(readJson(dir.filePath("r.json"))["lookups"].toArray().size(), 2);
+    QVERIFY2(
+        result.err.endsWith("\ntarnbell-cli: standard output could not be written: Broken pipe.\n"),
+        result.err.constData());
+}
+
+void TestCli::stopSignal_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("twice"); // again once the program says it is stopping
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("SIGINT") << SIGINT << false << 130;
+    QTest::newRow("SIGHUP") << SIGHUP << false << 129;
+    QTest::newRow("SIGTERM twice: at once, nothing written") << SIGTERM << true << 143;
+}
+
+// The signal comes as the second query arrives: the run ends once its answer is in, and the
+// outputs hold both lookups, the first server's figures and its mark.
+void TestCli::stopSignal() {
+    QFETCH(int, signalNumber);
+    QFETCH(bool, twice);
+    QFETCH(int, exitCode);
+    FakeResponder responder;
+    QProcess* running = nullptr;
+    const auto send = [&] { ::kill(static_cast<pid_t>(running->processId()), signalNumber); };
+    // Twice: the lookup under way lasts far beyond the second signal.
+    responder.setBehaviour("b.test", {.reply = FakeResponder::Reply::Custom,
+                                      .delay = std::chrono::milliseconds(twice ? 60000 : 100),
+                                      .craft = [&](const QByteArray& query) {
+                                          send();
+                                          return FakeResponder::answer(query);
+                                      }});
+    const auto watch = [&](QProcess& process) {
+        running = &process;
+        if (!twice)
+            return;
+        connect(&process, &QProcess::readyReadStandardError, &process, [&] {
+            process.setReadChannel(QProcess::StandardError);
+            if (process.peek(4096).contains("stopping after the lookup under way") &&
+                std::exchange(twice, false))
+                send();
+        });
+    };
+    QTemporaryDir dir;
+    const QString csvPath = dir.filePath("r.csv");
+    const QString jsonPath = dir.filePath("r.json");
+    const QString server = responder.serverText();
+    const CliResult result = runCli({"--server", server + " - one", "--server", server + " - two",
+                                     "--domain", "=cmd.test", "--domain", "b.test", "--domain",
+                                     "c.test", "--output", csvPath, "--json", jsonPath},
+                                    {}, watch);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(responder.queryCount(), 2);
+    if (QTest::currentDataTag() == QLatin1String("SIGTERM twice: at once, nothing written")) {
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList());
+        return;
+    }
+    const QJsonObject json = readJson(jsonPath);
+    QCOMPARE(json["interrupted"].toBool(), true);
+    QCOMPARE(fieldOf(json["lookups"], "domain"), (QStringList{"=cmd.test", "b.test"}));
+    QCOMPARE(fieldOf(json["servers"], "server"), QStringList{server + " - one"});
+    QCOMPARE(json["fastest"]["by_mean"].toString(), server + " - one");
+    // The CSV is the export of the same rows, its formula-like domain made text.
+    const QByteArray csv = readAll(csvPath);
+    QCOMPARE(csv, windowExportOf(json));
+    QVERIFY(csv.contains("\r\n\"'=cmd.test\","));
+    // No temporary file is left beside them.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             (QStringList{"r.csv", "r.json"}));
+    const QString name = signalNumber == SIGINT ? "SIGINT" : "SIGHUP";
+    QCOMPARE(QString::fromUtf8(result.err),
+             QString("tarnbell-cli: %1: stopping after the lookup under way (again to quit at "
+                     "once)\ntarnbell-cli: interrupted by %1 after 2 of 6 lookups; what was "
+                     "measured is written\n")
+                 .arg(name));
+}
+
 void TestCli::progressBarOnlyOnTerminal_data() {
     QTest::addColumn<bool>("quiet");
-    QTest::newRow("terminal") << false;
-    QTest::newRow("terminal, --quiet") << true;
+    QTest::addColumn<int>("columns");
+    QTest::newRow("terminal") << false << 100;
+    QTest::newRow("narrow terminal") << false << 40;
+    QTest::newRow("terminal, --quiet") << true << 100;
 }
 
 void TestCli::progressBarOnlyOnTerminal() {
     QFETCH(bool, quiet);
+    QFETCH(int, columns);
     FakeResponder responder;
     int master = -1;
     int slave = -1;
     winsize size{};
-    size.ws_col = 60;
+    size.ws_col = static_cast<unsigned short>(columns);
     size.ws_row = 24;
     QVERIFY(::openpty(&master, &slave, nullptr, nullptr, &size) == 0);
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
@@ -339,9 +501,10 @@ void TestCli::progressBarOnlyOnTerminal() {
             reader.setEnabled(false); // the program has gone and closed its side
     });
 
+    // A domain that would clear the screen if it reached the terminal as it is.
     QStringList arguments{"--server", responder.serverText() + " - a rather long label here",
                           "--domain", "a.test",
-                          "--domain", "b.test"};
+                          "--domain", "b\x1b[2J.test"};
     if (quiet)
         arguments << "--quiet";
     const CliResult result = runCli(arguments, [slave] { ::dup2(slave, STDERR_FILENO); });
@@ -351,17 +514,33 @@ void TestCli::progressBarOnlyOnTerminal() {
 
     QCOMPARE(result.exitCode, 0);
     QVERIFY(result.err.isEmpty()); // it all went to the terminal
+    // --quiet leaves nothing at all: no bar, no completion text.
+    QCOMPARE(terminal.isEmpty(), quiet);
+    if (quiet)
+        return;
     QVERIFY(terminal.contains("Completed!"));
-    const bool drewBar = terminal.contains("\r\x1b[K[");
-    QCOMPARE(drewBar, !quiet);
-    if (!quiet) {
-        QVERIFY(terminal.contains("[##########          ]  50.00% Querying "));
-        // Every drawn line fits the 60 columns, so it never wraps.
-        for (const QByteArray& drawn : terminal.split('\x1b')) {
-            const QByteArray line = drawn.left(drawn.indexOf('\r'));
-            QVERIFY2(line.size() <= 60 + 2, line.constData());
+    QVERIFY(!terminal.contains("\x1b[2J"));
+    const QByteArray server = responder.serverText().toUtf8();
+    const QRegularExpression timing("\\d:\\d\\d elapsed, ~\\d:\\d\\d left");
+    bool halfway = false;
+    for (const QByteArray& drawn : terminal.split('\x1b')) {
+        if (!drawn.startsWith("[K") || drawn.size() <= 3 || drawn.startsWith("[KCompleted!"))
+            continue;
+        const QByteArray line = drawn.mid(2, drawn.indexOf('\r') - 2);
+        // Every drawn line fits, so it never wraps; the lookup under way stays in view.
+        QVERIFY2(line.size() < columns, line.constData());
+        QVERIFY2(line.contains(server) &&
+                     (line.contains("a.test") || line.contains("b\\x1b[2J.test")),
+                 line.constData());
+        if (line.contains(" 50.00% ")) {
+            halfway = true;
+            QCOMPARE(line.startsWith("[#"), columns == 100);
+            QVERIFY2(QRegularExpression(timing).match(QString::fromUtf8(line)).hasMatch() ==
+                         (columns == 100),
+                     line.constData());
         }
     }
+    QVERIFY(halfway);
 }
 
 // Without --type the window's MX, without --output the CSV on standard output.

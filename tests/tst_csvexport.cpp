@@ -83,6 +83,20 @@ void TestCsvExport::exportBytes_data() {
                       "\"DNS Server\",\"Mean Response\",\"Median Response\"\r\n"
                       "\"ns1 - \"\"lab\"\"\",\"83 ms\",\"80 ms\"\r\n"
                       "\r\n");
+    // A cell a spreadsheet would run as a formula gets an apostrophe; one with such a sign
+    // further in, or after a quote, stays as it is.
+    QTest::newRow("formula cells")
+        << QList<QStringList>{{"=HYPERLINK(\"x\")", "10.0.0.1 - a=b", "+1", "0"},
+                              {"@SUM(A1)", "-2", "\tx", "0"},
+                              {"\r=1", "\"=1\"", "x-1", "0"}}
+        << QList<QStringList>{}
+        << QByteArray("\"Domain\",\"DNS Server\",\"Response Time\"\r\n"
+                      "\"'=HYPERLINK(\"\"x\"\")\",\"10.0.0.1 - a=b\",\"'+1\"\r\n"
+                      "\"'@SUM(A1)\",\"'-2\",\"'\tx\"\r\n"
+                      "\"'\r=1\",\"\"\"=1\"\"\",\"x-1\"\r\n"
+                      "\r\n\r\n"
+                      "\"DNS Server\",\"Mean Response\",\"Median Response\"\r\n"
+                      "\r\n");
     QTest::newRow("beyond ASCII: UTF-8, no byte-order mark")
         << QList<QStringList>{{"10.0.0.1 - Z\u00fcrich", "b\u00fccher.example", "5 ms", "5"}}
         << QList<QStringList>{}
@@ -192,6 +206,8 @@ void TestCsvExport::pipeIsWrittenInPlace() {
     QTemporaryDir dir;
     const QString path = dir.filePath("pipe");
     QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    // With no reader the open would wait for ever: it fails at once instead.
+    QVERIFY(writeWholeFile(path, "lost").endsWith("no program reads from this pipe."));
     const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
     QVERIFY(reader >= 0);
     QCOMPARE(checkWritable(path), QString());

@@ -173,6 +173,8 @@ private Q_SLOTS:
 
     // Pause, skip and the status reset
     void skipDuringThirdOfFiveDomains();
+    void stopAfterTheLookupUnderWay_data();
+    void stopAfterTheLookupUnderWay();
     void pauseThenResume();
     void pauseClickedInsideTheYield();
     void leftoverRequestsAreCleared();
@@ -327,8 +329,10 @@ void TestEngine::refusesSecondRunAndEmptyLists() {
 
     rig.engine.cmdPause_Click(); // idle: the buttons are disabled, nothing happens
     rig.engine.cmdSkip_Click();
+    rig.engine.stop();
     QCOMPARE(rig.engine.pauseFlag(), 0);
     QVERIFY(!rig.engine.skipFlag());
+    QVERIFY(!rig.engine.wasStopped());
     QVERIFY(rig.log.isEmpty());
 
     rig.probe.setHolding(true);
@@ -503,6 +507,66 @@ void TestEngine::skipDuringThirdOfFiveDomains() {
     QCOMPARE(rig.only({"progress: 50.00"}).size(), 1);
     QCOMPARE(rig.only({"progress: "}).at(3),
              QStringLiteral("progress: 50.00% complete|50|150,205,205"));
+}
+
+void TestEngine::stopAfterTheLookupUnderWay_data() {
+    QTest::addColumn<QString>("stopAt"); // the lookup at whose start stop() comes
+    QTest::addColumn<bool>("paused");    // Pause first, stop() once the run waits
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QStringList>("summarised");
+
+    const QStringList s1{"192.0.2.1/a.test", "192.0.2.1/b.test", "192.0.2.1/c.test"};
+    QTest::newRow("mid-server") << "192.0.2.1/b.test" << false << s1.mid(0, 2) << QStringList{kS1};
+    QTest::newRow("paused") << "192.0.2.1/a.test" << true << s1.mid(0, 1) << QStringList{kS1};
+    QTest::newRow("last lookup of a server: the next never starts")
+        << "192.0.2.1/c.test" << false << s1 << QStringList{kS1};
+    QTest::newRow("second server")
+        << "192.0.2.2/a.test" << false << (s1 + QStringList{"192.0.2.2/a.test"})
+        << QStringList{kS1, kS2};
+}
+
+void TestEngine::stopAfterTheLookupUnderWay() {
+    QFETCH(QString, stopAt);
+    QFETCH(bool, paused);
+    QFETCH(QStringList, calls);
+    QFETCH(QStringList, summarised);
+    Rig rig;
+    rig.probe.setDefaultReply(Reply::answered(0.015625));
+    rig.probe.setReply("192.0.2.2", "a.test", Reply::answered(0.001));
+    QObject::connect(&rig.probe, &ScriptedProbe::started,
+                     [&](const QString& server, const QString& domain) {
+                         if (server + '/' + domain != stopAt)
+                             return;
+                         if (paused)
+                             rig.engine.cmdPause_Click();
+                         else
+                             rig.engine.stop();
+                     });
+    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
+    QCOMPARE(rig.start({kS1, kS2}, {"a.test", "b.test", "c.test"}), QString());
+    if (paused) {
+        QTRY_VERIFY(rig.log.contains("status: Paused!"));
+        rig.engine.stop();
+    }
+    QVERIFY(done.wait(10000));
+
+    QCOMPARE(rig.calls(), calls);
+    QVERIFY(rig.engine.wasStopped());
+    QVERIFY(!rig.engine.isRunning());
+    QCOMPARE(rig.proxyColumn(rig.summaryProxy, 0).size(), summarised.size());
+    // Every finished lookup has its time and the summary counts exactly those.
+    QCOMPARE(rig.lookups.rowCount(), calls.size());
+    const QString fastest = summarised.last();
+    QCOMPARE(rig.proxyColumn(rig.summaryProxy, 0).first(), fastest);
+    QCOMPARE(rig.marks(summarised.size() - 1).first(), kWinner);
+    QCOMPARE(done.first().first().toString(),
+             QStringLiteral("Completed!\r\n\r\nFastest server was:\r\n") + fastest);
+    QCOMPARE(rig.only({"status: "}).last(), QStringLiteral("status: Stopped."));
+
+    // The next run starts afresh.
+    QVERIFY(rig.run({kS1}, {"a.test"}).startsWith("Completed!"));
+    QVERIFY(!rig.engine.wasStopped());
+    QVERIFY(rig.only({"status: "}).last().startsWith("status: Completed!"));
 }
 
 void TestEngine::pauseThenResume() {

@@ -1,10 +1,12 @@
 // Reading the server part of a server entry: address forms, host names, ports, and the
 // texts that must be refused rather than guessed at.
 
+#include "core/controltext.h"
 #include "core/serverendpoint.h"
 
 #include <QTest>
 
+using tarnbell::core::parseServerEntry;
 using tarnbell::core::parseServerText;
 using tarnbell::core::ServerEndpoint;
 
@@ -39,56 +41,81 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QFETCH(QString, hostName);
         QFETCH(int, port);
-        const ServerEndpoint endpoint = parseServerText(text);
-        QVERIFY2(endpoint.isValid(), qPrintable(endpoint.errorText));
-        QCOMPARE(endpoint.isHostName(), !hostName.isEmpty());
-        QCOMPARE(endpoint.hostName, hostName);
-        if (address.isEmpty())
-            QVERIFY(endpoint.address.isNull());
-        else
-            QCOMPARE(endpoint.address, QHostAddress(address));
-        QCOMPARE(int(endpoint.port), port);
+        // The same server as a whole entry with a label.
+        for (const ServerEndpoint& endpoint :
+             {parseServerText(text), parseServerEntry(text.trimmed() + " - its label")}) {
+            QVERIFY2(endpoint.isValid(), qPrintable(endpoint.errorText));
+            QCOMPARE(endpoint.isHostName(), !hostName.isEmpty());
+            QCOMPARE(endpoint.hostName, hostName);
+            if (address.isEmpty())
+                QVERIFY(endpoint.address.isNull());
+            else
+                QCOMPARE(endpoint.address, QHostAddress(address));
+            QCOMPARE(int(endpoint.port), port);
+        }
     }
 
     void refusesGarbage_data() {
         QTest::addColumn<QString>("text");
-        QTest::newRow("empty") << "";
-        QTest::newRow("blanks only") << "   ";
-        QTest::newRow("three parts") << "1.2.3";
-        QTest::newRow("five parts") << "1.2.3.4.5";
-        QTest::newRow("part above 255") << "256.1.1.1";
-        QTest::newRow("leading zero, octal to some") << "010.1.1.1";
-        QTest::newRow("empty part") << "1..2.3";
-        QTest::newRow("port 0") << "1.2.3.4:0";
-        QTest::newRow("port above 65535") << "1.2.3.4:65536";
+        QTest::addColumn<bool>("inLabel"); // only the whole entry is refused
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("blanks only") << "   " << false;
+        QTest::newRow("three parts") << "1.2.3" << false;
+        QTest::newRow("five parts") << "1.2.3.4.5" << false;
+        QTest::newRow("part above 255") << "256.1.1.1" << false;
+        QTest::newRow("leading zero, octal to some") << "010.1.1.1" << false;
+        QTest::newRow("empty part") << "1..2.3" << false;
+        QTest::newRow("port 0") << "1.2.3.4:0" << false;
+        QTest::newRow("port above 65535") << "1.2.3.4:65536" << false;
         // 2^32 + 53: a port read into 32 bits without a length limit would wrap to 53.
-        QTest::newRow("port far too big") << "1.2.3.4:4294967349";
-        QTest::newRow("port missing") << "1.2.3.4:";
-        QTest::newRow("port not a number") << "1.2.3.4:dns";
-        QTest::newRow("port only") << ":53";
-        QTest::newRow("bracket not closed") << "[::1";
-        QTest::newRow("junk after bracket") << "[::1]53";
-        QTest::newRow("port 0 after bracket") << "[::1]:0";
-        QTest::newRow("IPv4 in brackets") << "[1.2.3.4]:53";
-        QTest::newRow("empty brackets") << "[]:53";
-        QTest::newRow("colons but no IPv6") << "dns:example:53";
-        QTest::newRow("bad IPv6") << "2001:db8::zz";
-        QTest::newRow("empty label") << "bad..example";
-        QTest::newRow("hyphen at label start") << "-dns.example";
-        QTest::newRow("hyphen at label end") << "dns-.example";
-        QTest::newRow("label of 64") << QString(64, u'a') + ".example";
-        QTest::newRow("slash") << "dns.example/53";
-        QTest::newRow("blank inside") << "dns example";
-        QTest::newRow("only a dot") << ".";
+        QTest::newRow("port far too big") << "1.2.3.4:4294967349" << false;
+        QTest::newRow("port missing") << "1.2.3.4:" << false;
+        QTest::newRow("port not a number") << "1.2.3.4:dns" << false;
+        QTest::newRow("port only") << ":53" << false;
+        QTest::newRow("bracket not closed") << "[::1" << false;
+        QTest::newRow("junk after bracket") << "[::1]53" << false;
+        QTest::newRow("port 0 after bracket") << "[::1]:0" << false;
+        QTest::newRow("IPv4 in brackets") << "[1.2.3.4]:53" << false;
+        QTest::newRow("empty brackets") << "[]:53" << false;
+        QTest::newRow("colons but no IPv6") << "dns:example:53" << false;
+        QTest::newRow("bad IPv6") << "2001:db8::zz" << false;
+        QTest::newRow("empty label") << "bad..example" << false;
+        QTest::newRow("hyphen at label start") << "-dns.example" << false;
+        QTest::newRow("hyphen at label end") << "dns-.example" << false;
+        QTest::newRow("label of 64") << QString(64, u'a') + ".example" << false;
+        QTest::newRow("slash") << "dns.example/53" << false;
+        QTest::newRow("blank inside") << "dns example" << false;
+        QTest::newRow("only a dot") << "." << false;
+        // The system resolver reads these as 127.0.0.1 without asking any DNS server.
+        QTest::newRow("hexadecimal address") << "0x7f000001" << false;
+        QTest::newRow("hexadecimal part") << "0X7F.0.0.1:53" << false;
+        QTest::newRow("octal part") << "0177.0.0.1" << false;
+        QTest::newRow("NUL") << QString("1.2.3.4") + QChar(0) << false;
+        QTest::newRow("a megabyte") << "127.0.0.1" + QString(1 << 20, u'x') << false;
+        QTest::newRow("escape in the label") << "127.0.0.1 - \x1b]0;title\x07" << true;
+        QTest::newRow("C1 control in the label") << "127.0.0.1 - a\u009bb" << true;
+        QTest::newRow("label past 1024 characters") << "127.0.0.1 - " + QString(1024, u'x') << true;
     }
     void refusesGarbage() {
         QFETCH(QString, text);
-        const ServerEndpoint endpoint = parseServerText(text);
-        QVERIFY(!endpoint.isValid());
-        QVERIFY(!endpoint.isHostName());
-        // Plain words that name what was refused, fit for a result row.
-        QVERIFY(endpoint.errorText.startsWith(QStringLiteral("Error: ")));
-        QVERIFY(endpoint.errorText.contains(QStringLiteral("\"%1\"").arg(text.trimmed())));
+        QFETCH(bool, inLabel);
+        // An entry ends its server part at the first blank, so "dns example" is a fine one.
+        QList<ServerEndpoint> refusals;
+        if (inLabel || !text.trimmed().contains(u' '))
+            refusals << parseServerEntry(text);
+        if (!inLabel)
+            refusals << parseServerText(text);
+        for (const ServerEndpoint& endpoint : refusals) {
+            QVERIFY(!endpoint.isValid());
+            QVERIFY(!endpoint.isHostName());
+            // Plain words that name what was refused, fit for a result row: escaped, and
+            // short, as the row of every lookup of the server repeats it.
+            QVERIFY(endpoint.errorText.startsWith(QStringLiteral("Error: ")));
+            const QString shown = tarnbell::core::escapeControlCharacters(text.trimmed());
+            QVERIFY(endpoint.errorText.contains(QStringLiteral("\"%1").arg(shown.left(60))));
+            QVERIFY(!tarnbell::core::hasControlCharacter(endpoint.errorText));
+            QVERIFY(endpoint.errorText.size() < 200);
+        }
     }
 };
 

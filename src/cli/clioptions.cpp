@@ -1,14 +1,18 @@
 #include "cli/clioptions.h"
 
 #include "cli/listfile.h"
+#include "core/controltext.h"
 #include "core/listlimits.h"
 #include "core/recordtypes.h"
+#include "core/serverendpoint.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace tarnbell::cli {
 
@@ -40,17 +44,82 @@ const QString kDescription = QStringLiteral(
     "milliseconds, as the window's), minimum, maximum and population standard\n"
     "deviation in milliseconds at full precision.\n"
     "\n"
-    "On a terminal a progress bar goes to standard error; the completion text\n"
-    "always does.\n"
+    "Every server entry is checked before the first query: a port outside 1-65535,\n"
+    "an octal or hexadecimal IPv4 form, a control character or an entry over 1024\n"
+    "characters is refused. List files must be UTF-8 regular files.\n"
     "\n"
-    "Exit status: 0 the run finished, 1 an output could not be written, 2 bad usage\n"
-    "or input (then nothing is sent or written).\n");
+    "On a terminal a progress bar goes to standard error; the completion text does\n"
+    "too unless --quiet is given.\n"
+    "\n"
+    "SIGINT (Ctrl-C), SIGTERM or SIGHUP stops the run after the lookup under way:\n"
+    "the outputs hold every finished lookup and each started server's figures, the\n"
+    "JSON says \"interrupted\": true. A second signal quits at once.\n"
+    "\n"
+    "Exit status: 0 the run finished and everything was written, 1 an output\n"
+    "could not be written (standard output included), 2 bad usage or input (then\n"
+    "nothing is sent or written), 130, 143 or 129 stopped by SIGINT, SIGTERM or\n"
+    "SIGHUP.\n");
+
+const QString kStandardOutput = QStringLiteral("-");
 
 ParsedCommandLine fail(const QString& text) {
     ParsedCommandLine result;
     result.action = ParsedCommandLine::Action::Fail;
     result.text = text;
     return result;
+}
+
+// A mistake in the command line itself, where the help is what the user needs next.
+ParsedCommandLine usageError(const QString& text) {
+    return fail(text +
+                QStringLiteral(" Try '%1 --help'.").arg(QCoreApplication::applicationName()));
+}
+
+// Qt's help names the program by the path it was started with; the usage line shows the
+// program's name, as the help of other tools does.
+QString helpText(const QCommandLineParser& parser) {
+    QString text = parser.helpText();
+    const QString started = QStringLiteral("Usage: ") + QCoreApplication::arguments().value(0);
+    if (text.startsWith(started))
+        text.replace(0, started.size(),
+                     QStringLiteral("Usage: ") + QCoreApplication::applicationName());
+    return text;
+}
+
+// The entry and where it came from, for the message that refuses it.
+bool checkServerEntry(const QString& entry, const QString& where, QString* error) {
+    const core::ServerEndpoint endpoint = core::parseServerEntry(entry);
+    if (endpoint.isValid())
+        return true;
+    QString why = endpoint.errorText;
+    if (why.startsWith(QLatin1String("Error: ")))
+        why.remove(0, 7);
+    *error = QStringLiteral("bad server entry (%1): %2").arg(where, why);
+    return false;
+}
+
+// Two names for one file: the same inode when it exists, otherwise the same canonical
+// folder and name. Symbolic and hard links count as the same file.
+bool sameFile(const QString& a, const QString& b) {
+    struct stat statusA {};
+    struct stat statusB {};
+    if (::stat(QFile::encodeName(a).constData(), &statusA) == 0 &&
+        ::stat(QFile::encodeName(b).constData(), &statusB) == 0)
+        return statusA.st_dev == statusB.st_dev && statusA.st_ino == statusB.st_ino;
+    const auto where = [](const QString& path) {
+        QFileInfo info(path);
+        // A link to a file not yet there is written through, to where it points.
+        for (int hops = 0; hops < 40 && info.isSymLink(); ++hops)
+            info.setFile(info.symLinkTarget());
+        const QString folder = info.dir().canonicalPath();
+        return folder.isEmpty() ? info.absoluteFilePath() : folder + '/' + info.fileName();
+    };
+    return where(a) == where(b);
+}
+
+bool isSpecialFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile() && !info.isDir();
 }
 
 // The window's four-line message, on one line, after the count that was given.
@@ -71,27 +140,43 @@ QString recordTypeChoice(const QString& mnemonic) {
 }
 
 // Appends the entries of every file named by `option`; false with `error` set on failure.
-bool appendFiles(const QCommandLineParser& parser, const QString& option, QStringList& entries,
-                 QString* error) {
+// Appends the entries of every file named by `option`; false with `error` set on failure.
+// Server entries are checked on the way, so the message can give the line.
+bool appendFiles(const QCommandLineParser& parser, const QString& option, bool servers,
+                 QStringList& entries, QString* error) {
     for (const QString& path : parser.values(option)) {
         QString reason;
-        const std::optional<QStringList> read = readListFile(path, &reason);
+        const std::optional<QList<ListLine>> read = readListFile(path, &reason);
         if (!read) {
             *error = QStringLiteral("cannot read the --%1 file %2: %3").arg(option, path, reason);
             return false;
         }
-        entries += *read;
+        for (const ListLine& line : *read) {
+            if (servers &&
+                !checkServerEntry(
+                    line.text,
+                    QStringLiteral("the --%1 file %2, line %3").arg(option, path).arg(line.line),
+                    error))
+                return false;
+            entries.append(line.text);
+        }
     }
     return true;
 }
 
-bool appendValues(const QCommandLineParser& parser, const QString& option, QStringList& entries,
-                  QString* error) {
-    for (const QString& value : parser.values(option)) {
-        if (value.trimmed().isEmpty()) {
+bool appendValues(const QCommandLineParser& parser, const QString& option, bool servers,
+                  QStringList& entries, QString* error) {
+    const QStringList values = parser.values(option);
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        // Trimmed as a file's lines are: a blank before the address would leave it empty.
+        const QString value = values.at(i).trimmed();
+        if (value.isEmpty()) {
             *error = QStringLiteral("an empty --%1 value").arg(option);
             return false;
         }
+        if (servers && !checkServerEntry(
+                           value, QStringLiteral("--%1 number %2").arg(option).arg(i + 1), error))
+            return false;
         entries.append(value);
     }
     return true;
@@ -124,19 +209,23 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         "Seconds to wait for each answer, above 0 and at most 10 (default 10). A lookup "
         "without an answer counts as 10 s in the figures whatever the wait.",
         "seconds", "10");
-    const QCommandLineOption output(
-        {"o", "output"}, "Write the CSV to this file (default, or -: standard output).", "file");
-    const QCommandLineOption json("json", "Also write the result as JSON to this file.", "file");
-    const QCommandLineOption quiet({"q", "quiet"}, "No progress bar.");
+    const QCommandLineOption output({"o", "output"},
+                                    "Write the CSV to this file, or - for standard output "
+                                    "(the default; with --json - no CSV is written).",
+                                    "file");
+    const QCommandLineOption json(
+        "json", "Also write the result as JSON to this file; - means standard output.", "file");
+    const QCommandLineOption quiet({"q", "quiet"},
+                                   "No progress bar and no completion text: errors only.");
     parser.addOptions({help, version, server, servers, defaults, domain, domains, type, timeout,
                        output, json, quiet});
 
     if (!parser.parse(arguments))
-        return fail(parser.errorText());
+        return usageError(parser.errorText());
     if (parser.isSet(help)) {
         ParsedCommandLine result;
         result.action = ParsedCommandLine::Action::ShowText;
-        result.text = parser.helpText();
+        result.text = helpText(parser);
         return result;
     }
     if (parser.isSet(version)) {
@@ -147,9 +236,9 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         return result;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        return fail(QStringLiteral("unexpected argument %1: servers go with --server, domains "
-                                   "with --domain")
-                        .arg(parser.positionalArguments().constFirst()));
+        return usageError(QStringLiteral("unexpected argument %1: servers go with --server, "
+                                         "domains with --domain.")
+                              .arg(parser.positionalArguments().constFirst()));
     }
 
     ParsedCommandLine result;
@@ -157,10 +246,10 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     QString error;
     if (parser.isSet(defaults))
         options.servers += defaultServers();
-    if (!appendFiles(parser, QStringLiteral("servers"), options.servers, &error) ||
-        !appendValues(parser, QStringLiteral("server"), options.servers, &error) ||
-        !appendFiles(parser, QStringLiteral("domains"), options.domains, &error) ||
-        !appendValues(parser, QStringLiteral("domain"), options.domains, &error))
+    if (!appendFiles(parser, QStringLiteral("servers"), true, options.servers, &error) ||
+        !appendValues(parser, QStringLiteral("server"), true, options.servers, &error) ||
+        !appendFiles(parser, QStringLiteral("domains"), false, options.domains, &error) ||
+        !appendValues(parser, QStringLiteral("domain"), false, options.domains, &error))
         return fail(error);
     if (options.servers.isEmpty())
         return fail(QStringLiteral("no DNS servers given: use --server, --servers or --defaults"));
@@ -189,13 +278,15 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     if ((parser.isSet(output) && options.outputPath.isEmpty()) ||
         (parser.isSet(json) && options.jsonPath.isEmpty()))
         return fail(QStringLiteral("an empty file name for --output or --json"));
-    if (options.outputPath == QLatin1String("-"))
-        options.outputPath.clear();
+    // Standard output takes one of the two: the CSV unless the JSON asks for it.
+    if (!parser.isSet(output) && options.jsonPath != kStandardOutput)
+        options.outputPath = kStandardOutput;
+    if (options.outputPath == kStandardOutput && options.jsonPath == kStandardOutput)
+        return fail(QStringLiteral("--output and --json cannot both be standard output (-)"));
     // The second file would replace the first; a device such as /dev/null may take both.
-    const QFileInfo csvFile(options.outputPath);
     if (!options.outputPath.isEmpty() && !options.jsonPath.isEmpty() &&
-        csvFile.absoluteFilePath() == QFileInfo(options.jsonPath).absoluteFilePath() &&
-        (!csvFile.exists() || csvFile.isFile()))
+        options.outputPath != kStandardOutput && options.jsonPath != kStandardOutput &&
+        sameFile(options.outputPath, options.jsonPath) && !isSpecialFile(options.outputPath))
         return fail(QStringLiteral("--output and --json name the same file"));
     options.quiet = parser.isSet(quiet);
     result.action = ParsedCommandLine::Action::Run;

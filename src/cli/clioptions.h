@@ -12,6 +12,9 @@ enum ExitStatus {
     ExitFinished = 0,     // the run finished and every output was written
     ExitOutputFailed = 1, // an output file could not be written
     ExitBadUsage = 2,     // bad usage or bad input; nothing was sent or written
+    // Stopped by a signal: 128 + its number (130 SIGINT, 143 SIGTERM, 129 SIGHUP), the
+    // outputs written with what was measured.
+    ExitSignalBase = 128,
 };
 
 struct CliOptions {
@@ -19,9 +22,9 @@ struct CliOptions {
     QStringList domains;                // domains, in run order
     QString recordTypeChoice = "MX 15"; // as the window's record-type choice
     double timeoutSeconds = 10.0;       // the wait for each answer
-    QString outputPath;                 // the CSV; empty for standard output
-    QString jsonPath;                   // empty for none
-    bool quiet = false;                 // no progress bar
+    QString outputPath;                 // the CSV; "-" for standard output, empty for none
+    QString jsonPath;                   // the JSON; "-" for standard output, empty for none
+    bool quiet = false;                 // errors only: no progress bar, no completion text
 };
 
 struct ParsedCommandLine {

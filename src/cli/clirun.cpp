@@ -2,6 +2,7 @@
 
 #include "cli/outputs.h"
 #include "cli/progressline.h"
+#include "cli/stopsignals.h"
 #include "core/benchmarkengine.h"
 #include "core/csvexport.h"
 #include "core/localdns.h"
@@ -12,10 +13,18 @@
 #include "core/statistics.h"
 
 #include <QJsonDocument>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
 namespace tarnbell::cli {
+
+namespace {
+
+const QString kStandardOutput = QStringLiteral("-");
+
+} // namespace
 
 struct CliRun::Impl {
     CliOptions options;
@@ -27,6 +36,11 @@ struct CliRun::Impl {
     core::BenchmarkEngine engine{&probe, &lookups, &summary};
     core::RunRecorder recorder{&engine, &summary};
     ProgressLine progress;
+    QTimer progressClock; // the times on the progress line move on between lookups too
+    StopSignals stopSignals;
+    int stopSignal = 0; // the signal that stopped the run, 0 for none
+    int serverIndex = 0;
+    qsizetype finishedLookups = 0;
 
     explicit Impl(const CliOptions& o)
         : options(o), progress(stderr, !o.quiet && isTerminal(stderr)) {
@@ -36,7 +50,10 @@ struct CliRun::Impl {
         probe.setTimeLimit(
             std::chrono::milliseconds(std::max(1L, std::lround(options.timeoutSeconds * 1000.0))));
         engine.setLocalResolverSource([] { return core::GetLocalDNS(); });
+        progressClock.setInterval(1000);
     }
+
+    qsizetype totalLookups() const { return options.servers.size() * options.domains.size(); }
 };
 
 CliRun::CliRun(const CliOptions& options, QObject* parent)
@@ -47,21 +64,46 @@ CliRun::CliRun(const CliOptions& options, QObject* parent)
             [this] { m->summaryOrder.resortByMean(); });
     connect(&engine, &core::BenchmarkEngine::progressChanged, this,
             [this](const QString&, double percent, core::Rgb) { m->progress.setPercent(percent); });
-    connect(&engine, &core::BenchmarkEngine::statusChanged, this, [this](const QString& text) {
-        if (text.startsWith(QLatin1String("Querying ")))
-            m->progress.setLookup(text);
+    connect(&engine, &core::BenchmarkEngine::lookupFinished, this,
+            [this] { m->progress.setFinished(++m->finishedLookups, m->totalLookups()); });
+    connect(&engine, &core::BenchmarkEngine::domainIndexChanged, this, [this](int index) {
+        m->progress.setLookup(core::recordTypeMnemonic(m->options.recordTypeChoice),
+                              m->options.servers.value(m->serverIndex),
+                              m->options.domains.value(index));
     });
+    connect(&engine, &core::BenchmarkEngine::serverIndexChanged, this,
+            [this](int index) { m->serverIndex = index; });
     connect(&engine, &core::BenchmarkEngine::finished, this, &CliRun::finish);
+    connect(&m->progressClock, &QTimer::timeout, this, [this] { m->progress.redraw(); });
+    connect(&m->stopSignals, &StopSignals::received, this, &CliRun::stop);
 }
 
 CliRun::~CliRun() = default;
 
 void CliRun::start() {
+    if (m->progress.isEnabled())
+        m->progressClock.start();
     m->engine.BenchmarkDNS({m->options.servers, m->options.domains, m->options.recordTypeChoice});
 }
 
+void CliRun::stop(int signalNumber) {
+    if (!m->engine.isRunning() || m->stopSignal != 0)
+        return;
+    m->stopSignal = signalNumber;
+    m->engine.stop();
+    if (!m->options.quiet) {
+        m->progress.clear();
+        printProblem(QStringLiteral("%1: stopping after the lookup under way (again to quit at "
+                                    "once)")
+                         .arg(StopSignals::name(signalNumber)));
+        m->progress.redraw();
+    }
+}
+
 void CliRun::finish(const QString& completionText) {
+    m->progressClock.stop();
     m->progress.clear();
+    const bool interrupted = m->engine.wasStopped();
 
     // The same text the window's Export CSV builds, from the lists in their shown order
     // with the columns the window shows at first.
@@ -71,23 +113,40 @@ void CliRun::finish(const QString& completionText) {
     QJsonObject json = core::runReportJson(core::recordTypeMnemonic(m->options.recordTypeChoice),
                                            m->recorder.lookups(), m->recorder.servers());
     json.insert(QStringLiteral("timeout_seconds"), m->options.timeoutSeconds);
+    json.insert(QStringLiteral("interrupted"), interrupted);
 
+    // Files first: a standard output that blocks or has gone cannot cost them.
+    QList<std::pair<QString, QByteArray>> outputs;
+    if (!m->options.outputPath.isEmpty())
+        outputs.append({m->options.outputPath, core::exportFileBytes(csv)});
+    if (!m->options.jsonPath.isEmpty())
+        outputs.append({m->options.jsonPath, QJsonDocument(json).toJson()});
+    std::stable_partition(outputs.begin(), outputs.end(),
+                          [](const auto& output) { return output.first != kStandardOutput; });
     QStringList problems;
-    if (QString problem = writeOutput(m->options.outputPath, core::exportFileBytes(csv));
-        !problem.isEmpty())
-        problems.append(problem);
-    if (!m->options.jsonPath.isEmpty()) {
-        if (QString problem = writeOutput(m->options.jsonPath, QJsonDocument(json).toJson());
-            !problem.isEmpty())
+    for (const auto& [path, bytes] : std::as_const(outputs)) {
+        if (QString problem = writeOutput(path, bytes); !problem.isEmpty())
             problems.append(problem);
     }
 
-    QString text = completionText;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    printToStderr(text + QLatin1Char('\n'));
-    for (const QString& problem : problems)
+    if (interrupted) {
+        printProblem(QStringLiteral("interrupted by %1 after %2 of %3 lookups%4")
+                         .arg(StopSignals::name(m->stopSignal))
+                         .arg(m->recorder.lookups().size())
+                         .arg(m->totalLookups())
+                         .arg(problems.isEmpty() ? QStringLiteral("; what was measured is written")
+                                                 : QString()));
+    } else if (!m->options.quiet) {
+        QString text = completionText;
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        printToStderr(text + QLatin1Char('\n'));
+    }
+    for (const QString& problem : std::as_const(problems))
         printProblem(problem);
-    Q_EMIT done(problems.isEmpty() ? ExitFinished : ExitOutputFailed);
+    if (!problems.isEmpty())
+        Q_EMIT done(ExitOutputFailed);
+    else
+        Q_EMIT done(interrupted ? ExitSignalBase + m->stopSignal : ExitFinished);
 }
 
 } // namespace tarnbell::cli

@@ -1,6 +1,7 @@
 #pragma once
 // One benchmark run of the command-line tool: the window's engine and result lists with the
-// real UDP probe, a progress bar on the terminal, and the CSV and JSON written at the end.
+// real UDP probe, a progress bar on the terminal, and the CSV and JSON written at the end,
+// also when SIGINT, SIGTERM or SIGHUP ends the run early.
 
 #include "cli/clioptions.h"
 
@@ -23,6 +24,8 @@ Q_SIGNALS:
     void done(int exitStatus);
 
 private:
+    // A stop signal: the run ends after the lookup under way, its outputs written.
+    void stop(int signalNumber);
     void finish(const QString& completionText);
 
     struct Impl;

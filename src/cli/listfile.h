@@ -1,18 +1,24 @@
 #pragma once
-// Server and domain lists kept in text files: one entry a line, blank lines and lines
+// Server and domain lists kept in text files: UTF-8, one entry a line, blank lines and lines
 // starting with "#" skipped.
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 #include <optional>
 
 namespace tarnbell::cli {
 
-// The entries of the file at `path`, each trimmed of surrounding blanks (and of the CR of
-// a CR LF line end). On failure `error` gets the reason and the result is empty.
-std::optional<QStringList> readListFile(const QString& path, QString* error);
+struct ListLine {
+    QString text; // trimmed of surrounding blanks (and of the CR of a CR LF line end)
+    int line = 0; // counted from 1, as an editor shows it
+};
+
+// The entries of the file at `path`. Refused, with the reason in `error`: anything but a
+// regular file (a pipe or device is never opened for a blocking read), more than 1 MiB, and
+// text that is not UTF-8 (UTF-16, binary); a UTF-8 byte-order mark is fine.
+std::optional<QList<ListLine>> readListFile(const QString& path, QString* error);
 
 // The same rules applied to text already read.
-QStringList parseListText(const QString& text);
+QList<ListLine> parseListText(const QString& text);
 
 } // namespace tarnbell::cli

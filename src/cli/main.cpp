@@ -7,10 +7,14 @@
 #include "core/localdns.h"
 
 #include <QCoreApplication>
+#include <csignal>
 
 using namespace tarnbell::cli;
 
 int main(int argc, char* argv[]) {
+    // A reader that goes away (`| head`) makes a write fail with EPIPE, reported like any
+    // other output failure, instead of killing the program before its files are written.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarnbell-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARNBELL_VERSION));

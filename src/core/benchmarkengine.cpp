@@ -56,6 +56,7 @@ struct BenchmarkEngine::Impl {
 
     int pauseFlag = 0;
     bool skipFlag = false;
+    bool stopFlag = false;
     bool pauseShown = false; // "Resume" is showing for the pause under way
     int currentRow = -1;
 
@@ -114,6 +115,15 @@ void BenchmarkEngine::Impl::pauseCheck() {
 }
 
 void BenchmarkEngine::Impl::afterPauseYield() {
+    if (stopFlag) {
+        // A stop while paused: the check after the last lookup has passed, so it is honoured
+        // here; a server with no lookup yet gets no summary row.
+        if (domain > 0)
+            summarise();
+        else
+            finishRun();
+        return;
+    }
     if (pauseFlag != 0) {
         // A Pause click inside the yield itself: show Resume now, or its button would stay
         // disabled and the run would wait for ever.
@@ -168,8 +178,9 @@ void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
 }
 
 void BenchmarkEngine::Impl::skipCheck() {
-    if (skipFlag) {
-        Q_EMIT q->skipButtonChanged(true);
+    if (skipFlag || stopFlag) {
+        if (skipFlag)
+            Q_EMIT q->skipButtonChanged(true);
         skipFlag = false;
         summarise();
         return;
@@ -212,7 +223,7 @@ void BenchmarkEngine::Impl::summarise() {
 }
 
 void BenchmarkEngine::Impl::nextServer() {
-    if (++server < request.servers.size()) {
+    if (!stopFlag && ++server < request.servers.size()) {
         startServer();
         return;
     }
@@ -244,7 +255,7 @@ void BenchmarkEngine::Impl::finishRun() {
 }
 
 void BenchmarkEngine::Impl::complete() {
-    Q_EMIT q->statusChanged(completionStatus(wording));
+    Q_EMIT q->statusChanged(stopFlag ? QStringLiteral("Stopped.") : completionStatus(wording));
     if (readyReset)
         readyReset->restart();
     const QString text = completionText(wording);
@@ -299,6 +310,7 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     // A pause or skip asked for after the last run's final check belongs to that run.
     r.pauseFlag = 0;
     r.skipFlag = false;
+    r.stopFlag = false;
     r.pauseShown = false;
     Q_EMIT pauseButtonChanged(QStringLiteral("Pause"), true);
     Q_EMIT skipButtonChanged(true);
@@ -347,6 +359,20 @@ void BenchmarkEngine::cmdSkip_Click() {
         return;
     m->skipFlag = true;
     Q_EMIT skipButtonChanged(false);
+}
+
+void BenchmarkEngine::stop() {
+    if (!isRunning())
+        return;
+    Impl& r = *m;
+    r.stopFlag = true;
+    // Paused, nothing is queued: wake the run so it can end.
+    if (r.phase == Impl::Phase::Paused)
+        r.yieldThen(Impl::Phase::PauseYield, &Impl::afterPauseYield);
+}
+
+bool BenchmarkEngine::wasStopped() const {
+    return m->stopFlag;
 }
 
 int BenchmarkEngine::pauseFlag() const {

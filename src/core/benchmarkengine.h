@@ -48,6 +48,13 @@ public:
     // The Skip button: the rest of the current server's domains are skipped after the
     // lookup under way.
     void cmdSkip_Click();
+    // Ends the run after the lookup under way, as Skip does for one server: that server is
+    // summarised with the lookups it measured, nothing further starts, the fastest of the
+    // summarised servers are marked and finished() follows, the status line saying
+    // "Stopped.". Does nothing while no run is under way.
+    void stop();
+    // True from a stop() until the next run starts.
+    bool wasStopped() const;
 
     int pauseFlag() const;
     bool skipFlag() const;

@@ -8,7 +8,28 @@ namespace {
 
 const QString kLineEnd = QStringLiteral("\r\n");
 
+// A spreadsheet runs a cell that starts with one of these as a formula ("=HYPERLINK(...)",
+// "@SUM(...)"); tab and CR start one after the program strips them. A domain or label can
+// start that way, so such a cell is written as text with a leading apostrophe (OWASP).
+bool startsLikeFormula(const QString& field) {
+    if (field.isEmpty())
+        return false;
+    switch (field.front().unicode()) {
+    case u'=':
+    case u'+':
+    case u'-':
+    case u'@':
+    case u'\t':
+    case u'\r':
+        return true;
+    default:
+        return false;
+    }
+}
+
 QString quoted(QString field) {
+    if (startsLikeFormula(field))
+        field.prepend(QLatin1Char('\''));
     field.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + field + QLatin1Char('"');
 }

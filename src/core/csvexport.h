@@ -32,8 +32,10 @@ TableSnapshot snapshotTable(const QAbstractItemModel& model, const QList<int>& w
 
 // One list: its header row, then its rows. Only columns wider than 1 are written, and never
 // the list's last column. Each field is quoted; a quote inside a field is doubled (RFC 4180
-// 2.7) so a label holding one cannot break the file. Every line ends in CR LF; a list with no
-// written column gives empty lines.
+// 2.7) so a label holding one cannot break the file; a field starting with "=", "+", "-", "@",
+// tab or CR gets a leading apostrophe inside its quotes so a spreadsheet shows it as text
+// rather than running it as a formula. Every line ends in CR LF; a list with no written
+// column gives empty lines.
 QString csvRows(const TableSnapshot& table);
 
 // Both lists: lvDNS, two empty lines, lvSummary.

@@ -1,14 +1,22 @@
 #include "core/serverendpoint.h"
 
+#include "core/controltext.h"
+
 #include <optional>
 
 namespace tarnbell::core {
 namespace {
 
+// The error text goes into every result row of the server, so a huge entry is shown cut.
+constexpr qsizetype kShownLength = 64;
+
 ServerEndpoint refused(QStringView text, const QString& why) {
+    QString shown = escapeControlCharacters(text.first(std::min(text.size(), kShownLength)));
+    if (text.size() > kShownLength)
+        shown += QStringLiteral("...");
     ServerEndpoint endpoint;
     endpoint.errorText =
-        QStringLiteral("Error: \"%1\" is not a usable DNS server: %2").arg(text, why);
+        QStringLiteral("Error: \"%1\" is not a usable DNS server: %2").arg(shown, why);
     return endpoint;
 }
 
@@ -78,6 +86,34 @@ bool isHostName(QStringView text) {
     return true;
 }
 
+// A number as inet_aton reads one: decimal, octal after "0", hexadecimal after "0x".
+bool isAtonNumber(QStringView label) {
+    if (label.startsWith(u"0x", Qt::CaseInsensitive))
+        label = label.sliced(2);
+    for (const QChar c : label) {
+        if (!isAsciiDigit(c) && !(c.toLower() >= u'a' && c.toLower() <= u'f'))
+            return false;
+    }
+    return true;
+}
+
+// "0x7f000001" or "0x7f.1" is a host name by its letters, but the system resolver reads it
+// as an address (127.0.0.1) without asking DNS: every part a number, one of them in hex.
+bool isHexAddressForm(QStringView text) {
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    bool hex = false;
+    for (const QStringView label : text.split(u'.')) {
+        const bool isHex = label.startsWith(u"0x", Qt::CaseInsensitive);
+        if (!isHex && !isDigitsAndDots(label))
+            return false;
+        if (isHex && !isAtonNumber(label))
+            return false;
+        hex = hex || isHex;
+    }
+    return hex;
+}
+
 std::optional<QHostAddress> parseIPv6(QStringView text) {
     QHostAddress address;
     if (!address.setAddress(text.toString()) || address.protocol() != QAbstractSocket::IPv6Protocol)
@@ -90,9 +126,15 @@ const QString kBadPort = QStringLiteral("the port must be a number from 1 to 655
 } // namespace
 
 ServerEndpoint parseServerText(QStringView text) {
+    if (text.size() > kMaxServerEntryLength) {
+        return refused(
+            text, QStringLiteral("it is longer than %1 characters").arg(kMaxServerEntryLength));
+    }
     text = text.trimmed();
     if (text.isEmpty())
         return refused(text, QStringLiteral("no address given"));
+    if (hasControlCharacter(text))
+        return refused(text, QStringLiteral("it holds a control character"));
 
     ServerEndpoint endpoint;
     QStringView host = text;
@@ -137,14 +179,29 @@ ServerEndpoint parseServerText(QStringView text) {
     if (isDigitsAndDots(host)) {
         const auto address = parseIPv4(host);
         if (!address)
-            return refused(text, QStringLiteral("not an IPv4 address"));
+            return refused(text, QStringLiteral("not an IPv4 address (four decimal numbers "
+                                                "from 0 to 255, no leading zeros)"));
         endpoint.address = *address;
+    } else if (isHexAddressForm(host)) {
+        return refused(text, QStringLiteral("not an IPv4 address (four decimal numbers from 0 "
+                                            "to 255, not hexadecimal)"));
     } else if (isHostName(host)) {
         endpoint.hostName = host.toString();
     } else {
         return refused(text, QStringLiteral("not a host name or address"));
     }
     return endpoint;
+}
+
+ServerEndpoint parseServerEntry(QStringView entry) {
+    if (entry.size() > kMaxServerEntryLength) {
+        return refused(
+            entry, QStringLiteral("it is longer than %1 characters").arg(kMaxServerEntryLength));
+    }
+    if (hasControlCharacter(entry))
+        return refused(entry, QStringLiteral("it holds a control character"));
+    const qsizetype blank = entry.indexOf(u' ');
+    return parseServerText(blank < 0 ? entry : entry.first(blank));
 }
 
 } // namespace tarnbell::core

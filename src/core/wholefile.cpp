@@ -4,6 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnbell::core {
 
@@ -42,10 +47,39 @@ QString writeAll(QFileDevice& file, const QByteArray& bytes) {
         .arg(bytes.size());
 }
 
+// Opening a pipe for writing waits until some program reads it, for ever if none does:
+// the open is tried without waiting, and a pipe nobody reads is a failure like any other.
+// Once open, the writes wait for the reader as usual.
+bool openInPlace(QFile& file, const QString& path, QString* error) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(name.constData(), &status) != 0 || !S_ISFIFO(status.st_mode)) {
+        file.setFileName(path);
+        if (file.open(QIODevice::WriteOnly))
+            return true;
+        *error = file.errorString();
+        return false;
+    }
+    const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *error = errno == ENXIO ? QStringLiteral("no program reads from this pipe")
+                                : QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        !file.open(fd, QIODevice::WriteOnly, QFile::AutoCloseHandle)) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
 QString writeInPlace(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(path, file.errorString());
+    QFile file;
+    if (QString error; !openInPlace(file, path, &error))
+        return failure(path, error);
     if (const QString problem = writeAll(file, bytes); !problem.isEmpty())
         return failure(path, problem);
     if (!file.flush())
