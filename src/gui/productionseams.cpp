@@ -1,9 +1,12 @@
-// The window as the program runs it: the UDP probe and the machine's resolver configuration.
+// The window as the program runs it: the UDP probe, the machine's resolver configuration and
+// the search service of the settings.
 // Kept apart so that tests, which bring their own probe, do not link the real one.
 
 #include "core/localdns.h"
 #include "core/probe.h"
 #include "frmMain.h"
+
+#include <QSettings>
 
 namespace tarnbell::gui {
 
@@ -11,6 +14,7 @@ WindowSeams WindowSeams::production() {
     WindowSeams seams;
     seams.probe = std::make_unique<core::Probe>();
     seams.localResolver = [] { return core::GetLocalDNS(); };
+    seams.harvest.search = core::SearchTarget::fromSettings(QSettings());
     return seams;
 }
 
