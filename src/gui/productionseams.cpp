@@ -6,6 +6,7 @@
 #include "core/probe.h"
 #include "frmMain.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 
 namespace tarnbell::gui {
@@ -14,7 +15,13 @@ WindowSeams WindowSeams::production() {
     WindowSeams seams;
     seams.probe = std::make_unique<core::Probe>();
     seams.localResolver = [] { return core::GetLocalDNS(); };
-    seams.harvest.search = core::SearchTarget::fromSettings(QSettings());
+    // The program's own settings; without an organisation name Qt would read them from an
+    // "Unknown Organization" folder.
+    const QString organisation = QCoreApplication::organizationName();
+    const QSettings settings(QSettings::UserScope,
+                             organisation.isEmpty() ? QStringLiteral("Tarnbell") : organisation,
+                             QCoreApplication::applicationName());
+    seams.harvest.search = core::SearchTarget::fromSettings(settings);
     return seams;
 }
 
