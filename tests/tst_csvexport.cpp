@@ -11,6 +11,7 @@
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,8 +54,8 @@ private Q_SLOTS:
     void columnWidthsDecide_data();
     void columnWidthsDecide();
 
-    void failedWriteKeepsTheOldFile_data();
-    void failedWriteKeepsTheOldFile();
+    void awkwardTargets_data();
+    void awkwardTargets();
     void shortWriteKeepsTheOldFile();
     void pipeIsWrittenInPlace();
 };
@@ -140,22 +141,33 @@ void TestCsvExport::columnWidthsDecide() {
     QCOMPARE(csvRows({kSummaryTitles, widths, {{"a", "b", "c", "d", "e"}}}), expected);
 }
 
-void TestCsvExport::failedWriteKeepsTheOldFile_data() {
+void TestCsvExport::awkwardTargets_data() {
     QTest::addColumn<QString>("target"); // relative to a fresh directory
     QTest::addColumn<bool>("readOnlyDir");
-    QTest::newRow("read-only folder, file exists") << "old.csv" << true;
-    QTest::newRow("name of a folder") << "sub" << false;
-    QTest::newRow("parent is a file") << "old.csv/inside.csv" << false;
+    QTest::addColumn<bool>("written");
+    // No temporary file fits beside it: the file itself is written, links and owner kept.
+    QTest::newRow("read-only folder, file exists") << "old.csv" << true << true;
+    QTest::newRow("read-only folder, new file") << "new.csv" << true << false;
+    QTest::newRow("name of a folder") << "sub" << false << false;
+    QTest::newRow("parent is a file") << "old.csv/inside.csv" << false << false;
 }
 
-void TestCsvExport::failedWriteKeepsTheOldFile() {
+// Written, or refused with the old file and the folder as they were.
+void TestCsvExport::awkwardTargets() {
     QFETCH(QString, target);
     QFETCH(bool, readOnlyDir);
+    QFETCH(bool, written);
     QTemporaryDir tmp;
     const QString dir = tmp.filePath("target");
     QVERIFY(QDir().mkpath(dir + "/sub"));
     const QByteArray old = writeFile(dir + "/old.csv", "old contents\r\n");
-    const QStringList before = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden);
+    const QByteArray oldPath = QFile::encodeName(dir + "/old.csv");
+    QVERIFY(::link(oldPath.constData(), QFile::encodeName(dir + "/twin.csv").constData()) == 0);
+    if (::geteuid() == 0) // someone else's file, which root may write
+        QVERIFY(::chown(oldPath.constData(), 65534, 65534) == 0);
+    struct stat before {};
+    QVERIFY(::stat(oldPath.constData(), &before) == 0);
+    const QStringList entries = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden);
 
     std::optional<tarnbell::testing::ReadOnlyDir> guard;
     if (readOnlyDir) {
@@ -163,14 +175,24 @@ void TestCsvExport::failedWriteKeepsTheOldFile() {
         if (!guard->isReadOnly())
             QSKIP("cannot make a folder read-only here");
     }
-    const QString error = writeWholeFile(dir + "/" + target, "new contents\r\n");
-    QVERIFY(error.startsWith("The file " + QDir::toNativeSeparators(dir + "/" + target) +
-                             " could not be written: "));
-    QVERIFY(error.endsWith('.'));
-    QCOMPARE(checkWritable(dir + "/" + target).isEmpty(), false);
+    const QString path = dir + "/" + target;
+    QCOMPARE(checkWritable(path).isEmpty(), written);
+    const QString error = writeWholeFile(path, "new contents\r\n");
     guard.reset();
-    QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden), before);
-    QCOMPARE(readAll(dir + "/old.csv"), old);
+    QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden), entries);
+    struct stat after {};
+    QVERIFY(::stat(oldPath.constData(), &after) == 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_uid, before.st_uid);
+    if (written) {
+        QCOMPARE(error, QString());
+        QCOMPARE(readAll(dir + "/twin.csv"), QByteArray("new contents\r\n"));
+        return;
+    }
+    QVERIFY(
+        error.startsWith("The file " + QDir::toNativeSeparators(path) + " could not be written: "));
+    QVERIFY(error.endsWith('.'));
+    QCOMPARE(readAll(dir + "/twin.csv"), old);
 }
 
 // A file-size limit fails the write after the first bytes are on disk, as a full disk

@@ -122,7 +122,8 @@ void TestGuiExport::exportAfterRun() {
 }
 
 // The dialog opens centred on the window even where that puts part of it off the screen
-// (half pixels round to even), in the program's folder; Cancel writes nothing.
+// (half pixels round to even), in the program's folder while that is writable; Cancel
+// writes nothing.
 void TestGuiExport::dialogPlacedAndCancelWritesNothing() {
     const auto test = makeWindow();
     frmMain& window = *test->window;
@@ -142,6 +143,18 @@ void TestGuiExport::dialogPlacedAndCancelWritesNothing() {
     answer(dialog, dir.filePath("never.csv"), QDialogButtonBox::Cancel);
     QVERIFY(!waitForModal<QMessageBox>(200));
     QCOMPARE(entriesOf(dir.path()), QStringList());
+
+    // A program folder the user cannot write (installed) gives way to the documents folder.
+    QVERIFY(QDir(dir.path()).mkdir("program") && QDir(dir.path()).mkdir("documents"));
+    const QString program = dir.filePath("program");
+    const QString documents = dir.filePath("documents");
+    QCOMPARE(gui::StartFolder(program, documents), program + '/');
+    QCOMPARE(gui::StartFolder(program, dir.filePath("none")), program + '/');
+    testing::ReadOnlyDir installed(program);
+    if (!installed.isReadOnly())
+        QSKIP("cannot make a folder read-only here");
+    QCOMPARE(gui::StartFolder(program, documents), documents + '/');
+    QCOMPARE(gui::StartFolder(program, dir.filePath("none")), QDir::homePath() + '/');
 }
 
 void TestGuiExport::failedWriteIsReported() {

@@ -1,4 +1,4 @@
-// "Get URLs" clicked in the window against a loopback stand-in for the search host: the
+// "Get URLs" clicked in the window against a loopback HTTPS stand-in for the search host: the
 // request sent, the names that land in the domain list, the lock and unlock of the controls,
 // reseeding during a harvest and the new seed and counts afterwards, the list limits,
 // failures that leave the window usable and closing the window in the middle of one.
@@ -33,13 +33,12 @@ const QStringList kLeftUsable{"cDomain",   "cDomainD",   "cmdRandomN", "cServers
                               "cServersD", "cmdRandomD", "lDomains",   "lvDNS",
                               "lvSummary", "cmdExport",  "reseed"};
 
-const QString kReceiving = QStringLiteral("Receiving data from www.google.com");
+const QString kReceiving = QStringLiteral("Receiving data from 127.0.0.1");
 
 std::unique_ptr<TestWindow> harvestWindow(const CannedHttpServer& server,
                                           std::chrono::milliseconds timeLimit = 5s) {
     // 1 ms countdown ticks: "Ready." about a tenth of a second after a harvest.
-    return testing::makeWindow(QString(), 1, {},
-                               {QStringLiteral("127.0.0.1"), server.port(), timeLimit});
+    return testing::makeWindow(QString(), 1, {}, {server.target(), timeLimit});
 }
 
 QStringList disabledOf(const frmMain& window, const QStringList& names) {
@@ -108,12 +107,14 @@ private slots:
 };
 
 // The reply arrives a byte at a time. A seed made while connecting is the one sent; one made
-// later changes only the box, until the harvest's end replaces it.
+// later changes only the box, until the harvest's end replaces it. A second harvest that
+// finds nothing it may add says so.
 void TestGuiHarvest::harvestFillsDomains() {
-    const QStringList hosts = numberedHosts(QStringLiteral("s%1.ex"), 7);
+    const QStringList hosts = numberedHosts(QStringLiteral("s%1.ex"), 6);
     CannedHttpServer server(CannedHttpServer::Mode::OneByteAtATime);
     QVERIFY(server.isListening());
-    server.setPage("http://" + hosts.join("/ http://").toLatin1() + "/");
+    const QByteArray head = "HTTP/1.1 200 OK\r\n\r\n";
+    server.setPage(head + "https://" + hosts.join("/ https://").toLatin1() + "/");
     const auto test = harvestWindow(server, 20s);
     frmMain& window = *test->window;
     const auto& ui = window.controls();
@@ -130,8 +131,8 @@ void TestGuiHarvest::harvestFillsDomains() {
     QVERIFY(!window.Timer1()->isActive()); // no "Ready." in the middle of a harvest
     QTest::mouseClick(ui.reseed, Qt::LeftButton);
     const QString sent = core::RandomSeedWord(sameDraws);
-    QTRY_COMPARE(server.requests(),
-                 QList<QByteArray>{"GET /search?q=" + sent.toLatin1() + "&num=6\r\n"});
+    const QByteArray line = "GET /search?q=" + sent.toLatin1() + "&num=6 HTTP/1.1\r\n";
+    QTRY_VERIFY(server.requests().size() == 1 && server.requests().at(0).startsWith(line));
     QTRY_COMPARE(ui.lS->text(), kReceiving);
     QVERIFY(window.harvester()->isBusy());
     QTest::mouseClick(ui.reseed, Qt::LeftButton);
@@ -144,12 +145,25 @@ void TestGuiHarvest::harvestFillsDomains() {
     // The listed s2 is skipped and does not count.
     QStringList added = hosts;
     added.removeAll(QStringLiteral("s2.ex"));
-    QCOMPARE(window.domainList()->entries(), QStringList{"s2.ex"} + added.first(5));
+    QCOMPARE(window.domainList()->entries(), QStringList{"s2.ex"} + added);
     QCOMPARE(ui.ncount->text(), QStringLiteral("6"));
     QCOMPARE(ui.rand->text(), core::RandomSeedWord(sameDraws));
-    QCOMPARE(end.status, core::Harvester::finishedStatus());
+    QCOMPARE(end.status, QStringLiteral("Finished retrieving URLs from 127.0.0.1 and randomised "
+                                        "domain search seed."));
     QVERIFY(end.readyRestarted);
     QTRY_COMPARE(ui.lS->text(), QStringLiteral("Ready."));
+
+    // Only a name "+" would refuse (a label beyond 255 bytes) and one already listed.
+    server.setMode(CannedHttpServer::Mode::Page);
+    server.setPage(head + "https://" + QByteArray(256, 'j') + ".ex/ https://s3.ex/");
+    HarvestEnd again(window);
+    QTest::mouseClick(ui.cmdConnect, Qt::LeftButton);
+    QVERIFY(again.wait());
+    QVERIFY(again.ok);
+    QCOMPARE(again.status, QStringLiteral("Found no new URLs in results from 127.0.0.1 and "
+                                          "randomised domain search seed. No URLs added."));
+    QCOMPARE(window.domainList()->entries(), QStringList{"s2.ex"} + added);
+    QCOMPARE(ui.rand->text(), core::RandomSeedWord(sameDraws));
 }
 
 void TestGuiHarvest::listFullMessages_data() {
@@ -187,11 +201,10 @@ void TestGuiHarvest::failuresLeaveWindowUsable_data() {
     QTest::addColumn<int>("timeLimitMs");
     QTest::addColumn<QString>("status");
     QTest::newRow("refused") << CannedHttpServer::Mode::Refuse << 20000
-                             << "Could not connect to www.google.com: Connection refused. No URLs "
+                             << "Could not connect to 127.0.0.1: Connection refused. No URLs "
                                 "added.";
-    QTest::newRow("never closes")
-        << CannedHttpServer::Mode::NeverClose << 300
-        << "www.google.com did not finish its reply in time. No URLs added.";
+    QTest::newRow("never closes") << CannedHttpServer::Mode::NeverClose << 300
+                                  << "127.0.0.1 did not finish its reply in time. No URLs added.";
 }
 
 // The failure's own words on the status line, the controls unlocked, the list and the seed

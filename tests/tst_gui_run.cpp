@@ -282,11 +282,14 @@ void TestGuiRun::headerClickSortsByKeys() {
     QCOMPARE(column(ui.lvDNS, 2), QStringList({"95 ms", "120 ms", "1005 ms"}));
     QCOMPARE(ui.lvDNS->header()->sortIndicatorSection(), 2);
     QCOMPARE(ui.lvDNS->header()->sortIndicatorOrder(), Qt::AscendingOrder);
-    clickHeader(ui.lvDNS, 2);
-    QCOMPARE(column(ui.lvDNS, 2), QStringList({"1005 ms", "120 ms", "95 ms"}));
-    // Another column flips the direction too: descending to ascending.
+    // Another column flips the direction too, and its arrow says so.
+    clickHeader(ui.lvDNS, 0);
+    QCOMPARE(column(ui.lvDNS, 0), QStringList({"c.example", "b.example", "a.example"}));
+    QCOMPARE(ui.lvDNS->header()->sortIndicatorSection(), 0);
+    QCOMPARE(ui.lvDNS->header()->sortIndicatorOrder(), Qt::DescendingOrder);
     clickHeader(ui.lvDNS, 0);
     QCOMPARE(column(ui.lvDNS, 0), QStringList({"a.example", "b.example", "c.example"}));
+    QCOMPARE(ui.lvDNS->header()->sortIndicatorOrder(), Qt::AscendingOrder);
     // The hidden key column itself (zero wide, so only reachable through its handler).
     window.lvDNS_ColumnClick(3);
     QCOMPARE(column(ui.lvDNS, 2), QStringList({"1005 ms", "120 ms", "95 ms"}));

@@ -1,8 +1,11 @@
-// The request line, the names taken from result links, and the text kept between harvests.
+// The request, the names taken from result links, and the text kept between harvests.
 #include "core/harvestparser.h"
 #include "core/searchbuffer.h"
+#include "core/searchtarget.h"
 #include "fixtures/resultpages.h"
 
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tarnbell::core;
@@ -27,25 +30,60 @@ private Q_SLOTS:
 void TestHarvestParser::requestLine_data() {
     QTest::addColumn<QString>("seed");
     QTest::addColumn<int>("count");
-    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QStringList>("settings"); // host and path, empty for none
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("host"); // "" for the default search host
 
+    const QStringList none{QString(), QString()};
     // A quarter more than chosen, rounded down: 12.5 asks for 12.
-    QTest::newRow("QXZ, 20") << "QXZ" << 20 << QByteArray("GET /search?q=QXZ&num=25\r\n");
-    QTest::newRow("count 10") << "ABC" << 10 << QByteArray("GET /search?q=ABC&num=12\r\n");
-    QTest::newRow("as typed, unescaped")
-        << "a b&c=%" << 5 << QByteArray("GET /search?q=a b&c=%&num=6\r\n");
-    QTest::newRow("latin-1 byte") << QStringLiteral("caf\u00e9") << 5
-                                  << QByteArray("GET /search?q=caf\xe9&num=6\r\n");
+    QTest::newRow("QXZ, 20") << "QXZ" << 20 << none
+                             << QByteArray("GET /search?q=QXZ&num=25 HTTP/1.1") << QByteArray();
+    QTest::newRow("count 10") << "ABC" << 10 << none
+                              << QByteArray("GET /search?q=ABC&num=12 HTTP/1.1") << QByteArray();
+    QTest::newRow("query characters encoded")
+        << "a b&c=%+" << 5 << none << QByteArray("GET /search?q=a%20b%26c%3D%25%2B&num=6 HTTP/1.1")
+        << QByteArray();
+    QTest::newRow("non-ASCII as UTF-8")
+        << QStringLiteral("caf\u00e9") << 5 << none
+        << QByteArray("GET /search?q=caf%C3%A9&num=6 HTTP/1.1") << QByteArray();
     QTest::newRow("line breaks cannot add lines")
         << "x\r\nHost: evil\n"
-        << 5 << QByteArray("GET /search?q=xHost: evil&num=6\r\n");
+        << 5 << none << QByteArray("GET /search?q=x%0D%0AHost%3A%20evil%0A&num=6 HTTP/1.1")
+        << QByteArray();
+    QTest::newRow("host and path from the settings")
+        << "ABC" << 5 << QStringList{"search.example", "/find/web"}
+        << QByteArray("GET /find/web?q=ABC&num=6 HTTP/1.1") << QByteArray("search.example");
+    QTest::newRow("unusable settings kept out")
+        << "ABC" << 5 << QStringList{"evil.example\r\nX-Injected: 1", "no-slash"}
+        << QByteArray("GET /search?q=ABC&num=6 HTTP/1.1") << QByteArray();
 }
 
+// The request as the bytes a host reads: one line, one Host header, nothing a seed or a
+// setting could add.
 void TestHarvestParser::requestLine() {
     QFETCH(QString, seed);
     QFETCH(int, count);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(searchRequestLine(seed, count), expected);
+    QFETCH(QStringList, settings);
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, host);
+
+    QTemporaryDir dir;
+    QSettings stored(dir.filePath("tarnbell.conf"), QSettings::IniFormat);
+    if (!settings.at(0).isNull())
+        stored.setValue("harvest/searchHost", settings.at(0));
+    if (!settings.at(1).isNull())
+        stored.setValue("harvest/searchPath", settings.at(1));
+    const SearchTarget target = SearchTarget::fromSettings(stored);
+    const QByteArray request = searchRequest(searchUrl(target, seed, count));
+    const QList<QByteArray> lines = request.split('\n');
+    QCOMPARE(lines.at(0), line + '\r');
+    const QByteArray expectedHost = host.isEmpty() ? SearchTarget().host.toLatin1() : host;
+    QList<QByteArray> hosts;
+    for (const QByteArray& header : lines)
+        if (header.startsWith("Host:"))
+            hosts << header;
+    QCOMPARE(hosts, QList<QByteArray>{"Host: " + expectedHost + '\r'});
+    QVERIFY(!request.contains("Injected"));
 }
 
 void TestHarvestParser::names_data() {
@@ -59,7 +97,13 @@ void TestHarvestParser::names_data() {
     QTest::newRow("letters digits dot hyphen")
         << QByteArray("http://a-1.B2.example/") << none << QStringList{"a-1.B2.example"};
     QTest::newRow("link with a port") << QByteArray("http://example.com:8080/") << none << none;
-    QTest::newRow("https link") << QByteArray("https://secure.example/") << none << none;
+    QTest::newRow("https link") << QByteArray("https://secure.example/") << none
+                                << QStringList{"secure.example"};
+    // Names that "+" refuses are skipped: a label beyond 255 bytes, a name beyond a query.
+    QTest::newRow("over-long label")
+        << "http://" + QByteArray(256, 'x') + ".example/" << none << none;
+    QTest::newRow("over-long name")
+        << "http://" + (QByteArray(200, 'x') + '.').repeated(21) + "example/" << none << none;
     QTest::newRow("underscore") << QByteArray("http://under_score.example/") << none << none;
     QTest::newRow("empty host") << QByteArray("http:///path") << none << none;
     QTest::newRow("four numbers") << QByteArray("http://192.0.2.1/") << none << none;

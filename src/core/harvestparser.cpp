@@ -4,22 +4,13 @@
 
 #include <QRegularExpression>
 #include <QSet>
-#include <cmath>
 
 namespace tarnbell::core {
-
-QByteArray searchRequestLine(const QString& seed, int count) {
-    QString line = seed;
-    line.remove(u'\r');
-    line.remove(u'\n');
-    const auto wanted = static_cast<qint64>(std::floor(count * 1.25));
-    return "GET /search?q=" + line.toLatin1() + "&num=" + QByteArray::number(wanted) + "\r\n";
-}
 
 QStringList harvestNames(QByteArrayView text, const QStringList& domains, int count, int limit) {
     // The text is read as Latin-1, one character per byte, so case folding can only pair
     // ASCII letters with ASCII letters: no non-ASCII character folds onto "http" or the run.
-    static const QRegularExpression link(QStringLiteral("http://[A-Z0-9.-]*/"),
+    static const QRegularExpression link(QStringLiteral("https?://[A-Z0-9.-]*/"),
                                          QRegularExpression::CaseInsensitiveOption);
     QStringList added;
     if (domains.size() >= limit)
@@ -32,9 +23,11 @@ QStringList harvestNames(QByteArrayView text, const QStringList& domains, int co
         QString host = matches.next().captured();
         if (host.contains(QLatin1String("google")))
             continue;
+        host.remove(QLatin1String("https://"));
         host.remove(QLatin1String("http://"));
         host.remove(u'/');
-        if (host.isEmpty() || known.contains(host) || IsIPAddress(host))
+        if (host.isEmpty() || known.contains(host) || IsIPAddress(host) ||
+            !DomainQueryProblem(host).isEmpty())
             continue;
         known.insert(host);
         added.append(host);

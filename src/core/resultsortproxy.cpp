@@ -39,12 +39,17 @@ void ResultSortProxy::columnClicked(int section) {
     if (key < 0)
         return;
     m_order = m_order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_arrowSection = section;
     sort(key, m_order);
+    Q_EMIT sortShown();
 }
 
 void ResultSortProxy::resortByMean() {
-    if (m_list == List::Summary)
-        sort(SummaryTableModel::RealMeanResponseTime, m_order);
+    if (m_list != List::Summary)
+        return;
+    m_arrowSection = SummaryTableModel::MeanResponse;
+    sort(SummaryTableModel::RealMeanResponseTime, m_order);
+    Q_EMIT sortShown();
 }
 
 bool ResultSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {

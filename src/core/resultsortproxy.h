@@ -32,6 +32,13 @@ public:
 
     bool isSorted() const { return sortColumn() >= 0; }
     Qt::SortOrder currentOrder() const { return m_order; }
+    // The header section whose arrow shows currentOrder(): the one clicked last, or "Mean
+    // Response" after the run's re-sort; -1 while the list is unsorted.
+    int arrowSection() const { return m_arrowSection; }
+
+Q_SIGNALS:
+    // After every click and re-sort: the arrow is to show arrowSection() and currentOrder().
+    void sortShown();
 
 protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
@@ -39,6 +46,7 @@ protected:
 private:
     List m_list;
     Qt::SortOrder m_order;
+    int m_arrowSection = -1;
 };
 
 } // namespace tarnbell::core

@@ -87,6 +87,18 @@ QString writeInPlace(const QString& path, const QByteArray& bytes) {
     return {};
 }
 
+// No temporary file can go beside a file in a folder the user cannot write, so there is
+// no rename to replace it whole; an existing file the user may write is then written in
+// place, which also keeps its hard links, owner and mode. Anything else (a new file in
+// such a folder, or a temporary file failing for another reason) stays refused, so a
+// failure never truncates a file that could have been replaced whole.
+bool onlyWritableInPlace(const QString& path) {
+    const QFileInfo info(path); // follows symbolic links, as the save does
+    if (!info.isFile() || !info.isWritable())
+        return false;
+    return !QFileInfo(QFileInfo(info.canonicalFilePath()).absolutePath()).isWritable();
+}
+
 } // namespace
 
 QString writeWholeFile(const QString& path, const QByteArray& bytes) {
@@ -100,7 +112,8 @@ QString writeWholeFile(const QString& path, const QByteArray& bytes) {
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return failure(path, file.errorString());
+        return onlyWritableInPlace(path) ? writeInPlace(path, bytes)
+                                         : failure(path, file.errorString());
     if (const QString problem = writeAll(file, bytes); !problem.isEmpty()) {
         file.cancelWriting();
         return failure(path, problem);
@@ -124,7 +137,7 @@ QString checkWritable(const QString& path) {
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return failure(path, file.errorString());
+        return onlyWritableInPlace(path) ? QString() : failure(path, file.errorString());
     file.cancelWriting();
     return {};
 }

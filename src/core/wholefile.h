@@ -1,7 +1,8 @@
 #pragma once
 // Writing a result file whole or not at all: the bytes go to a temporary file beside the
 // target, which replaces the target only once everything is on disk. A failed write leaves
-// any earlier file of that name as it was and no partial file behind.
+// any earlier file of that name as it was and no partial file behind. The one exception is
+// an existing, writable file in a folder the user cannot write: it is written in place.
 
 #include <QByteArray>
 #include <QString>

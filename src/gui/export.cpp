@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QHeaderView>
+#include <QStandardPaths>
 
 namespace {
 
@@ -40,7 +41,9 @@ void frmMain::cmdExport_Click() {
     gui::SaveDialogSettings settings;
     settings.filters = {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")};
     settings.title = QStringLiteral("Show Save");
-    settings.initialDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + '/';
+    settings.initialDir =
+        gui::StartFolder(QCoreApplication::applicationDirPath(),
+                         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     gui::ShowSave(this, settings, [this, text](const gui::SaveDialogResult& result) {
         if (result.canceled)
             return;

@@ -59,14 +59,14 @@ void HarvestControl::start() {
     auto seed = [this] { return m_window.controls().rand->text(); };
     auto domains = [this] { return m_window.domainList()->entries(); };
     // finished() may come before start() returns: everything is locked by now.
-    m_harvester->start(m_target.host, m_target.port, seed, ui.cGResults->currentText().toInt(),
-                       domains);
+    m_added = 0;
+    m_harvester->start(m_target.search, seed, ui.cGResults->currentText().toInt(), domains);
 }
 
 void HarvestControl::onNamesHarvested(const QStringList& names) {
     // The list refuses entries beyond its limit, should the user have filled it meanwhile.
     for (const QString& name : names)
-        m_window.domainList()->append(name);
+        m_added += m_window.domainList()->append(name) ? 1 : 0;
 }
 
 void HarvestControl::onFinished(bool ok) {
@@ -77,7 +77,7 @@ void HarvestControl::onFinished(bool ok) {
         status->setText(core::Harvester::randomisingStatus());
         m_window.randomseed();
         m_window.DoCount();
-        status->setText(core::Harvester::finishedStatus());
+        status->setText(m_harvester->finishedStatus(m_added));
     }
     // After a failure its text stays until "Ready.", and the seed stays for a retry.
     m_window.Timer1()->restart();

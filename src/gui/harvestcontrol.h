@@ -14,11 +14,10 @@ class QWidget;
 
 namespace tarnbell::gui {
 
-// Where the harvester searches: the search service in the program, a loopback server with
-// a short time limit in tests.
+// Where the harvester searches: the search service of the settings in the program, a
+// loopback server with its own certificate authority and a short time limit in tests.
 struct HarvestTarget {
-    QString host = QString::fromLatin1(core::SearchHost);
-    quint16 port = core::SearchPort;
+    core::SearchTarget search;
     std::chrono::milliseconds timeLimit = core::Harvester::DefaultTimeLimit;
 };
 
@@ -43,6 +42,7 @@ private:
     frmMain& m_window;
     HarvestTarget m_target;
     core::Harvester* m_harvester;
+    qsizetype m_added = 0; // names the domain list took in this harvest
 };
 
 } // namespace tarnbell::gui

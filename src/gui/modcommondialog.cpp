@@ -15,6 +15,18 @@ QPoint CentreOverOwner(const QRect& ownerFrame, const QSize& dialogSize) {
     return {static_cast<int>(core::roundHalfEven(x)), static_cast<int>(core::roundHalfEven(y))};
 }
 
+QString StartFolder(const QString& programDir, const QString& documentsDir) {
+    const QFileInfo program(programDir);
+    QString folder = QDir::homePath(); // where no documents folder has been made
+    if (program.isDir() && program.isWritable())
+        folder = program.absoluteFilePath();
+    else if (QFileInfo(documentsDir).isDir())
+        folder = QFileInfo(documentsDir).absoluteFilePath();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
 QFileDialog* ShowSave(QWidget* owner, const SaveDialogSettings& settings,
                       std::function<void(const SaveDialogResult&)> done) {
     auto* dialog = new QFileDialog(owner, settings.title, settings.initialDir);

@@ -39,6 +39,11 @@ struct SaveDialogResult {
 QFileDialog* ShowSave(QWidget* owner, const SaveDialogSettings& settings,
                       std::function<void(const SaveDialogResult&)> done);
 
+// The folder a save dialog starts in: `programDir` when the user may write there, otherwise
+// `documentsDir` (an installed program's folder never is writable), or the home folder
+// when there is no documents folder; ends with "/".
+QString StartFolder(const QString& programDir, const QString& documentsDir);
+
 // Where a dialog of `dialogSize` goes to sit centred on `ownerFrame`: halves rounded to
 // the even neighbour.
 QPoint CentreOverOwner(const QRect& ownerFrame, const QSize& dialogSize);

@@ -1,5 +1,6 @@
 #include "resultview.h"
 
+#include "core/resultsortproxy.h"
 #include "markcolourproxy.h"
 
 #include <QAbstractProxyModel>
@@ -36,6 +37,20 @@ void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& w
     setModel(m_colours);
     for (int i = 0; i < widths.size(); ++i)
         header()->resizeSection(i, widths.at(i));
+
+    auto* sortProxy = qobject_cast<core::ResultSortProxy*>(sorter);
+    if (!sortProxy)
+        return;
+    // The arrow shows the order the rows are in. A click on a new section makes the header
+    // draw its own ascending arrow, whatever order the click gives: that is put right too.
+    QHeaderView* head = header();
+    const auto showSort = [head, sortProxy] {
+        if (head->sortIndicatorSection() != sortProxy->arrowSection() ||
+            head->sortIndicatorOrder() != sortProxy->currentOrder())
+            head->setSortIndicator(sortProxy->arrowSection(), sortProxy->currentOrder());
+    };
+    connect(sortProxy, &core::ResultSortProxy::sortShown, head, showSort);
+    connect(head, &QHeaderView::sortIndicatorChanged, sortProxy, showSort);
 }
 
 QModelIndex ResultView::viewIndex(int sourceRow, int column) const {

@@ -31,7 +31,8 @@ struct TestWindow {
 // Where a test window's "Get URLs" connects unless a test says otherwise: loopback port 0,
 // which refuses, so no test ever reaches the real search host.
 inline gui::HarvestTarget nowhere() {
-    return {QStringLiteral("127.0.0.1"), 0, std::chrono::milliseconds(2000)};
+    return {{QStringLiteral("127.0.0.1"), QStringLiteral("/search"), 0, {}},
+            std::chrono::milliseconds(2000)};
 }
 
 // A window around `probe` (a scripted one answering 47.1 ms when null), with
