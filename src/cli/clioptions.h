@@ -21,7 +21,8 @@ struct CliOptions {
     double timeoutSeconds = 10.0;       // the wait for each answer
     QString outputPath;                 // the CSV; empty for standard output
     QString jsonPath;                   // empty for none
-    bool quiet = false;                 // no progress bar
+    bool quiet = false;                 // no progress bar, no closing table
+    int rounds = 1;                     // how often the domain list is asked of every server
 };
 
 struct ParsedCommandLine {

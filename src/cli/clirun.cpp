@@ -2,8 +2,10 @@
 
 #include "cli/outputs.h"
 #include "cli/progressline.h"
+#include "cli/texttable.h"
 #include "core/benchmarkengine.h"
 #include "core/csvexport.h"
+#include "core/figurestablemodel.h"
 #include "core/localdns.h"
 #include "core/probe.h"
 #include "core/resultmodels.h"
@@ -67,7 +69,8 @@ CliRun::CliRun(const CliOptions& options, QObject* parent)
 CliRun::~CliRun() = default;
 
 void CliRun::start() {
-    m->engine.BenchmarkDNS({m->options.servers, m->options.domains, m->options.recordTypeChoice});
+    m->engine.BenchmarkDNS(
+        {m->options.servers, m->options.domains, m->options.recordTypeChoice, m->options.rounds});
 }
 
 void CliRun::finish(const QString& completionText) {
@@ -78,8 +81,9 @@ void CliRun::finish(const QString& completionText) {
     const QString csv =
         core::exportText(core::snapshotTable(m->lookupOrder, core::kLookupColumnWidths),
                          core::snapshotTable(m->summaryOrder, core::kSummaryColumnWidths));
+    const QList<core::ServerFigures> servers = m->recorder.servers();
     QJsonObject json = core::runReportJson(core::recordTypeMnemonic(m->options.recordTypeChoice),
-                                           m->recorder.lookups(), m->recorder.servers());
+                                           m->recorder.lookups(), servers);
     json.insert(QStringLiteral("timeout_seconds"), m->options.timeoutSeconds);
 
     QStringList problems;
@@ -95,6 +99,11 @@ void CliRun::finish(const QString& completionText) {
     QString text = completionText;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     printToStderr(text + QLatin1Char('\n'));
+    if (!m->options.quiet) {
+        core::FiguresTableModel table;
+        table.setFigures(servers);
+        printToStderr(QLatin1Char('\n') + alignedText(table));
+    }
     for (const QString& problem : problems)
         printProblem(problem);
     Q_EMIT done(problems.isEmpty() ? ExitFinished : ExitOutputFailed);

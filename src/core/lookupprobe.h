@@ -28,6 +28,10 @@ struct ProbeResult {
     QString replyText;
     // Plain words for a failed lookup (SocketError, HostNotFound, QueryNotBuilt).
     QString errorText;
+    // The reply's RCODE (RFC 1035 4.1.1) and TC bit, for Answered; -1 when no reply came.
+    // Whether a code counts as an answer is the run's decision, not the probe's.
+    int rcode = -1;
+    bool truncated = false;
 
     bool failed() const {
         return outcome != ProbeOutcome::Answered && outcome != ProbeOutcome::TimedOut;

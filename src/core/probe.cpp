@@ -251,6 +251,9 @@ void Probe::Impl::onReadyRead() {
         result.seconds = std::min(seconds, kTimeoutSeconds);
         result.secondsText = formatSeconds(seconds);
         result.replyText = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+        const std::optional<dns::ReplyHeader> header = dns::ReadReplyHeader(reply);
+        result.rcode = header ? header->rcode : -1;
+        result.truncated = header && header->truncated;
     }
     if (answered)
         finish(result);
