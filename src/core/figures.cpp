@@ -118,6 +118,7 @@ TimeFigures timeFigures(const QList<const LookupRecord*>& lookups) {
     figures.maxMs = exact.constLast();
     figures.q1Ms = nearestRank(exact, 0.25);
     figures.q3Ms = nearestRank(exact, 0.75);
+    figures.exactMedianMs = medianMilliseconds(exact);
     figures.p90Ms = nearestRank(exact, 0.9);
 
     double exactMean = 0.0;
@@ -230,8 +231,11 @@ void markTies(QList<ServerFigures>& servers, const FastestServers& fastest) {
     const QList<double> reference = servers.at(fastest.medianPosition).all.sortedMs;
     for (qsizetype i = 0; i < servers.size(); ++i) {
         ServerFigures& figures = servers[i];
+        // Too few lookups can make anything look alike; a server that never answered is
+        // still no match for one that did.
         figures.tiedWithFastest = i == fastest.medianPosition ||
-                                  mannWhitneyP(figures.all.sortedMs, reference) >= kTieLevel;
+                                  (figures.all.answered > 0 &&
+                                   mannWhitneyP(figures.all.sortedMs, reference) >= kTieLevel);
     }
 }
 

@@ -47,17 +47,18 @@ struct TimeFigures {
     int answered = 0;
     int timeouts = 0;
     int failures = 0;
-    double meanMs = 0.0;       // from the exact seconds, as the summary list's mean
-    double medianMs = 0.0;     // of the whole milliseconds, as the summary list's median
-    double medianLowMs = 0.0;  // 95 % confidence interval of the median (whole ms)
-    double medianHighMs = 0.0; //
-    double minMs = 0.0;        // exact
-    double q1Ms = 0.0;         // nearest-rank quartiles of the exact times, for the chart
-    double q3Ms = 0.0;         //
-    double p90Ms = 0.0;        // nearest-rank 90th percentile of the exact times
-    double maxMs = 0.0;        // exact
-    double stddevMs = 0.0;     // population standard deviation of the exact times
-    QList<double> sortedMs;    // the exact times, ascending
+    double meanMs = 0.0;        // from the exact seconds, as the summary list's mean
+    double medianMs = 0.0;      // of the whole milliseconds, as the summary list's median
+    double medianLowMs = 0.0;   // 95 % confidence interval of the median (whole ms)
+    double medianHighMs = 0.0;  //
+    double minMs = 0.0;         // exact
+    double q1Ms = 0.0;          // nearest-rank quartiles of the exact times, for the chart
+    double q3Ms = 0.0;          //
+    double exactMedianMs = 0.0; // the median of the exact times, the box's middle line
+    double p90Ms = 0.0;         // nearest-rank 90th percentile of the exact times
+    double maxMs = 0.0;         // exact
+    double stddevMs = 0.0;      // population standard deviation of the exact times
+    QList<double> sortedMs;     // the exact times, ascending
 };
 
 TimeFigures timeFigures(const QList<const LookupRecord*>& lookups);
@@ -103,8 +104,8 @@ struct Interval {
 Interval medianInterval(const QList<double>& sorted);
 
 // Sets tiedWithFastest on every server whose times the Mann-Whitney test cannot tell from
-// the median winner's at the 5 % level (the winner itself included). Nothing is tied when
-// there is no winner.
+// the median winner's at the 5 % level (the winner itself included). A server that never
+// answered is never tied, and nothing is tied when there is no winner.
 void markTies(QList<ServerFigures>& servers, const FastestServers& fastest);
 
 // A run's lookups as they come, and its figures on demand.
