@@ -50,10 +50,10 @@ const QString kDescription = QStringLiteral(
     "resolver's cache misses), the rest warm, and the JSON gives the figures of\n"
     "both beside those of all lookups.\n"
     "\n"
-    "On a terminal a progress bar goes to standard error; the completion text\n"
-    "always does, and, without --quiet, a table of each server's figures, fastest\n"
-    "first, \"tied\" marking the servers a Mann-Whitney test at the 5% level cannot\n"
-    "tell from the fastest.\n"
+    "The completion text always goes to standard error. On a terminal, unless\n"
+    "--quiet, a progress bar comes first and a table of each server's figures\n"
+    "follows, fastest first, \"tied\" marking the servers that a Mann-Whitney test\n"
+    "at the 5% level cannot tell from the fastest.\n"
     "\n"
     "Exit status: 0 the run finished, 1 an output could not be written, 2 bad usage\n"
     "or input (then nothing is sent or written).\n");
@@ -139,7 +139,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     const QCommandLineOption output(
         {"o", "output"}, "Write the CSV to this file (default, or -: standard output).", "file");
     const QCommandLineOption json("json", "Also write the result as JSON to this file.", "file");
-    const QCommandLineOption quiet({"q", "quiet"}, "No progress bar and no closing table.");
+    const QCommandLineOption quiet({"q", "quiet"}, "No progress bar and no table of figures.");
     const QCommandLineOption rounds(
         "rounds", "Ask the domain list this many times, 1 to 20 (default 1).", "count", "1");
     parser.addOptions({help, version, server, servers, defaults, domain, domains, type, timeout,

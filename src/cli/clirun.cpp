@@ -99,7 +99,8 @@ void CliRun::finish(const QString& completionText) {
     QString text = completionText;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     printToStderr(text + QLatin1Char('\n'));
-    if (!m->options.quiet) {
+    // The table is for a reader at a terminal, as the progress bar is; scripts read the JSON.
+    if (!m->options.quiet && isTerminal(stderr)) {
         core::FiguresTableModel table;
         table.setFigures(servers);
         printToStderr(QLatin1Char('\n') + alignedText(table));
