@@ -207,16 +207,17 @@ Interval medianInterval(const QList<double>& sorted) {
     // The largest k with P(X <= k - 1) <= 2.5 % for X ~ Binomial(n, 1/2), from the
     // probabilities in log form (2^-n underflows for long runs).
     const auto nd = static_cast<double>(n);
-    const double logHalfPowN = -nd * std::log(2.0);
+    double logProbability = -nd * std::log(2.0); // P(X = 0)
     double cumulative = 0.0;
     qsizetype k = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        const auto id = static_cast<double>(i);
-        cumulative += std::exp(std::lgamma(nd + 1.0) - std::lgamma(id + 1.0) -
-                               std::lgamma(nd - id + 1.0) + logHalfPowN);
+        cumulative += std::exp(logProbability);
         if (cumulative > kIntervalTail)
             break;
         k = i + 1;
+        // P(X = i + 1) = P(X = i) (n - i) / (i + 1)
+        const auto id = static_cast<double>(i);
+        logProbability += std::log((nd - id) / (id + 1.0));
     }
     if (k == 0)
         return {sorted.constFirst(), sorted.constLast()};

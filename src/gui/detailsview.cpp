@@ -30,6 +30,13 @@ QColor boxColour(const core::ServerFigures& server) {
     return QColor(200, 200, 200);
 }
 
+// A box's name under the chart: the entry's label ("fast" of "1.2.3.4 - fast"), or the
+// entry itself; the rank in front keeps equal labels apart and matches the table's order.
+QString shortName(const QString& entry) {
+    const qsizetype dash = entry.indexOf(QStringLiteral(" - "));
+    return dash < 0 ? entry : entry.mid(dash + 3);
+}
+
 } // namespace
 
 DetailsView::DetailsView(QWidget* parent) : QWidget(parent) {
@@ -71,11 +78,14 @@ DetailsView::DetailsView(QWidget* parent) : QWidget(parent) {
     chartView->setObjectName(QStringLiteral("detailsChart"));
     chartView->setRenderHint(QPainter::Antialiasing);
 
-    auto* splitter = new QSplitter(Qt::Horizontal);
+    // The chart under the table, as wide as the tab: each box needs room for its name.
+    auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(m_table);
     splitter->addWidget(chartView);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 3);
+    splitter->setSizes({2, 3}); // in proportion until the splitter first lays out
+    chartView->setMinimumHeight(160);
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_set);
@@ -108,7 +118,7 @@ void DetailsView::redrawChart() {
             new QBoxSet(f.minMs, f.q1Ms, f.exactMedianMs, f.q3Ms, f.maxMs, server.serverEntry);
         box->setBrush(boxColour(server));
         m_boxes->append(box);
-        names.append(server.serverEntry);
+        names.append(QStringLiteral("%1. %2").arg(row + 1).arg(shortName(server.serverEntry)));
         top = std::max(top, f.maxMs);
     }
     const QList<QAbstractAxis*> horizontal = m_chart->axes(Qt::Horizontal);
