@@ -62,7 +62,7 @@ struct BenchmarkEngine::Impl {
     qsizetype domain = 0;
 
     RunFigures runFigures;
-    QList<ServerFigures> summarised; // in the order their rows were added
+    QList<ServerFigures> summarised; // the servers with a summary row, in list order
     FastestServers fastest;
     CompletionWording wording;
 
@@ -200,8 +200,13 @@ void BenchmarkEngine::Impl::summarise() {
                                             millisecondsText(median), ExtremeRound(median),
                                             serverFigures.isLocal});
 
-    // Strict comparisons: on a tie the earlier server keeps the title.
-    summarised.append(serverFigures);
+    // Strict comparisons in list order: on a tie the earlier server keeps the title, whichever
+    // server the last round happened to start with.
+    summarised.insert(std::upper_bound(summarised.cbegin(), summarised.cend(), serverFigures,
+                                       [](const ServerFigures& a, const ServerFigures& b) {
+                                           return a.serverIndex < b.serverIndex;
+                                       }),
+                      serverFigures);
     fastest = fastestServers(summarised);
     Q_EMIT q->fastestServerChanged(fastest.byMean);
     Q_EMIT q->summaryRowAdded(row);

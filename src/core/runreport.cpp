@@ -1,12 +1,8 @@
 #include "core/runreport.h"
 
 #include "core/benchmarkengine.h"
-#include "core/resultmodels.h"
-#include "core/statistics.h"
 
 #include <QJsonArray>
-#include <algorithm>
-#include <cmath>
 
 namespace tarnbell::core {
 
