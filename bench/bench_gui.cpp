@@ -6,6 +6,7 @@
 //
 // Usage: bench_gui [repetitions [servers domains]]
 //        bench_gui --screenshot FILE   (a finished run against a few local responders)
+//        bench_gui --screenshot FILE --details   (three responders, two rounds, the details tab)
 
 #include "core/benchmarkengine.h"
 #include "core/probe.h"
@@ -17,6 +18,8 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QListWidget>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTextStream>
 #include <QTimer>
 #include <algorithm>
@@ -130,6 +133,49 @@ int bench(int repetitions) {
 
 // A finished run as a user sees it, saved as an image: a few loopback responders with
 // different answer times, the first one playing the machine's own resolver.
+// Three loopback responders whose answer times differ by server and vary by domain, so the
+// boxes have a spread: two close together, and a slower one playing the machine's resolver.
+// Two rounds, then the details tab is shown.
+int detailsScreenshot(const QString& file) {
+    const QList<int> baseMs{14, 4, 5};
+    const QStringList labels{"local", "fast resolver", "office"};
+    const QList<int> jitterMs{0, 3, 1, 5, 2, 0, 4, 1};
+    std::vector<std::unique_ptr<FakeResponder>> responders;
+    QStringList servers;
+    QStringList domains;
+    for (qsizetype d = 0; d < jitterMs.size(); ++d)
+        domains << QStringLiteral("d%1.example.com").arg(d + 1);
+    for (qsizetype i = 0; i < baseMs.size(); ++i) {
+        auto responder = std::make_unique<FakeResponder>();
+        for (qsizetype d = 0; d < domains.size(); ++d) {
+            // The same name differs in time from server to server, as real caches do.
+            const int ms = baseMs.at(i) + jitterMs.at((d + i * 3) % jitterMs.size());
+            responder->setBehaviour(domains.at(d), {.delay = std::chrono::milliseconds(ms)});
+        }
+        servers << responder->serverText() + QStringLiteral(" - ") + labels.at(i);
+        responders.push_back(std::move(responder));
+    }
+
+    auto test =
+        testing::makeWindow(responders.front()->serverText(), 100, std::make_unique<core::Probe>());
+    frmMain& window = *test->window;
+    window.resize(1180, 860);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        QTextStream(stderr) << "bench_gui: the window was not exposed\n";
+    testing::setLists(window, servers, domains);
+    window.controls().rounds->setValue(3);
+    clickedRun(window);
+    window.controls().resultTabs->setCurrentIndex(1);
+    QTest::qWait(300); // let the chart lay out and repaint
+    if (!window.grab().save(file)) {
+        QTextStream(stderr) << "bench_gui: cannot write " << file << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << "bench_gui: saved " << file << "\n";
+    return 0;
+}
+
 int screenshot(const QString& file) {
     const QList<std::chrono::milliseconds> delays{18ms, 6ms, 11ms, 25ms, 9ms};
     const QStringList labels{"local", "fast resolver", "office", "far away", "ISP"};
@@ -170,8 +216,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     const qsizetype shot = args.indexOf(QStringLiteral("--screenshot"));
-    if (shot > 0 && shot + 1 < args.size())
-        return screenshot(args.at(shot + 1));
+    if (shot > 0 && shot + 1 < args.size()) {
+        return args.contains(QStringLiteral("--details")) ? detailsScreenshot(args.at(shot + 1))
+                                                          : screenshot(args.at(shot + 1));
+    }
     const int repetitions = args.size() > 1 ? std::max(1, args.at(1).toInt()) : 5;
     if (args.size() > 3) {
         kServers = std::clamp(args.at(2).toInt(), 1, 99);

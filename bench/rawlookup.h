@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace tarnbell::bench {
@@ -21,6 +22,9 @@ public:
     RawLookup(std::uint16_t port, std::string domain, std::uint16_t type)
         : m_domain(std::move(domain)), m_type(type) {
         m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        // A lost answer fails the lookup instead of blocking the benchmark for ever.
+        const timeval limit{2, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         m_server.sin_family = AF_INET;
         m_server.sin_port = htons(port);
         m_server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

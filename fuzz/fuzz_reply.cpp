@@ -22,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const Query query = BuildQuery("example.test", kTypeMX);
     (void)IsAnswerTo(reply, query.datagram);
     (void)IsAnswerTo(reply, reply); // the question walk over hostile query bytes
+    (void)ReadReplyHeader(reply);
 
     std::size_t pos = size > 0 ? data[0] % (size + 1) : 0;
     std::string text;

@@ -147,6 +147,7 @@ private Q_SLOTS:
     void closedStandardOutput();
     void stopSignal_data();
     void stopSignal();
+    void replyCodesRoundsAndNoWinner();
     void progressBarOnlyOnTerminal_data();
     void progressBarOnlyOnTerminal();
 
@@ -192,6 +193,11 @@ void TestCli::badInput_data() {
         QTest::addRow("timeout '%s'", timeout)
             << (run + QStringList{"--timeout", timeout})
             << QString("bad --timeout %1: give seconds above 0 and at most 10").arg(timeout);
+    }
+    for (const char* rounds : {"0", "21", "2.5"}) {
+        QTest::addRow("rounds '%s'", rounds)
+            << (run + QStringList{"--rounds", rounds})
+            << QString("bad --rounds %1: give a whole number from 1 to 20").arg(rounds);
     }
     QTest::newRow("100 servers")
         << QStringList{"--servers", "@100servers", "--domain", "x.test"}
@@ -471,6 +477,63 @@ void TestCli::stopSignal() {
                  .arg(name));
 }
 
+// Replies that refuse or fail count as failed lookups with their words in the row; NXDOMAIN
+// and a truncated reply are answers. Two rounds ask everything twice, the second starting
+// with the other server. A run in which nothing was answered names no fastest server.
+void TestCli::replyCodesRoundsAndNoWinner() {
+    const auto withCode = [](quint8 rcode, bool truncated = false) {
+        return FakeResponder::Behaviour{.reply = FakeResponder::Reply::Custom,
+                                        .craft = [rcode, truncated](const QByteArray& q) {
+                                            QByteArray reply = FakeResponder::answer(q, rcode);
+                                            if (truncated)
+                                                reply[2] = static_cast<char>(reply[2] | 0x02);
+                                            return reply;
+                                        }};
+    };
+    FakeResponder coded;
+    coded.setBehaviour("refused.test", withCode(5));
+    coded.setBehaviour("servfail.test", withCode(2));
+    coded.setBehaviour("nx.test", {.reply = FakeResponder::Reply::NxDomain});
+    coded.setBehaviour("tc.test", withCode(0, true));
+    FakeResponder other;
+    QTemporaryDir dir;
+    const QString jsonPath = dir.filePath("run.json");
+    const QStringList domains{"--domain", "refused.test", "--domain", "servfail.test",
+                              "--domain", "nx.test",      "--domain", "tc.test"};
+    CliResult result =
+        runCli(QStringList{"--server", coded.serverText(), "--server", other.serverText(),
+                           "--rounds", "2", "--json", jsonPath, "--timeout", "1"} +
+               domains);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    const QJsonObject json = readJson(jsonPath);
+    QCOMPARE(fieldOf(json["lookups"], "server"), QStringList(4, coded.serverText()) +
+                                                     QStringList(8, other.serverText()) +
+                                                     QStringList(4, coded.serverText()));
+    const QJsonArray lookups = json["lookups"].toArray();
+    QStringList outcomes;
+    for (int i = 0; i < 4; ++i)
+        outcomes << lookups[i]["outcome"].toString() + "/" +
+                        QString::number(lookups[i]["rcode"].toInt()) + "/" +
+                        QString::number(lookups[i]["seconds"].toDouble() == 10.0);
+    QCOMPARE(outcomes,
+             (QStringList{"error_reply/5/1", "error_reply/2/1", "answered/3/0", "answered/0/0"}));
+    QCOMPARE(lookups[3]["truncated"].toBool(), true);
+    QCOMPARE(lookups[12]["round"].toInt(), 2);
+    QCOMPARE(json["servers"][0]["errors"].toInt(), 4);
+    QCOMPARE(json["servers"][0]["warm"]["lookups"].toInt(), 4);
+    const QString csv = QString::fromUtf8(result.out);
+    QVERIFY(csv.contains("\"refused.test\",\"" + coded.serverText() + "\",\"refused by server\""));
+    QVERIFY(csv.contains("\"servfail.test\",\"" + coded.serverText() + "\",\"server failure\""));
+
+    result = runCli(QStringList{"--server", coded.serverText(), "--domain", "refused.test",
+                                "--domain", "servfail.test", "--json", jsonPath});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QByteArray("No DNS server answered.\n"));
+    const QJsonObject fastest = readJson(jsonPath)["fastest"].toObject();
+    QVERIFY(fastest["by_mean"].isNull() && fastest["by_median"].isNull());
+}
+
 void TestCli::progressBarOnlyOnTerminal_data() {
     QTest::addColumn<bool>("quiet");
     QTest::addColumn<int>("columns");
@@ -519,6 +582,15 @@ void TestCli::progressBarOnlyOnTerminal() {
     if (quiet)
         return;
     QVERIFY(terminal.contains("Completed!"));
+    // The figures table closes the output, its columns aligned under the header.
+    const qsizetype header = terminal.indexOf("DNS Server");
+    QVERIFY(header >= 0);
+    const QList<QByteArray> table = terminal.mid(header).trimmed().split('\n');
+    QCOMPARE(table.size(), 2);
+    // The median's two decimals end where its title ends.
+    const qsizetype end = table[0].indexOf("Median ms") + 9;
+    QCOMPARE(table[1].at(end - 3), '.');
+    QCOMPARE(table[1].at(end), ' ');
     QVERIFY(!terminal.contains("\x1b[2J"));
     const QByteArray server = responder.serverText().toUtf8();
     const QRegularExpression timing("\\d:\\d\\d elapsed, ~\\d:\\d\\d left");

@@ -136,6 +136,8 @@ private slots:
     // Telling an answer from a stray datagram
     void isAnswerTo_data();
     void isAnswerTo();
+    void replyHeader_data();
+    void replyHeader();
 };
 
 void TestCodec::buildQuery_data() {
@@ -488,6 +490,32 @@ void TestCodec::isAnswerTo() {
     QFETCH(QByteArray, query);
     QFETCH(QByteArray, reply);
     QTEST(IsAnswerTo(view(reply), view(query)), "answers");
+}
+
+void TestCodec::replyHeader_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("rcode"); // -1: no header
+    QTest::addColumn<bool>("truncated");
+
+    QTest::newRow("NOERROR") << QByteArray(reply(15, 0)) << 0 << false;
+    QTest::newRow("NXDOMAIN") << QByteArray(reply(15, 0, 0x8183)) << 3 << false;
+    QTest::newRow("REFUSED, RA and Z bits set beside it")
+        << QByteArray(reply(15, 0, 0x81F5)) << 5 << false;
+    QTest::newRow("TC with AA and RD beside it") << QByteArray(reply(15, 0, 0x8782)) << 2 << true;
+    QTest::newRow("header only") << QByteArray(Wire().header(0, 0x8184)) << 4 << false;
+    QTest::newRow("one byte short of a header")
+        << QByteArray(Wire().header(0, 0x8185)).left(11) << -1 << false;
+}
+
+void TestCodec::replyHeader() {
+    QFETCH(QByteArray, reply);
+    QFETCH(int, rcode);
+    const std::optional<ReplyHeader> header = ReadReplyHeader(view(reply));
+    QCOMPARE(header.has_value(), rcode >= 0);
+    if (header) {
+        QCOMPARE(int(header->rcode), rcode);
+        QTEST(header->truncated, "truncated");
+    }
 }
 
 QTEST_APPLESS_MAIN(TestCodec)

@@ -99,15 +99,15 @@ struct Rig {
     }
 
     QString start(const QStringList& servers, const QStringList& domains,
-                  const QString& type = QStringLiteral("MX 15")) {
-        return engine.BenchmarkDNS({servers, domains, type}) ? QString() : "not started";
+                  const QString& type = QStringLiteral("MX 15"), int rounds = 1) {
+        return engine.BenchmarkDNS({servers, domains, type, rounds}) ? QString() : "not started";
     }
 
     // Runs to the end and returns the completion text (or why there is none).
     QString run(const QStringList& servers, const QStringList& domains,
-                const QString& type = QStringLiteral("MX 15")) {
+                const QString& type = QStringLiteral("MX 15"), int rounds = 1) {
         QSignalSpy done(&engine, &BenchmarkEngine::finished);
-        const QString refused = start(servers, domains, type);
+        const QString refused = start(servers, domains, type, rounds);
         if (!refused.isEmpty() || !done.wait(10000))
             return refused.isEmpty() ? QStringLiteral("not finished") : refused;
         return done.first().first().toString();
@@ -162,6 +162,8 @@ private Q_SLOTS:
     void failedLookupDoesNotStopTheRun_data();
     void failedLookupDoesNotStopTheRun();
     void refusesSecondRunAndEmptyLists();
+    void nobodyAnsweredNoWinner();
+    void roundsRotateAndSplitColdFromWarm();
 
     // Winners and marks
     void meanWinner_data();
@@ -287,22 +289,28 @@ void TestEngine::failedLookupDoesNotStopTheRun_data() {
     QTest::addColumn<int>("outcome");
     QTest::addColumn<double>("seconds");
     QTest::addColumn<QString>("errorText");
+    QTest::addColumn<int>("rcode"); // of a reply; -1 for a lookup without one
     QTest::newRow("query not built")
-        << int(ProbeOutcome::QueryNotBuilt) << 0.0 << "Name cannot be encoded";
+        << int(ProbeOutcome::QueryNotBuilt) << 0.0 << "Name cannot be encoded" << -1;
     // A socket error ends the wait at once; it must not pass for a fast answer.
-    QTest::newRow("socket error") << int(ProbeOutcome::SocketError) << 0.001
-                                  << "Connection refused";
-    QTest::newRow("no error text") << int(ProbeOutcome::SocketError) << 0.001 << "";
+    QTest::newRow("socket error") << int(ProbeOutcome::SocketError) << 0.001 << "Connection refused"
+                                  << -1;
+    QTest::newRow("no error text") << int(ProbeOutcome::SocketError) << 0.001 << "" << -1;
+    // Nor must a quick refusal: the server resolved nothing.
+    QTest::newRow("REFUSED") << int(ProbeOutcome::Answered) << 0.001 << "refused by server" << 5;
+    QTest::newRow("SERVFAIL") << int(ProbeOutcome::Answered) << 0.001 << "server failure" << 2;
 }
 
 void TestEngine::failedLookupDoesNotStopTheRun() {
     QFETCH(int, outcome);
     QFETCH(double, seconds);
     QFETCH(QString, errorText);
+    QFETCH(int, rcode);
     Rig rig;
     rig.probe.setDefaultReply(Reply::answered(0.015625));
     rig.probe.setReply("192.0.2.1", "bad.test",
-                       Reply::failed(ProbeOutcome(outcome), seconds, errorText));
+                       rcode >= 0 ? Reply::replied(rcode, seconds)
+                                  : Reply::failed(ProbeOutcome(outcome), seconds, errorText));
     rig.probe.setReply("192.0.2.1", "c.test", Reply::answered(0.03125));
 
     QVERIFY(rig.run({kS1}, {"a.test", "bad.test", "c.test"}).startsWith("Completed!"));
@@ -347,6 +355,48 @@ void TestEngine::refusesSecondRunAndEmptyLists() {
 }
 
 // ---- Winners and marks ---------------------------------------------------------------------
+
+void TestEngine::nobodyAnsweredNoWinner() {
+    Rig rig;
+    rig.probe.setDefaultReply(Reply::timedOut());
+    rig.probe.setReply("192.0.2.2", "a.test", Reply::replied(5, 0.001));
+    const QString text = rig.run({kS1, kS2}, {"a.test"});
+
+    QCOMPARE(text, QStringLiteral("No DNS server answered."));
+    QCOMPARE(rig.log.at(rig.log.size() - 2), QStringLiteral("status: No DNS server answered."));
+    QCOMPARE(rig.only({"fastest"}), (QStringList{"fastest: ", "fastest: "}));
+    for (int row = 0; row < 2; ++row)
+        QVERIFY(!rig.marks(row).contains(kWinner));
+}
+
+void TestEngine::roundsRotateAndSplitColdFromWarm() {
+    Rig rig;
+    rig.probe.setDefaultReply(Reply::answered(0.015625));
+    rig.probe.setReply("192.0.2.3", "b.test", Reply::replied(0, 0.03125, true));
+    const QString servers[] = {kS1, kS2, "192.0.2.3"};
+    QVERIFY(rig.run({servers[0], servers[1], servers[2]}, {"a.test", "b.test"}, "MX 15", 3)
+                .startsWith("Completed!"));
+
+    // Each round starts one server further down; a server's row waits for its last round.
+    QStringList order;
+    for (qsizetype i = 0; i < rig.probe.calls().size(); i += 2)
+        order << rig.probe.calls().at(i).server.right(1);
+    QCOMPARE(order.join(""), QStringLiteral("123231312"));
+    QCOMPARE(rig.lookups.rowCount(), 18);
+    QCOMPARE(rig.only({"summary:"}), (QStringList{"summary: 0", "summary: 1", "summary: 2"}));
+    // The last lookup done is the 18th of 18: 17 / 18 before it counts.
+    QVERIFY(rig.only({"progress: 9"}).constLast().startsWith("progress: 94.44% complete|"));
+    QCOMPARE(rig.summary.summaryAt(0).serverEntry, servers[2]);
+    for (int server = 0; server < 3; ++server) {
+        const ServerFigures figures = rig.engine.figures().server(server);
+        QCOMPARE(figures.cold.lookups, 2);
+        QCOMPARE(figures.warm.lookups, 4);
+    }
+    // A truncated reply is an answer with its time, and its row says so on hover.
+    QCOMPARE(rig.lookupRow(5).at(2), QStringLiteral("31 ms"));
+    QVERIFY(!rig.lookups.index(5, 2).data(Qt::ToolTipRole).toString().isEmpty());
+    QVERIFY(rig.lookups.index(4, 2).data(Qt::ToolTipRole).toString().isEmpty());
+}
 
 void TestEngine::meanWinner_data() {
     QTest::addColumn<QList<double>>("first"); // one time per domain
@@ -437,7 +487,7 @@ void TestEngine::localResolverRow() {
     QVERIFY(rig.run({"192.0.2.1 - local", "192.0.2.2", " 192.0.2.3"}, {"a.test"})
                 .startsWith("Completed!"));
     QCOMPARE(rig.calls().last(), QStringLiteral("/a.test")); // a leading blank: empty address
-    QCOMPARE(asked, 3);
+    QCOMPARE(asked, 1);                                      // one answer for the whole run
     for (int row = 0; row < 3; ++row)
         QCOMPARE(rig.marks(row).at(SummaryTableModel::DnsServer), rowMarks.at(row));
 }

@@ -1,15 +1,20 @@
 // Runs started from the window: the empty-list messages, a whole run clicked through to its
 // completion box, the lock and unlock of the controls, Pause/Resume and Skip clicked during
-// a run, the progress fill, header-click sorting, the "Ready." reset and closing mid-run.
+// a run, the progress fill, header-click sorting, the "Ready." reset, closing mid-run, and
+// the details tab after a run.
 
 #include "core/benchmarkengine.h"
+#include "core/figurestablemodel.h"
 #include "core/resultmodels.h"
 #include "core/runtimers.h"
+#include "detailsview.h"
 #include "entrylist.h"
 #include "guisupport/windowdriver.h"
 #include "resultview.h"
 #include "statusstrip.h"
 
+#include <QBoxPlotSeries>
+#include <QBoxSet>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,7 +22,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
 #include <QtTest>
+#include <cmath>
 
 using namespace tarnbell;
 using testing::acceptMessage;
@@ -31,7 +39,7 @@ namespace {
 // The controls a run locks, in lock order, then the ones it leaves alone.
 const QStringList kRunLocked{"lvDNS",      "lvSummary", "cmdRandomD", "cServersD",  "cServers",
                              "cmdRandomN", "cDomainD",  "cDomain",    "cmdConnect", "cGResults",
-                             "cDNST",      "rand",      "cmdGo"};
+                             "cDNST",      "rounds",    "rand",       "cmdGo"};
 const QStringList kNeverLocked{"cmdExport", "reseed"};
 
 QMap<QString, bool> enabledStates(const frmMain& window) {
@@ -100,6 +108,7 @@ private slots:
     void headerClickSortsByKeys();
     void readyAfterRun();
     void closeMidRun();
+    void detailsShowTheRunsFigures();
 };
 
 void TestGuiRun::emptyListMessages_data() {
@@ -337,6 +346,70 @@ void TestGuiRun::closeMidRun() {
     QCOMPARE(window.summaryModel()->rowCount(), 0);
     QCOMPARE(window.controls().lS->text(), status);
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+// Two rounds against a fast server, the slower local resolver and one that refuses: the
+// details rows and boxes are the core's figures, fastest first, coloured by tie and locality.
+// A second run that nobody answers names no winner and marks nothing blue.
+void TestGuiRun::detailsShowTheRunsFigures() {
+    const auto test = makeWindow(QStringLiteral("127.0.0.2"));
+    frmMain& window = *test->window;
+    const auto& ui = window.controls();
+    const QStringList servers{"127.0.0.2 - local", "127.0.0.3 - fast", "127.0.0.4 - refuses"};
+    const QStringList domains{"a.test", "b.test", "c.test"};
+    test->probe->setReply("127.0.0.2", "a.test", ScriptedProbe::Reply::answered(0.0205));
+    test->probe->setReply("127.0.0.2", "b.test", ScriptedProbe::Reply::answered(0.0227));
+    test->probe->setReply("127.0.0.2", "c.test", ScriptedProbe::Reply::answered(0.0201));
+    test->probe->setDefaultReply(ScriptedProbe::Reply::answered(0.0102));
+    for (const QString& domain : domains)
+        test->probe->setReply("127.0.0.4", domain, ScriptedProbe::Reply::replied(5, 0.001));
+    ui.rounds->setValue(2);
+    QSignalSpy finished(&window, &frmMain::runFinished);
+    clickGo(*test, servers, domains);
+    QVERIFY(finished.wait());
+    acceptMessage();
+
+    const core::FiguresTableModel* table = window.details()->model();
+    const QList<core::ServerFigures> figures = window.engine()->figures().servers();
+    QCOMPARE(table->rowCount(), 3);
+    QCOMPARE(window.details()->boxes()->count(), 3);
+    QStringList order;
+    for (int row = 0; row < 3; ++row) {
+        const QString entry = table->index(row, core::FiguresTableModel::Server).data().toString();
+        order << entry;
+        const core::ServerFigures& server = figures.at(servers.indexOf(entry));
+        QCOMPARE(server.all.lookups, 6);
+        const auto cell = [&](int column) { return table->index(row, column).data().toString(); };
+        QCOMPARE(cell(core::FiguresTableModel::Answered), QString::number(server.all.answered));
+        QCOMPARE(cell(core::FiguresTableModel::Failed), QString::number(server.all.failures));
+        QCOMPARE(cell(core::FiguresTableModel::Mean).toDouble(),
+                 std::round(server.all.meanMs * 100) / 100);
+        QCOMPARE(cell(core::FiguresTableModel::P90).toDouble(),
+                 std::round(server.all.p90Ms * 100) / 100);
+        const QBoxSet* box = window.details()->boxes()->boxSets().at(row);
+        QCOMPARE(box->label(), entry);
+        QCOMPARE(box->at(QBoxSet::Median), server.all.exactMedianMs);
+        QCOMPARE(box->at(QBoxSet::UpperExtreme), server.all.maxMs);
+    }
+    QCOMPARE(order, (QStringList{servers[1], servers[0], servers[2]}));
+    const QAbstractItemModel* shown = window.findChild<QTableView*>("detailsTable")->model();
+    QCOMPARE(shown->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 255));
+    QCOMPARE(shown->index(1, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+    QVERIFY(!shown->index(2, 0).data(Qt::ForegroundRole).isValid());
+    QCOMPARE(column(ui.lvDNS, 2).at(12), QStringLiteral("refused by server"));
+
+    for (const QString& domain : domains)
+        test->probe->setReply("127.0.0.3", domain, ScriptedProbe::Reply::timedOut());
+    ui.rounds->setValue(1);
+    clickGo(*test, {servers[2], servers[1]}, {domains[0]});
+    QVERIFY(finished.wait());
+    QCOMPARE(acceptMessage(), QStringLiteral("No DNS server answered."));
+    QCOMPARE(ui.lS->text(), QStringLiteral("No DNS server answered."));
+    for (int row = 3; row < 5; ++row)
+        QCOMPARE(window.summaryModel()->index(row, 0).data(core::MarkRole).toInt(),
+                 int(core::Mark::None));
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->index(0, core::FiguresTableModel::Tied).data().toString(), QString());
 }
 
 QTEST_MAIN(TestGuiRun)

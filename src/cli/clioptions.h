@@ -25,6 +25,7 @@ struct CliOptions {
     QString outputPath;                 // the CSV; "-" for standard output, empty for none
     QString jsonPath;                   // the JSON; "-" for standard output, empty for none
     bool quiet = false;                 // errors only: no progress bar, no completion text
+    int rounds = 1;                     // how often the domain list is asked of every server
 };
 
 struct ParsedCommandLine {

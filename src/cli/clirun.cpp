@@ -3,8 +3,10 @@
 #include "cli/outputs.h"
 #include "cli/progressline.h"
 #include "cli/stopsignals.h"
+#include "cli/texttable.h"
 #include "core/benchmarkengine.h"
 #include "core/csvexport.h"
+#include "core/figurestablemodel.h"
 #include "core/localdns.h"
 #include "core/probe.h"
 #include "core/resultmodels.h"
@@ -53,7 +55,9 @@ struct CliRun::Impl {
         progressClock.setInterval(1000);
     }
 
-    qsizetype totalLookups() const { return options.servers.size() * options.domains.size(); }
+    qsizetype totalLookups() const {
+        return options.rounds * options.servers.size() * options.domains.size();
+    }
 };
 
 CliRun::CliRun(const CliOptions& options, QObject* parent)
@@ -83,7 +87,8 @@ CliRun::~CliRun() = default;
 void CliRun::start() {
     if (m->progress.isEnabled())
         m->progressClock.start();
-    m->engine.BenchmarkDNS({m->options.servers, m->options.domains, m->options.recordTypeChoice});
+    m->engine.BenchmarkDNS(
+        {m->options.servers, m->options.domains, m->options.recordTypeChoice, m->options.rounds});
 }
 
 void CliRun::stop(int signalNumber) {
@@ -110,8 +115,9 @@ void CliRun::finish(const QString& completionText) {
     const QString csv =
         core::exportText(core::snapshotTable(m->lookupOrder, core::kLookupColumnWidths),
                          core::snapshotTable(m->summaryOrder, core::kSummaryColumnWidths));
+    const QList<core::ServerFigures> servers = m->recorder.servers();
     QJsonObject json = core::runReportJson(core::recordTypeMnemonic(m->options.recordTypeChoice),
-                                           m->recorder.lookups(), m->recorder.servers());
+                                           m->recorder.lookups(), servers);
     json.insert(QStringLiteral("timeout_seconds"), m->options.timeoutSeconds);
     json.insert(QStringLiteral("interrupted"), interrupted);
 
@@ -140,6 +146,12 @@ void CliRun::finish(const QString& completionText) {
         QString text = completionText;
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         printToStderr(text + QLatin1Char('\n'));
+    }
+    // The table is for a reader at a terminal, as the progress bar is; scripts read the JSON.
+    if (!m->options.quiet && isTerminal(stderr)) {
+        core::FiguresTableModel table;
+        table.setFigures(servers);
+        printToStderr(QLatin1Char('\n') + alignedText(table));
     }
     for (const QString& problem : std::as_const(problems))
         printProblem(problem);

@@ -3,14 +3,11 @@
 #include "core/runtimers.h"
 #include "dns/moddns.h"
 
-#include <cmath>
+#include <algorithm>
 
 namespace tarnbell::core {
 
 namespace {
-
-constexpr double kStartBest = 32767.0;  // above any time the probe can report (10 s)
-constexpr double kFailedSeconds = 10.0; // a failed lookup counts like a timeout
 
 QString failureText(const ProbeResult& result) {
     if (!result.errorText.isEmpty())
@@ -60,15 +57,14 @@ struct BenchmarkEngine::Impl {
     bool pauseShown = false; // "Resume" is showing for the pause under way
     int currentRow = -1;
 
-    qsizetype server = 0;
+    int round = 0;
+    qsizetype position = 0; // place in this round's server order
+    qsizetype server = 0;   // the server's index in the list
     qsizetype domain = 0;
-    double serverTotal = 0.0;  // exact seconds
-    QList<double> serverTimes; // whole milliseconds, lookup order
 
-    double bestMean = kStartBest;
-    QString bestMeanServer;
-    double bestMedian = kStartBest; // whole milliseconds
-    QString bestMedianServer;
+    RunFigures runFigures;
+    QList<ServerFigures> summarised; // the servers with a summary row, in list order
+    FastestServers fastest;
     CompletionWording wording;
 
     Impl(BenchmarkEngine* owner, LookupProbe* p, LookupTableModel* l, SummaryTableModel* s)
@@ -93,15 +89,15 @@ struct BenchmarkEngine::Impl {
     void skipCheck();
     void summarise();
     void nextServer();
+    void summariseMeasured();
     void finishRun();
     void complete();
     void dotTick();
 };
 
 void BenchmarkEngine::Impl::startServer() {
+    server = (position + round) % request.servers.size();
     Q_EMIT q->serverIndexChanged(static_cast<int>(server));
-    serverTotal = 0.0;
-    serverTimes.clear();
     Q_EMIT q->statusChanged(QStringLiteral("Getting ready to connect to DNS Server ") + entry());
     Q_EMIT q->serverUnderTestChanged(entry());
     domain = 0;
@@ -121,7 +117,7 @@ void BenchmarkEngine::Impl::afterPauseYield() {
         if (domain > 0)
             summarise();
         else
-            finishRun();
+            summariseMeasured();
         return;
     }
     if (pauseFlag != 0) {
@@ -157,19 +153,28 @@ void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
     const int row = currentRow;
     currentRow = -1;
 
-    // A lookup that failed outright never got an answer: it counts as a timeout so the
-    // server is not rewarded for a quick error, and the row says what went wrong.
-    const bool failed = result.failed();
-    const double seconds = failed ? kFailedSeconds : result.seconds;
-    const double ms = wholeMilliseconds(seconds);
-    lookups->setResult(row, failed ? failureText(result) : millisecondsText(ms), ExtremeRound(ms));
+    // A lookup that failed outright or got a refusal never got an answer: it counts as a
+    // timeout so the server is not rewarded for a quick error, and the row says what went
+    // wrong.
+    const LookupRecord record =
+        lookupRecord(entry(), request.domains.at(domain), result, static_cast<int>(server), round);
+    const bool failed = record.kind() == LookupKind::Failed;
+    const double ms = wholeMilliseconds(record.seconds);
+    lookups->setResult(row,
+                       failed
+                           ? (record.errorText.isEmpty() ? failureText(result) : record.errorText)
+                           : millisecondsText(ms),
+                       ExtremeRound(ms));
+    if (record.truncated && !failed)
+        lookups->setToolTip(row,
+                            QStringLiteral("Truncated reply (TC bit set): timed as an answer"));
     Q_EMIT q->lookupFinished(row);
+    runFigures.add(record);
 
-    serverTotal += seconds;
-    serverTimes.append(ms);
-
-    const auto total = static_cast<double>(request.servers.size() * request.domains.size());
-    const auto done = static_cast<double>(server * request.domains.size() + domain);
+    const qsizetype servers = request.servers.size();
+    const auto total = static_cast<double>(request.rounds * servers * request.domains.size());
+    const auto done =
+        static_cast<double>((round * servers + position) * request.domains.size() + domain);
     const double percentDone = 100.0 * done / total;
     Q_EMIT q->progressChanged(progressText(percentDone), percentDone, progressFill(percentDone));
     Q_EMIT q->countsChanged();
@@ -193,37 +198,60 @@ void BenchmarkEngine::Impl::skipCheck() {
 }
 
 void BenchmarkEngine::Impl::summarise() {
+    // A server's row waits for its last round, so that it holds every lookup made of it.
+    if (round + 1 < request.rounds && !stopFlag) {
+        nextServer();
+        return;
+    }
     Q_EMIT q->statusChanged(QStringLiteral("Calculating average response time..."));
 
-    const double mean = meanMilliseconds(serverTotal, serverTimes.size());
-    const double median = medianMilliseconds(serverTimes);
-    const QString address = serverAddress(entry());
-    const QString local = localResolver();
-    // No local resolver known means no row is the local one, not the rows whose address
-    // happens to be empty too.
-    const bool isLocal = !local.isEmpty() && address == local;
-    const int row =
-        summary->appendSummary({entry(), millisecondsText(mean), ExtremeRound(mean),
-                                millisecondsText(median), ExtremeRound(median), isLocal});
+    const ServerFigures serverFigures = runFigures.server(static_cast<int>(server));
+    const double mean = serverFigures.all.meanMs;
+    const double median = serverFigures.all.medianMs;
+    const int row = summary->appendSummary({entry(), millisecondsText(mean), ExtremeRound(mean),
+                                            millisecondsText(median), ExtremeRound(median),
+                                            serverFigures.isLocal});
 
-    // Strict comparisons: on a tie the earlier server keeps the title.
-    if (mean < bestMean) {
-        bestMean = mean;
-        bestMeanServer = entry();
-    }
-    const double medianWhole = std::floor(median);
-    if (medianWhole < bestMedian) {
-        bestMedian = medianWhole;
-        bestMedianServer = entry();
-    }
-    Q_EMIT q->fastestServerChanged(bestMeanServer);
+    // Strict comparisons in list order: on a tie the earlier server keeps the title, whichever
+    // server the last round happened to start with.
+    summarised.insert(std::upper_bound(summarised.cbegin(), summarised.cend(), serverFigures,
+                                       [](const ServerFigures& a, const ServerFigures& b) {
+                                           return a.serverIndex < b.serverIndex;
+                                       }),
+                      serverFigures);
+    fastest = fastestServers(summarised);
+    Q_EMIT q->fastestServerChanged(fastest.byMean);
     Q_EMIT q->summaryRowAdded(row);
     Q_EMIT q->summaryResortRequested();
     yieldThen(Phase::ResortYield, &Impl::nextServer);
 }
 
+// After a stop: every server measured in an earlier round but not yet summarised gets its
+// row too, in list order, so that nothing measured is left out of the figures.
+void BenchmarkEngine::Impl::summariseMeasured() {
+    for (int index = 0; index < runFigures.serverCount(); ++index) {
+        const bool done = std::any_of(summarised.cbegin(), summarised.cend(),
+                                      [index](const auto& f) { return f.serverIndex == index; });
+        if (!done && runFigures.server(index).all.lookups > 0) {
+            server = index;
+            summarise();
+            return;
+        }
+    }
+    finishRun();
+}
+
 void BenchmarkEngine::Impl::nextServer() {
-    if (!stopFlag && ++server < request.servers.size()) {
+    if (stopFlag) {
+        summariseMeasured();
+        return;
+    }
+    if (++position < request.servers.size()) {
+        startServer();
+        return;
+    }
+    if (++round < request.rounds) {
+        position = 0;
         startServer();
         return;
     }
@@ -234,10 +262,14 @@ void BenchmarkEngine::Impl::finishRun() {
     Q_EMIT q->progressTextChanged(QString());
     dotTimer.stop();
 
-    // Every row whose whole milliseconds equal the winner's is marked, earlier runs' too.
-    const QString meanKey = ExtremeRound(bestMean);
-    const QString medianKey = ExtremeRound(bestMedian);
-    for (int row = 0; row < summary->rowCount(); ++row) {
+    // Every row whose whole milliseconds equal the winner's is marked, earlier runs' too;
+    // when no server answered there is no winner to mark.
+    const QString meanKey =
+        fastest.any() ? ExtremeRound(summarised.at(fastest.meanPosition).all.meanMs) : QString();
+    const QString medianKey = fastest.any()
+                                  ? ExtremeRound(summarised.at(fastest.medianPosition).all.medianMs)
+                                  : QString();
+    for (int row = 0; fastest.any() && row < summary->rowCount(); ++row) {
         const SummaryRow& figures = summary->summaryAt(row);
         if (figures.meanKey == meanKey) {
             summary->setRowMark(row, Mark::Winner);
@@ -250,15 +282,18 @@ void BenchmarkEngine::Impl::finishRun() {
     }
 
     Q_EMIT q->progressChanged(progressCompleteText(), 100.0, progressCompleteFill());
-    wording = completionWording(bestMeanServer, bestMedianServer);
+    wording = completionWording(fastest.byMean, fastest.byMedian);
     yieldThen(Phase::CompletionYield, &Impl::complete);
 }
 
 void BenchmarkEngine::Impl::complete() {
-    Q_EMIT q->statusChanged(stopFlag ? QStringLiteral("Stopped.") : completionStatus(wording));
+    const QString noAnswer = QStringLiteral("No DNS server answered.");
+    Q_EMIT q->statusChanged(stopFlag          ? QStringLiteral("Stopped.")
+                            : fastest.any() ? completionStatus(wording)
+                                            : noAnswer);
     if (readyReset)
         readyReset->restart();
-    const QString text = completionText(wording);
+    const QString text = fastest.any() ? completionText(wording) : noAnswer;
     phase = Phase::Idle;
     Q_EMIT q->finished(text);
 }
@@ -319,14 +354,16 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     if (r.readyReset)
         r.readyReset->stop();
     Q_EMIT statusChanged(QStringLiteral("Adding domains to list..."));
-    r.bestMean = kStartBest;
-    r.bestMedian = kStartBest;
-    r.bestMeanServer.clear();
-    r.bestMedianServer.clear();
+    r.request.rounds = std::max(request.rounds, 1);
+    // One answer for the whole run: a row is the local resolver's or not, round after round.
+    r.runFigures.start(request.servers, r.localResolver());
+    r.summarised.clear();
+    r.fastest = {};
     Q_EMIT progressTextChanged(QStringLiteral("0% complete"));
 
     r.probe->beginRun();
-    r.server = 0;
+    r.round = 0;
+    r.position = 0;
     r.startServer();
     return true;
 }
@@ -385,6 +422,10 @@ bool BenchmarkEngine::skipFlag() const {
 
 int BenchmarkEngine::currentRow() const {
     return m->currentRow;
+}
+
+const RunFigures& BenchmarkEngine::figures() const {
+    return m->runFigures;
 }
 
 } // namespace tarnbell::core

@@ -3,6 +3,7 @@
 // one lookup at a time. Event-driven on the one thread: each lookup starts from the event
 // loop and ends on the probe's finished(); nothing nests the event loop.
 
+#include "core/figures.h"
 #include "core/lookupprobe.h"
 #include "core/resultmodels.h"
 #include "core/statistics.h"
@@ -22,6 +23,9 @@ struct RunRequest {
     QStringList servers;      // server entries as the user sees them ("1.2.3.4 - label")
     QStringList domains;      // used exactly as typed
     QString recordTypeChoice; // "A 1", "MX 15", "NS 2" or "SOA 6"
+    // How often the domain list is asked of every server. Each round after the first starts
+    // one server further down the list, so no server always goes first.
+    int rounds = 1;
 };
 
 class BenchmarkEngine final : public QObject {
@@ -59,6 +63,8 @@ public:
     int pauseFlag() const;
     bool skipFlag() const;
     int currentRow() const; // source row of the lookup under way, -1 for none
+    // The lookups of the current (or last) run and every figure made from them.
+    const RunFigures& figures() const;
 
 Q_SIGNALS:
     void statusChanged(const QString& text);           // lS

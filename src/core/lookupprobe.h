@@ -32,6 +32,10 @@ struct ProbeResult {
     QString errorText;
     // Which clock gave the arrival time of an answer.
     TimeSource timeSource = TimeSource::None;
+    // The reply's RCODE (RFC 1035 4.1.1) and TC bit, for Answered; -1 when no reply came.
+    // Whether a code counts as an answer is the run's decision, not the probe's.
+    int rcode = -1;
+    bool truncated = false;
 
     bool failed() const {
         return outcome != ProbeOutcome::Answered && outcome != ProbeOutcome::TimedOut;

@@ -45,6 +45,13 @@ void LookupTableModel::setResult(int row, const QString& timeText, const QString
     Q_EMIT dataChanged(index(row, ResponseTime), index(row, RealResponseTime), {Qt::DisplayRole});
 }
 
+void LookupTableModel::setToolTip(int row, const QString& text) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    m_toolTips.insert(row, text);
+    Q_EMIT dataChanged(index(row, 0), index(row, kColumnCount - 1), {Qt::ToolTipRole});
+}
+
 int LookupTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
@@ -61,6 +68,8 @@ QVariant LookupTableModel::data(const QModelIndex& index, int role) const {
         return m_rows[index.row()][index.column()];
     case Qt::TextAlignmentRole:
         return alignment(index.column() >= ResponseTime);
+    case Qt::ToolTipRole:
+        return m_toolTips.value(index.row());
     case MarkRole:
         return static_cast<int>(Mark::None);
     default:

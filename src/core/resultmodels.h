@@ -4,6 +4,7 @@
 // business, so a source row number stays valid for the life of the program.
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,8 @@ public:
     int appendLookup(const QString& serverEntry, const QString& domain);
     void setResponseText(int row, const QString& text); // the dots while waiting
     void setResult(int row, const QString& timeText, const QString& key);
+    // A note shown over the row's time (a truncated reply, say).
+    void setToolTip(int row, const QString& text);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -40,6 +43,7 @@ public:
 
 private:
     QList<std::array<QString, kColumnCount>> m_rows;
+    QHash<int, QString> m_toolTips; // few rows have one
 };
 
 struct SummaryRow {

@@ -1,23 +1,19 @@
 #include "core/runreport.h"
 
 #include "core/benchmarkengine.h"
-#include "core/resultmodels.h"
-#include "core/statistics.h"
 
 #include <QJsonArray>
-#include <algorithm>
-#include <cmath>
 
 namespace tarnbell::core {
 
 namespace {
 
-constexpr double kUnansweredSeconds = 10.0;
-
-QString outcomeName(ProbeOutcome outcome) {
-    switch (outcome) {
+QString outcomeName(const LookupRecord& lookup) {
+    switch (lookup.outcome) {
     case ProbeOutcome::Answered:
-        return QStringLiteral("answered");
+        // A reply that refuses or cannot answer is no answer.
+        return lookup.kind() == LookupKind::Answered ? QStringLiteral("answered")
+                                                     : QStringLiteral("error_reply");
     case ProbeOutcome::TimedOut:
         return QStringLiteral("timed_out");
     case ProbeOutcome::SocketError:
@@ -30,85 +26,40 @@ QString outcomeName(ProbeOutcome outcome) {
     return QStringLiteral("unknown");
 }
 
+// Numbers that an empty set does not have are left out rather than written as 0.
+QJsonObject timeFiguresJson(const TimeFigures& figures) {
+    QJsonObject object{{"lookups", figures.lookups},
+                       {"answered", figures.answered},
+                       {"timeouts", figures.timeouts},
+                       {"errors", figures.failures}};
+    if (figures.lookups == 0)
+        return object;
+    object.insert(QStringLiteral("mean_ms"), figures.meanMs);
+    object.insert(QStringLiteral("median_ms"), figures.medianMs);
+    object.insert(QStringLiteral("median_ci_ms"),
+                  QJsonArray{figures.medianLowMs, figures.medianHighMs});
+    object.insert(QStringLiteral("min_ms"), figures.minMs);
+    object.insert(QStringLiteral("p90_ms"), figures.p90Ms);
+    object.insert(QStringLiteral("max_ms"), figures.maxMs);
+    object.insert(QStringLiteral("stddev_ms"), figures.stddevMs);
+    return object;
+}
+
+QJsonValue entryOrNull(const QString& entry, bool any) {
+    return any ? QJsonValue(entry) : QJsonValue(QJsonValue::Null);
+}
+
 } // namespace
 
-LookupRecord lookupRecord(const QString& serverEntry, const QString& domain,
-                          const ProbeResult& result) {
-    return {serverEntry, domain, result.failed() ? kUnansweredSeconds : result.seconds,
-            result.outcome, result.failed() ? result.errorText : QString()};
+RunRecorder::RunRecorder(const BenchmarkEngine* engine, const SummaryTableModel*, QObject* parent)
+    : QObject(parent), m_engine(engine) {}
+
+const QList<LookupRecord>& RunRecorder::lookups() const {
+    return m_engine->figures().lookups();
 }
 
-ServerFigures serverFigures(const QString& serverEntry, const QList<LookupRecord>& lookups,
-                            bool isLocal) {
-    ServerFigures figures;
-    figures.serverEntry = serverEntry;
-    figures.isLocal = isLocal;
-    figures.lookups = static_cast<int>(lookups.size());
-    if (lookups.isEmpty())
-        return figures;
-
-    double totalSeconds = 0.0; // summed in lookup order, as the run sums them
-    QList<double> wholeMs;
-    QList<double> exactMs;
-    for (const LookupRecord& lookup : lookups) {
-        totalSeconds += lookup.seconds;
-        wholeMs.append(wholeMilliseconds(lookup.seconds));
-        exactMs.append(lookup.seconds * 1000.0);
-        figures.timeouts += lookup.outcome == ProbeOutcome::TimedOut ? 1 : 0;
-        figures.errors +=
-            lookup.outcome != ProbeOutcome::TimedOut && lookup.outcome != ProbeOutcome::Answered
-                ? 1
-                : 0;
-    }
-    figures.meanMs = meanMilliseconds(totalSeconds, lookups.size());
-    figures.medianMs = medianMilliseconds(wholeMs);
-    const auto [low, high] = std::minmax_element(exactMs.cbegin(), exactMs.cend());
-    figures.minMs = *low;
-    figures.maxMs = *high;
-
-    double exactMean = 0.0;
-    for (double ms : exactMs)
-        exactMean += ms;
-    exactMean /= static_cast<double>(exactMs.size());
-    double squares = 0.0;
-    for (double ms : exactMs)
-        squares += (ms - exactMean) * (ms - exactMean);
-    figures.stddevMs = std::sqrt(squares / static_cast<double>(exactMs.size()));
-    return figures;
-}
-
-FastestServers fastestServers(const QList<ServerFigures>& servers) {
-    FastestServers fastest;
-    double bestMean = 0.0;
-    double bestMedian = 0.0;
-    for (qsizetype i = 0; i < servers.size(); ++i) {
-        const ServerFigures& figures = servers.at(i);
-        if (i == 0 || figures.meanMs < bestMean) {
-            bestMean = figures.meanMs;
-            fastest.byMean = figures.serverEntry;
-        }
-        if (const double median = std::floor(figures.medianMs); i == 0 || median < bestMedian) {
-            bestMedian = median;
-            fastest.byMedian = figures.serverEntry;
-        }
-    }
-    return fastest;
-}
-
-RunRecorder::RunRecorder(const BenchmarkEngine* engine, const SummaryTableModel* summary,
-                         QObject* parent)
-    : QObject(parent), m_summary(summary) {
-    connect(engine, &BenchmarkEngine::lookupMeasured, this,
-            [this](int, const QString& entry, const QString& domain, const ProbeResult& result) {
-                m_lookups.append(lookupRecord(entry, domain, result));
-            });
-    // The summary row closes the server: every lookup since the previous one is its.
-    connect(engine, &BenchmarkEngine::summaryRowAdded, this, [this](int row) {
-        const SummaryRow& summaryRow = m_summary->summaryAt(row);
-        m_servers.append(serverFigures(summaryRow.serverEntry, m_lookups.mid(m_serverStart),
-                                       summaryRow.isLocal));
-        m_serverStart = m_lookups.size();
-    });
+QList<ServerFigures> RunRecorder::servers() const {
+    return m_engine->figures().servers();
 }
 
 QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& lookups,
@@ -120,30 +71,39 @@ QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& 
                          {"record_type", recordType},
                          {"seconds", lookup.seconds},
                          {"timed_out", lookup.outcome == ProbeOutcome::TimedOut},
-                         {"outcome", outcomeName(lookup.outcome)}};
+                         {"outcome", outcomeName(lookup)},
+                         {"round", lookup.round + 1}};
+        if (lookup.rcode >= 0)
+            item.insert(QStringLiteral("rcode"), lookup.rcode);
+        if (lookup.truncated)
+            item.insert(QStringLiteral("truncated"), true);
         if (!lookup.errorText.isEmpty())
             item.insert(QStringLiteral("error"), lookup.errorText);
         lookupArray.append(item);
     }
     QJsonArray serverArray;
+    QJsonArray tied;
     for (const ServerFigures& figures : servers) {
-        serverArray.append(QJsonObject{{"server", figures.serverEntry},
-                                       {"mean_ms", figures.meanMs},
-                                       {"median_ms", figures.medianMs},
-                                       {"min_ms", figures.minMs},
-                                       {"max_ms", figures.maxMs},
-                                       {"stddev_ms", figures.stddevMs},
-                                       {"lookups", figures.lookups},
-                                       {"timeouts", figures.timeouts},
-                                       {"errors", figures.errors},
-                                       {"is_local", figures.isLocal}});
+        QJsonObject item = timeFiguresJson(figures.all);
+        item.insert(QStringLiteral("server"), figures.serverEntry);
+        item.insert(QStringLiteral("is_local"), figures.isLocal);
+        item.insert(QStringLiteral("tied_with_fastest"), figures.tiedWithFastest);
+        if (figures.warm.lookups > 0) {
+            item.insert(QStringLiteral("cold"), timeFiguresJson(figures.cold));
+            item.insert(QStringLiteral("warm"), timeFiguresJson(figures.warm));
+        }
+        serverArray.append(item);
+        if (figures.tiedWithFastest)
+            tied.append(figures.serverEntry);
     }
     const FastestServers fastest = fastestServers(servers);
     return QJsonObject{
         {"record_type", recordType},
         {"lookups", lookupArray},
         {"servers", serverArray},
-        {"fastest", QJsonObject{{"by_mean", fastest.byMean}, {"by_median", fastest.byMedian}}}};
+        {"fastest", QJsonObject{{"by_mean", entryOrNull(fastest.byMean, fastest.any())},
+                                {"by_median", entryOrNull(fastest.byMedian, fastest.any())}}},
+        {"tied_with_fastest", tied}};
 }
 
 } // namespace tarnbell::core

@@ -1,10 +1,8 @@
 #pragma once
-// What a run measured, lookup by lookup and server by server, with the figures the result
-// lists do not show (minimum, maximum, spread, counts of timeouts and errors). Kept beside
-// the lists for callers that want the numbers at full precision, such as the command-line
-// tool's JSON.
+// What a run measured, lookup by lookup and server by server, as JSON at full precision for
+// the command-line tool. The figures themselves come from the run's RunFigures.
 
-#include "core/lookupprobe.h"
+#include "core/figures.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -16,65 +14,27 @@ namespace tarnbell::core {
 class BenchmarkEngine;
 class SummaryTableModel;
 
-struct LookupRecord {
-    QString serverEntry;
-    QString domain;
-    // Seconds as the figures count them: the measured time, 10 for a timeout, and 10 for a
-    // lookup that failed outright (it never got an answer either).
-    double seconds = 10.0;
-    ProbeOutcome outcome = ProbeOutcome::TimedOut;
-    QString errorText; // plain words for a failed lookup
-};
-
-LookupRecord lookupRecord(const QString& serverEntry, const QString& domain,
-                          const ProbeResult& result);
-
-struct ServerFigures {
-    QString serverEntry;
-    double meanMs = 0.0;   // from the exact seconds, as the summary list's mean
-    double medianMs = 0.0; // of the whole milliseconds, as the summary list's median
-    double minMs = 0.0;    // exact
-    double maxMs = 0.0;    // exact
-    double stddevMs = 0.0; // population standard deviation of the exact times
-    int lookups = 0;
-    int timeouts = 0;
-    int errors = 0;
-    bool isLocal = false;
-};
-
-// The figures of one server from its lookups (at least one).
-ServerFigures serverFigures(const QString& serverEntry, const QList<LookupRecord>& lookups,
-                            bool isLocal);
-
-// The run's fastest servers by the summary's rules: the lowest exact mean, and the lowest
-// median in whole milliseconds; on a tie the earlier server keeps the title.
-struct FastestServers {
-    QString byMean;
-    QString byMedian;
-};
-FastestServers fastestServers(const QList<ServerFigures>& servers);
-
-// Listens to a run and keeps its lookups and, after each server, that server's figures.
+// Follows a run and hands out its lookups and, once a server is summarised, its figures.
 class RunRecorder final : public QObject {
     Q_OBJECT
 public:
     RunRecorder(const BenchmarkEngine* engine, const SummaryTableModel* summary,
                 QObject* parent = nullptr);
 
-    const QList<LookupRecord>& lookups() const { return m_lookups; }
-    const QList<ServerFigures>& servers() const { return m_servers; } // in run order
+    const QList<LookupRecord>& lookups() const;
+    QList<ServerFigures> servers() const; // in list order, tie marks set
 
 private:
-    const SummaryTableModel* m_summary;
-    QList<LookupRecord> m_lookups;
-    QList<ServerFigures> m_servers;
-    qsizetype m_serverStart = 0; // first lookup of the server under test
+    const BenchmarkEngine* m_engine;
 };
 
 // The whole result as JSON: "record_type", "lookups" (server, domain, record_type, seconds,
-// timed_out, outcome, and error for a failed one), "servers" in run order (server, mean_ms,
-// median_ms, min_ms, max_ms, stddev_ms, lookups, timeouts, errors, is_local) and "fastest"
-// (by_mean, by_median). Numbers keep full double precision.
+// timed_out, outcome, round, rcode and truncated for a reply, error for a failed one),
+// "servers" (server, mean_ms, median_ms, median_ci_ms, min_ms, p90_ms, max_ms, stddev_ms,
+// lookups, answered, timeouts, errors, is_local, tied_with_fastest, and "cold" and "warm" with
+// the same figures when the run had such lookups), "fastest" (by_mean, by_median; null when
+// no server answered) and "tied_with_fastest" (server entries). Numbers keep full double
+// precision.
 QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& lookups,
                           const QList<ServerFigures>& servers);
 

@@ -212,6 +212,9 @@ void UdpLookup::onReadable() {
     result.seconds = std::min(seconds, kTimeoutSeconds);
     result.secondsText = formatSeconds(seconds);
     result.timeSource = span.source;
+    const std::optional<dns::ReplyHeader> header = dns::ReadReplyHeader(reply);
+    result.rcode = header ? header->rcode : -1;
+    result.truncated = header && header->truncated;
     const std::string text = dns::InterpretReply(reply, m_current.recordType);
     result.replyText = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     finish(result);

@@ -232,4 +232,11 @@ bool IsAnswerTo(ByteView reply, ByteView query) {
     return std::equal(query.begin() + from, query.begin() + to, reply.begin() + from);
 }
 
+std::optional<ReplyHeader> ReadReplyHeader(ByteView reply) {
+    if (reply.size() < kHeaderSize)
+        return std::nullopt;
+    // Flags: QR, Opcode(4), AA, TC, RD in byte 2; RA, Z(3), RCODE(4) in byte 3.
+    return ReplyHeader{static_cast<std::uint8_t>(reply[3] & 0x0F), (reply[2] & 0x02) != 0};
+}
+
 } // namespace tarnbell::dns

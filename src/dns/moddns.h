@@ -85,4 +85,20 @@ std::string InterpretReply(ByteView reply, std::uint16_t recordType);
 // by the shorter question a server echoes.
 bool IsAnswerTo(ByteView reply, ByteView query);
 
+// Response codes of RFC 1035 4.1.1 that the run tells apart.
+inline constexpr std::uint8_t kRcodeNoError = 0;
+inline constexpr std::uint8_t kRcodeFormErr = 1;
+inline constexpr std::uint8_t kRcodeServFail = 2;
+inline constexpr std::uint8_t kRcodeNxDomain = 3;
+inline constexpr std::uint8_t kRcodeNotImp = 4;
+inline constexpr std::uint8_t kRcodeRefused = 5;
+
+struct ReplyHeader {
+    std::uint8_t rcode = kRcodeNoError; // the low four bits of the flags (RFC 1035 4.1.1)
+    bool truncated = false;             // TC: the answer did not fit the datagram
+};
+
+// The response code and TC bit of `reply`; nothing when it is shorter than a header.
+std::optional<ReplyHeader> ReadReplyHeader(ByteView reply);
+
 } // namespace tarnbell::dns

@@ -8,6 +8,7 @@
 #include "core/resultmodels.h"
 #include "core/resultsortproxy.h"
 #include "core/runtimers.h"
+#include "detailsview.h"
 #include "dialogs.h"
 #include "entrylist.h"
 #include "harvestcontrol.h"
@@ -25,6 +26,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
 
 using namespace tarnbell;
 
@@ -84,6 +87,15 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_frame->setInterval(kFrameMs);
     connect(m_frame, &QTimer::timeout, this, &frmMain::flushDisplay);
     connect(m_lookupBatch, &gui::RowBatchProxy::pending, this, &frmMain::scheduleFlush);
+    // Recomputing every figure and redrawing the chart is paced, so a fast run spends its
+    // time on lookups, not on the picture.
+    m_details = new gui::DetailsView;
+    m_details->setObjectName(QStringLiteral("details"));
+    m_ui.resultTabs->addTab(m_details, QStringLiteral("Details"));
+    m_detailsPace = new QTimer(this);
+    m_detailsPace->setSingleShot(true);
+    m_detailsPace->setInterval(250);
+    connect(m_detailsPace, &QTimer::timeout, this, &frmMain::refreshDetails);
 
     connectControls();
     connectEngine();
@@ -167,6 +179,10 @@ void frmMain::connectEngine() {
                 m_ui.cmdPause->setEnabled(enabled);
             });
     connect(m_engine, &BenchmarkEngine::skipButtonChanged, m_ui.cmdSkip, &QPushButton::setEnabled);
+    connect(m_engine, &BenchmarkEngine::lookupMeasured, this, [this] {
+        if (!m_detailsPace->isActive())
+            m_detailsPace->start();
+    });
     connect(m_engine, &BenchmarkEngine::finished, this, &frmMain::runEnded);
 }
 
@@ -241,7 +257,8 @@ void frmMain::cmdDoGo(bool msg) {
     }
     lockForRun();
     m_showCompletion = msg;
-    m_engine->BenchmarkDNS({m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText()});
+    m_engine->BenchmarkDNS({m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText(),
+                            m_ui.rounds->value()});
 }
 
 QList<QWidget*> frmMain::runLockedControls() const {
@@ -249,7 +266,7 @@ QList<QWidget*> frmMain::runLockedControls() const {
     // type or the harvester's settings, in the order they are locked and unlocked.
     return {m_ui.cmdRandomD, m_ui.cServersD, m_ui.cServers,   m_ui.cmdRandomN,
             m_ui.cDomainD,   m_ui.cDomain,   m_ui.cmdConnect, m_ui.cGResults,
-            m_ui.cDNST,      m_ui.rand,      m_ui.cmdGo};
+            m_ui.cDNST,      m_ui.rounds,    m_ui.rand,       m_ui.cmdGo};
 }
 
 void frmMain::lockForRun() {
@@ -288,8 +305,14 @@ void frmMain::flushDisplay() {
         m_domains->select(std::exchange(m_pendingDomain, -1));
 }
 
+void frmMain::refreshDetails() {
+    m_detailsPace->stop();
+    m_details->setFigures(m_engine->figures().servers());
+}
+
 void frmMain::runEnded(const QString& completionText) {
     flushDisplay();
+    refreshDetails();
     m_ui.cmdConnect->setEnabled(true); // the run's own last step
     emit runFinished(completionText);
     if (!m_showCompletion) {

@@ -24,6 +24,7 @@ class SummaryTableModel;
 
 namespace tarnbell::gui {
 
+class DetailsView;
 class EntryList;
 class RowBatchProxy;
 
@@ -62,6 +63,8 @@ public:
     tarnbell::core::ResultSortProxy* lookupSort() const { return m_lookupSort; }
     tarnbell::core::ResultSortProxy* summarySort() const { return m_summarySort; }
     tarnbell::core::BenchmarkEngine* engine() const { return m_engine; }
+    // The "Details" tab: the run's figures and chart.
+    tarnbell::gui::DetailsView* details() const { return m_details; }
     // Timer1: returns the status line to "Ready." after a run or a harvest (restart()).
     tarnbell::core::ReadyReset* Timer1() const { return m_timer1; }
     // The window's one harvester, behind cmdConnect.
@@ -121,6 +124,7 @@ private:
     void connectEngine();
     void runEnded(const QString& completionText);
     void scheduleFlush();
+    void refreshDetails();
     QList<QWidget*> runLockedControls() const;
 
     tarnbell::gui::WindowControls m_ui;
@@ -139,6 +143,8 @@ private:
     tarnbell::core::ReadyReset* m_timer1 = nullptr;
     tarnbell::gui::HarvestControl* m_harvest = nullptr;
     QTimer* m_frame = nullptr; // paces flushDisplay() during a run
+    tarnbell::gui::DetailsView* m_details = nullptr;
+    QTimer* m_detailsPace = nullptr; // the details follow a run a few times a second
     int m_pendingLookupRow = -1;
     int m_pendingServer = -1;
     int m_pendingDomain = -1;

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace tarnbell::gui {
@@ -82,6 +84,12 @@ QHBoxLayout* row(std::initializer_list<QWidget*> widgets, int stretchBefore = -1
 void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.Label3 = label(QStringLiteral("DNS Record Type"), "Label3");
     c.cDNST = named(new QComboBox, "cDNST"); // a drop-down list: no typing
+    c.LabelRounds = label(QStringLiteral("Rounds"), "LabelRounds");
+    c.rounds = named(new QSpinBox, "rounds");
+    c.rounds->setRange(1, 20);
+    c.rounds->setToolTip(QStringLiteral(
+        "How often every server is asked the domain list. The first round's answers are cold "
+        "(not in the server's cache), the later ones warm."));
     c.cmdGo = button(QStringLiteral("&Benchmark!"), "cmdGo", true);
     c.cmdPause = button(QStringLiteral("Pause"), "cmdPause");
     c.cmdPause->setEnabled(false);
@@ -118,7 +126,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.reseed = button(QStringLiteral("R"), "reseed");
     c.reseed->setFixedWidth(c.reseed->fontMetrics().height() + 8);
 
-    auto* recordType = row({c.Label3, c.cDNST}, 1);
+    auto* recordType = row({c.Label3, c.cDNST, c.LabelRounds, c.rounds}, 1);
     auto* runButtons = row({c.cmdPause, c.cmdGo}, 1);
     runButtons->setAlignment(c.cmdPause, Qt::AlignBottom);
     auto* serverHeading = row({c.Picture2, c.Label7, c.cmdRandomD, c.cServersD, c.cServers}, 2);
@@ -161,6 +169,8 @@ void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
     c.cmdSkip = button(QStringLiteral("Skip"), "cmdSkip");
     c.cmdSkip->setEnabled(false);
     c.lvSummary = named(new ResultView, "lvSummary");
+    c.resultTabs = named(new QTabWidget, "resultTabs");
+    c.resultTabs->addTab(c.lvSummary, QStringLiteral("Summary"));
     c.cmdExport = button(QStringLiteral("Export CSV"), "cmdExport");
 
     auto* testing = new QHBoxLayout;
@@ -174,7 +184,7 @@ void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
     layout->addLayout(testing);
     layout->addWidget(c.lvDNS, 18); // heights as 1815 : 2895
     layout->addLayout(fastest);
-    layout->addWidget(c.lvSummary, 29);
+    layout->addWidget(c.resultTabs, 29);
     layout->addLayout(row({c.cmdExport}, 0));
 }
 

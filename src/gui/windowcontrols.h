@@ -8,6 +8,8 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QSpinBox;
+class QTabWidget;
 class QWidget;
 
 namespace tarnbell::gui {
@@ -20,6 +22,8 @@ struct WindowControls {
     QFrame* Frame1 = nullptr;
     QLabel* Label3 = nullptr; // "DNS Record Type"
     QComboBox* cDNST = nullptr;
+    QLabel* LabelRounds = nullptr; // "Rounds"
+    QSpinBox* rounds = nullptr;    // how often the domain list is asked of every server
     QPushButton* cmdGo = nullptr;
     QPushButton* cmdPause = nullptr;
     QFrame* Frame2 = nullptr;
@@ -53,6 +57,7 @@ struct WindowControls {
     QLabel* lwhowon = nullptr;
     QPushButton* cmdSkip = nullptr;
     ResultView* lvSummary = nullptr;
+    QTabWidget* resultTabs = nullptr; // "Summary" (lvSummary), then the window's other views
     QPushButton* cmdExport = nullptr;
 
     // Status strip along the bottom.

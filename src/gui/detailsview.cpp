@@ -1,0 +1,136 @@
+#include "detailsview.h"
+
+#include "core/figurestablemodel.h"
+#include "markcolourproxy.h"
+
+#include <QBarCategoryAxis>
+#include <QBoxPlotSeries>
+#include <QBoxSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+namespace tarnbell::gui {
+
+namespace {
+
+// The list colours, lightened for a filled box: the tie group blue, the local resolver red.
+QColor boxColour(const core::ServerFigures& server) {
+    if (server.tiedWithFastest)
+        return QColor(140, 160, 255);
+    if (server.isLocal)
+        return QColor(255, 140, 140);
+    return QColor(200, 200, 200);
+}
+
+// A box's name under the chart: the entry's label ("fast" of "1.2.3.4 - fast"), or the
+// entry itself; the rank in front keeps equal labels apart and matches the table's order.
+QString shortName(const QString& entry) {
+    const qsizetype dash = entry.indexOf(QStringLiteral(" - "));
+    return dash < 0 ? entry : entry.mid(dash + 3);
+}
+
+} // namespace
+
+DetailsView::DetailsView(QWidget* parent) : QWidget(parent) {
+    m_model = new core::FiguresTableModel(this);
+    auto* colours = new MarkColourProxy(this);
+    colours->setSourceModel(m_model);
+
+    m_set = new QComboBox;
+    m_set->setObjectName(QStringLiteral("detailsSet"));
+    m_set->addItem(QStringLiteral("All lookups"), static_cast<int>(core::LookupSet::All));
+    m_set->addItem(QStringLiteral("Cold (first round)"), static_cast<int>(core::LookupSet::Cold));
+    m_set->addItem(QStringLiteral("Warm (later rounds)"), static_cast<int>(core::LookupSet::Warm));
+    auto* legend = new QLabel(QStringLiteral(
+        "Blue: tied with the fastest (Mann-Whitney, 5 % level). Red: this machine's resolver."));
+    legend->setWordWrap(true);
+
+    m_table = new QTableView;
+    m_table->setObjectName(QStringLiteral("detailsTable"));
+    m_table->setModel(colours);
+    m_table->verticalHeader()->hide();
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    m_boxes = new QBoxPlotSeries;
+    m_chart = new QChart;
+    m_chart->addSeries(m_boxes);
+    m_chart->legend()->hide();
+    auto* categories = new QBarCategoryAxis;
+    auto* values = new QValueAxis;
+    values->setTitleText(QStringLiteral("ms"));
+    values->setLabelFormat(QStringLiteral("%.1f"));
+    m_chart->addAxis(categories, Qt::AlignBottom);
+    m_chart->addAxis(values, Qt::AlignLeft);
+    m_boxes->attachAxis(categories);
+    m_boxes->attachAxis(values);
+    m_chart->setMargins(QMargins(2, 2, 2, 2));
+    auto* chartView = new QChartView(m_chart);
+    chartView->setObjectName(QStringLiteral("detailsChart"));
+    chartView->setRenderHint(QPainter::Antialiasing);
+
+    // The chart under the table, as wide as the tab: each box needs room for its name.
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(m_table);
+    splitter->addWidget(chartView);
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 3);
+    splitter->setSizes({2, 3}); // in proportion until the splitter first lays out
+    chartView->setMinimumHeight(160);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_set);
+    top->addWidget(legend, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addLayout(top);
+    layout->addWidget(splitter, 1);
+
+    connect(m_set, &QComboBox::currentIndexChanged, this, [this] {
+        m_model->setLookupSet(static_cast<core::LookupSet>(m_set->currentData().toInt()));
+        redrawChart();
+    });
+}
+
+void DetailsView::setFigures(const QList<core::ServerFigures>& servers) {
+    m_model->setFigures(servers);
+    redrawChart();
+}
+
+void DetailsView::redrawChart() {
+    m_boxes->clear();
+    QStringList names;
+    double top = 0.0;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const core::ServerFigures& server = m_model->serverAt(row);
+        const core::TimeFigures& f = core::figuresOf(server, m_model->lookupSet());
+        // A box per server even without lookups in this set, so the axis stays aligned.
+        auto* box =
+            new QBoxSet(f.minMs, f.q1Ms, f.exactMedianMs, f.q3Ms, f.maxMs, server.serverEntry);
+        box->setBrush(boxColour(server));
+        m_boxes->append(box);
+        names.append(QStringLiteral("%1. %2").arg(row + 1).arg(shortName(server.serverEntry)));
+        top = std::max(top, f.maxMs);
+    }
+    const QList<QAbstractAxis*> horizontal = m_chart->axes(Qt::Horizontal);
+    if (auto* categories = qobject_cast<QBarCategoryAxis*>(horizontal.value(0))) {
+        categories->clear();
+        categories->append(names);
+    }
+    const QList<QAbstractAxis*> vertical = m_chart->axes(Qt::Vertical);
+    if (auto* values = qobject_cast<QValueAxis*>(vertical.value(0))) {
+        values->setRange(0.0, top > 0.0 ? top * 1.05 : 1.0);
+        values->applyNiceNumbers();
+    }
+}
+
+} // namespace tarnbell::gui
