@@ -1,7 +1,10 @@
 // The window as it opens: its controls, their texts and states, the start-up lists and
-// choices, the counts and the tick scale, the seed box and the default button.
+// choices, the counts and the tick scale, the seed box and the default button, and what it
+// remembers from one start to the next.
 
 #include "core/defaultservers.h"
+#include "core/recordtypes.h"
+#include "core/resultsortproxy.h"
 #include "entrylist.h"
 #include "guisupport/windowdriver.h"
 #include "resultview.h"
@@ -14,7 +17,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
 
@@ -34,6 +39,9 @@ private slots:
     void seedBox();
     void tickScaleFollowsCounts();
     void enterStartsRun();
+    void rememberedAcrossStarts();
+    void rememberedValuesChecked_data();
+    void rememberedValuesChecked();
 };
 
 void TestGuiWindow::startLists_data() {
@@ -231,6 +239,91 @@ void TestGuiWindow::enterStartsRun() {
     QVERIFY(!window.controls().cmdGo->isEnabled());
     QVERIFY(!testing::acceptMessage().isEmpty());
     QTRY_VERIFY(!window.isRunning());
+}
+
+void TestGuiWindow::rememberedAcrossStarts() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tarnbell.conf"));
+    const QString local = QStringLiteral("192.0.2.53");
+    {
+        const auto first = makeWindow(local, 100, {}, testing::nowhere(), file);
+        frmMain& window = *first->window;
+        const auto& ui = window.controls();
+        // The first start ever shows the defaults.
+        QCOMPARE(window.serverList()->entries(), core::InitialServers(local));
+        QCOMPARE(ui.cDNST->currentIndex(), core::kDefaultRecordTypeIndex);
+
+        testing::setLists(window, {"127.0.0.9 - mine", local + " - local"}, {"example.com"});
+        ui.cDNST->setCurrentIndex(3);
+        ui.cGResults->setCurrentIndex(9);
+        window.resize(700, 450);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        ui.lvDNS->header()->resizeSection(0, 321);
+        window.lvSummary_ColumnClick(0);
+        QVERIFY(window.close());
+        QCOMPARE(first->quitCalls, 1);
+    }
+    // The next start is on another network: the local entry follows the machine's resolver.
+    const auto second = makeWindow(QStringLiteral("192.0.2.99"), 100, {}, testing::nowhere(), file);
+    frmMain& window = *second->window;
+    const auto& ui = window.controls();
+    QCOMPARE(window.serverList()->entries(),
+             QStringList({"127.0.0.9 - mine", "192.0.2.99 - local"}));
+    QCOMPARE(window.domainList()->entries(), QStringList{"example.com"});
+    QCOMPARE(ui.dcount->text(), QStringLiteral("2"));
+    QCOMPARE(ui.cDNST->currentIndex(), 3);
+    QCOMPARE(ui.cGResults->currentIndex(), 9);
+    QCOMPARE(window.size(), QSize(700, 450));
+    QCOMPARE(ui.lvDNS->header()->sectionSize(0), 321);
+    QCOMPARE(window.summarySort()->sortColumn(), 0);
+    QCOMPARE(window.summarySort()->currentOrder(), Qt::DescendingOrder);
+
+    window.restoreDefaultLists();
+    QCOMPARE(window.serverList()->entries(), core::InitialServers(QStringLiteral("192.0.2.99")));
+    QCOMPARE(window.domainList()->count(), 0);
+    QCOMPARE(ui.ncount->text(), QStringLiteral("0"));
+}
+
+void TestGuiWindow::rememberedValuesChecked_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QStringList>("servers"); // with the local resolver 192.0.2.53
+    QTest::addColumn<QStringList>("domains");
+    QTest::addColumn<QString>("recordType");
+    const QStringList defaults = core::InitialServers(QStringLiteral("192.0.2.53"));
+    QStringList many;
+    for (int i = 0; i < 120; ++i)
+        many << QStringLiteral("host%1.example").arg(i);
+    QTest::newRow("unknown record type")
+        << "run/recordType" << QVariant("AAAA 28") << defaults << QStringList() << "MX 15";
+    QTest::newRow("more than 99 domains")
+        << "lists/domains" << QVariant(many) << defaults << many.mid(0, 99) << "MX 15";
+    QTest::newRow("domain no query can carry")
+        << "lists/domains" << QVariant(QStringList{QString(300, 'x') + ".com", "ok.example"})
+        << defaults << QStringList{"ok.example"} << "MX 15";
+    QTest::newRow("server list emptied")
+        << "lists/servers" << QVariant(QStringList()) << QStringList() << QStringList() << "MX 15";
+    QTest::newRow("local entry of another machine, twice")
+        << "lists/servers"
+        << QVariant(QStringList{"10.0.0.1 - local", "127.0.0.9", "10.0.0.1 - local"})
+        << QStringList{"192.0.2.53 - local", "127.0.0.9"} << QStringList() << "MX 15";
+}
+
+void TestGuiWindow::rememberedValuesChecked() {
+    QFETCH(QString, key);
+    QFETCH(QVariant, stored);
+    QFETCH(QStringList, servers);
+    QFETCH(QStringList, domains);
+    QFETCH(QString, recordType);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tarnbell.conf"));
+    QSettings(file, QSettings::IniFormat).setValue(key, stored);
+
+    const auto test = makeWindow(QStringLiteral("192.0.2.53"), 100, {}, testing::nowhere(), file);
+    QCOMPARE(test->window->serverList()->entries(), servers);
+    QCOMPARE(test->window->domainList()->entries(), domains);
+    QCOMPARE(test->window->controls().cDNST->currentText(), recordType);
 }
 
 QTEST_MAIN(TestGuiWindow)

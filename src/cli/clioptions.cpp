@@ -1,6 +1,6 @@
 #include "cli/clioptions.h"
 
-#include "cli/listfile.h"
+#include "core/listfile.h"
 #include "core/listlimits.h"
 #include "core/recordtypes.h"
 
@@ -75,7 +75,7 @@ bool appendFiles(const QCommandLineParser& parser, const QString& option, QStrin
                  QString* error) {
     for (const QString& path : parser.values(option)) {
         QString reason;
-        const std::optional<QStringList> read = readListFile(path, &reason);
+        const std::optional<QStringList> read = core::readListFile(path, &reason);
         if (!read) {
             *error = QStringLiteral("cannot read the --%1 file %2: %3").arg(option, path, reason);
             return false;

@@ -45,6 +45,12 @@ void LookupTableModel::setResult(int row, const QString& timeText, const QString
     Q_EMIT dataChanged(index(row, ResponseTime), index(row, RealResponseTime), {Qt::DisplayRole});
 }
 
+void LookupTableModel::clear() {
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
 int LookupTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
@@ -120,6 +126,12 @@ void SummaryTableModel::setCellMark(int row, int column, Mark mark) {
         return;
     const QModelIndex cell = index(row, column);
     Q_EMIT dataChanged(cell, cell, {MarkRole});
+}
+
+void SummaryTableModel::clear() {
+    beginResetModel();
+    m_entries.clear();
+    endResetModel();
 }
 
 int SummaryTableModel::rowCount(const QModelIndex& parent) const {

@@ -1,7 +1,7 @@
 #pragma once
 // The two result lists as Qt item models: one row per lookup, one row per server and run.
-// Rows are only ever appended (the lists are never cleared); ordering is the sort proxy's
-// business, so a source row number stays valid for the life of the program.
+// Rows are only appended while a run goes, and the lists are emptied only between runs;
+// ordering is the sort proxy's business, so a source row number stays valid during a run.
 
 #include <QAbstractTableModel>
 #include <QList>
@@ -31,6 +31,8 @@ public:
     int appendLookup(const QString& serverEntry, const QString& domain);
     void setResponseText(int row, const QString& text); // the dots while waiting
     void setResult(int row, const QString& timeText, const QString& key);
+    // Empties the list (never during a run: the run holds row numbers).
+    void clear();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -70,6 +72,8 @@ public:
     // Colours once set are never reset, except that a winning mark replaces a local one.
     void setRowMark(int row, Mark mark);
     void setCellMark(int row, int column, Mark mark);
+    // Empties the list (never during a run).
+    void clear();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

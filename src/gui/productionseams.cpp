@@ -5,12 +5,19 @@
 #include "core/probe.h"
 #include "frmMain.h"
 
+#include <QSettings>
+
 namespace tarnbell::gui {
 
 WindowSeams WindowSeams::production() {
     WindowSeams seams;
     seams.probe = std::make_unique<core::Probe>();
     seams.localResolver = [] { return core::GetLocalDNS(); };
+    // The platform's standard place: ~/.config/Tarnbell/tarnbell.conf on Linux.
+    seams.settings = [] {
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                           QStringLiteral("Tarnbell"), QStringLiteral("tarnbell"));
+    };
     return seams;
 }
 

@@ -12,7 +12,7 @@ ResultView::ResultView(QWidget* parent) : QTreeView(parent) {
     setItemsExpandable(false);
     setUniformRowHeights(true); // thousands of rows in a long run
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection); // rows to copy
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAllColumnsShowFocus(true);
     setSortingEnabled(false); // header clicks go to the sort proxy's own column mapping

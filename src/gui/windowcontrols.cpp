@@ -162,6 +162,7 @@ void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
     c.cmdSkip->setEnabled(false);
     c.lvSummary = named(new ResultView, "lvSummary");
     c.cmdExport = button(QStringLiteral("Export CSV"), "cmdExport");
+    c.cmdClear = button(QStringLiteral("C&lear results"), "cmdClear");
 
     auto* testing = new QHBoxLayout;
     testing->addWidget(c.Label1);
@@ -175,7 +176,7 @@ void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
     layout->addWidget(c.lvDNS, 18); // heights as 1815 : 2895
     layout->addLayout(fastest);
     layout->addWidget(c.lvSummary, 29);
-    layout->addLayout(row({c.cmdExport}, 0));
+    layout->addLayout(row({c.cmdClear, c.cmdExport}, 0));
 }
 
 } // namespace

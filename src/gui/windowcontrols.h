@@ -54,6 +54,7 @@ struct WindowControls {
     QPushButton* cmdSkip = nullptr;
     ResultView* lvSummary = nullptr;
     QPushButton* cmdExport = nullptr;
+    QPushButton* cmdClear = nullptr; // empties both result lists
 
     // Status strip along the bottom.
     StatusStrip* sProgressOut = nullptr;

@@ -1,9 +1,9 @@
-#include "cli/listfile.h"
+#include "core/listfile.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-namespace tarnbell::cli {
+namespace tarnbell::core {
 
 namespace {
 constexpr qint64 kMaxListFileBytes = 1 << 20;
@@ -18,6 +18,13 @@ QStringList parseListText(const QString& text) {
             entries.append(entry);
     }
     return entries;
+}
+
+QByteArray listFileBytes(const QStringList& entries) {
+    QByteArray bytes;
+    for (const QString& entry : entries)
+        bytes += entry.toUtf8() + '\n';
+    return bytes;
 }
 
 std::optional<QStringList> readListFile(const QString& path, QString* error) {
@@ -40,4 +47,4 @@ std::optional<QStringList> readListFile(const QString& path, QString* error) {
     return parseListText(QString::fromUtf8(bytes));
 }
 
-} // namespace tarnbell::cli
+} // namespace tarnbell::core
