@@ -1,7 +1,9 @@
 // Runs started from the window: the empty-list messages, a whole run clicked through to its
 // completion box, the lock and unlock of the controls, Pause/Resume and Skip clicked during
-// a run, the progress fill, header-click sorting, the "Ready." reset and closing mid-run.
+// a run, the progress fill, header-click sorting, the "Ready." reset, Clear results and the
+// question before closing.
 
+#include "closeguard.h"
 #include "core/benchmarkengine.h"
 #include "core/resultmodels.h"
 #include "core/runtimers.h"
@@ -99,7 +101,9 @@ private slots:
     void pauseResumeAndSkip();
     void headerClickSortsByKeys();
     void readyAfterRun();
-    void closeMidRun();
+    void clearResults();
+    void closeQuestion_data();
+    void closeQuestion();
 };
 
 void TestGuiRun::emptyListMessages_data() {
@@ -317,19 +321,95 @@ void TestGuiRun::readyAfterRun() {
     QCOMPARE(ui.lProgress->text(), QStringLiteral("100% complete"));
 }
 
-void TestGuiRun::closeMidRun() {
+void TestGuiRun::clearResults() {
+    const auto test = makeWindow();
+    frmMain& window = *test->window;
+    const auto& ui = window.controls();
+    clickGo(*test, {"127.0.0.15", "127.0.0.16"}, {"a.example"}, true);
+    QVERIFY(!ui.cmdClear->isEnabled()); // the run holds row numbers
+    window.cmdClear_Click();
+    QCOMPARE(window.lookupModel()->rowCount(), 1);
+    test->probe->setHolding(false);
+    test->probe->release();
+    QVERIFY(!acceptMessage().isEmpty());
+    QVERIFY(ui.cmdClear->isEnabled());
+
+    QTest::mouseClick(ui.cmdClear, Qt::LeftButton);
+    QCOMPARE(ui.lvDNS->model()->rowCount(), 0);
+    QCOMPARE(ui.lvSummary->model()->rowCount(), 0);
+    QCOMPARE(ui.lwhowon->text(), QString());
+    // The next run fills the emptied lists from their first row.
+    clickGo(*test, {"127.0.0.17"}, {"a.example", "b.example"});
+    QVERIFY(!acceptMessage().isEmpty());
+    QCOMPARE(column(ui.lvDNS, 1), QStringList({"127.0.0.17", "127.0.0.17"}));
+    QCOMPARE(column(ui.lvSummary, 0), QStringList{"127.0.0.17"});
+    QCOMPARE(ui.lwhowon->text(), QStringLiteral("127.0.0.17"));
+}
+
+// What is on the window when the user closes it, and the answer to the question if one is
+// asked ("" when none may be).
+enum class Before { Nothing, HeldRun, FinishedRun, ClearedRun };
+Q_DECLARE_METATYPE(Before)
+
+void TestGuiRun::closeQuestion_data() {
+    QTest::addColumn<Before>("before");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("nothing to lose") << Before::Nothing << QString();
+    QTest::newRow("mid-run, cancelled") << Before::HeldRun << QStringLiteral("cancel");
+    QTest::newRow("mid-run, confirmed") << Before::HeldRun << QStringLiteral("close");
+    QTest::newRow("results not exported") << Before::FinishedRun << QStringLiteral("cancel");
+    QTest::newRow("results cleared") << Before::ClearedRun << QString();
+}
+
+void TestGuiRun::closeQuestion() {
+    QFETCH(Before, before);
+    QFETCH(QString, answer);
     const auto test = makeWindow();
     frmMain& window = *test->window;
     showWindow(window);
-    clickGo(*test, {"127.0.0.15", "127.0.0.16"}, {"a.example", "b.example"}, true);
+    if (before != Before::Nothing) {
+        clickGo(*test, {"127.0.0.15", "127.0.0.16"}, {"a.example", "b.example"},
+                before == Before::HeldRun);
+    }
+    if (before == Before::FinishedRun || before == Before::ClearedRun)
+        QVERIFY(!acceptMessage().isEmpty());
+    if (before == Before::ClearedRun)
+        QTest::mouseClick(window.controls().cmdClear, Qt::LeftButton);
     const QString status = window.controls().lS->text();
+    const qsizetype asked = test->probe->calls().size();
 
-    QVERIFY(window.close());
-    QCOMPARE(test->quitCalls, 1);
-    // The answer that arrives afterwards goes nowhere: no further lookup, no summary.
+    const bool closedAtOnce = window.close();
+    QCOMPARE(closedAtOnce, answer.isEmpty());
+    auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QCOMPARE(question != nullptr, !answer.isEmpty());
+    if (question) {
+        QVERIFY(!window.close()); // a second click on the close box asks no second time
+        QCOMPARE(QApplication::topLevelWidgets().count(qobject_cast<QWidget*>(question)), 1);
+        QAbstractButton* pressed = question->button(QMessageBox::Cancel);
+        for (QAbstractButton* button : question->buttons()) {
+            if (answer == QStringLiteral("close") &&
+                question->buttonRole(button) == QMessageBox::AcceptRole)
+                pressed = button;
+        }
+        pressed->click();
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+    }
+    const bool closes = answer != QStringLiteral("cancel");
+    QCOMPARE(test->quitCalls, closes ? 1 : 0);
+    QCOMPARE(window.isVisible(), !closes);
+    if (before != Before::HeldRun)
+        return;
+
     test->probe->release();
+    if (!closes) {
+        // The run goes on with its next lookup.
+        QTRY_COMPARE(test->probe->calls().size(), asked + 1);
+        return;
+    }
+    // Closed mid-run: the answer that arrives afterwards goes nowhere, no further lookup, no
+    // summary.
     QTest::qWait(30);
-    QCOMPARE(test->probe->calls().size(), 1);
+    QCOMPARE(test->probe->calls().size(), asked);
     QCOMPARE(window.lookupModel()->rowCount(), 1);
     QCOMPARE(window.summaryModel()->rowCount(), 0);
     QCOMPARE(window.controls().lS->text(), status);
