@@ -126,7 +126,7 @@ int EntryList::selectedIndex() const {
 
 void EntryList::select(int index) {
     if (index >= 0 && index < m_list->count()) {
-        m_list->setCurrentRow(index);
+        m_list->setCurrentRow(index, QItemSelectionModel::ClearAndSelect); // this one only
         m_list->scrollToItem(m_list->item(index));
         return;
     }

@@ -51,23 +51,26 @@ ListActions::ListActions(EntryList* list, QPushButton* addButton, QPushButton* r
     widget->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     addAction(
-        QStringLiteral("&Add..."), [addButton] { addButton->click(); }, true);
+        "addEntry", QStringLiteral("&Add..."), [addButton] { addButton->click(); }, true);
     QAction* edit = addAction(
-        QStringLiteral("&Edit..."), [list] { list->edit(list->widget()->currentRow()); }, true);
+        "editEntry", QStringLiteral("&Edit..."),
+        [list] { list->edit(list->widget()->currentRow()); }, true);
     edit->setShortcut(Qt::Key_F2);
     QAction* remove = addAction(
-        QStringLiteral("&Remove"), [removeButton] { removeButton->click(); }, true);
+        "removeEntries", QStringLiteral("&Remove"), [removeButton] { removeButton->click(); },
+        true);
     remove->setShortcut(QKeySequence::Delete);
     QAction* copy = addAction(
-        QStringLiteral("&Copy"), [widget] { CopySelectedRows(*widget); }, false);
+        "copyRows", QStringLiteral("&Copy"), [widget] { CopySelectedRows(*widget); }, false);
     copy->setShortcut(QKeySequence::Copy);
     separator(widget);
     addAction(
-        QStringLiteral("&Import..."), [this] { importList(); }, true);
+        "importList", QStringLiteral("&Import..."), [this] { importList(); }, true);
     addAction(
-        QStringLiteral("E&xport..."), [this] { exportList(); }, false);
+        "exportList", QStringLiteral("E&xport..."), [this] { exportList(); }, false);
     separator(widget);
-    addAction(QStringLiteral("Restore &default lists"), std::move(restoreDefaults), true);
+    addAction("restoreDefaults", QStringLiteral("Restore &default lists"),
+              std::move(restoreDefaults), true);
 
     connect(widget, &QListWidget::itemDoubleClicked, this, [this, list](QListWidgetItem* item) {
         if (m_addButton->isEnabled())
@@ -77,9 +80,11 @@ ListActions::ListActions(EntryList* list, QPushButton* addButton, QPushButton* r
     followLock();
 }
 
-QAction* ListActions::addAction(const QString& text, std::function<void()> run, bool edits) {
+QAction* ListActions::addAction(const char* name, const QString& text, std::function<void()> run,
+                                bool edits) {
     QWidget* widget = m_list->widget();
     auto* action = new QAction(text, widget);
+    action->setObjectName(QString::fromLatin1(name));
     action->setShortcutContext(Qt::WidgetShortcut); // each list's keys act on that list only
     connect(action, &QAction::triggered, this, std::move(run));
     widget->addAction(action);
@@ -122,11 +127,13 @@ void ListActions::exportList() {
 void AddResultActions(ResultView* view, QPushButton* clearButton) {
     view->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* copy = new QAction(QStringLiteral("&Copy"), view);
+    copy->setObjectName(QStringLiteral("copyRows"));
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
     QObject::connect(copy, &QAction::triggered, view, [view] { CopySelectedRows(*view); });
     view->addAction(copy);
     auto* clear = new QAction(QStringLiteral("C&lear results"), view);
+    clear->setObjectName(QStringLiteral("clearResults"));
     QObject::connect(clear, &QAction::triggered, clearButton, [clearButton] {
         if (clearButton->isEnabled())
             clearButton->click();

@@ -31,7 +31,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* addAction(const QString& text, std::function<void()> run, bool edits);
+    // An action of the list's own, found by `name`, in its context menu.
+    QAction* addAction(const char* name, const QString& text, std::function<void()> run,
+                       bool edits);
     void followLock();
 
     EntryList* m_list;

@@ -49,7 +49,9 @@ void ResultView::showSourceRow(int sourceRow) {
     const QModelIndex index = viewIndex(sourceRow);
     if (!index.isValid())
         return;
-    setCurrentIndex(index); // single selection of rows: selects the row
+    // Only this row, whatever modifier keys are held while a run moves along.
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
     scrollTo(index);
 }
 
