@@ -121,6 +121,7 @@ void TestGuiWindow::startState() {
     frmMain& window = *test->window;
     const auto& ui = window.controls();
     QCOMPARE(window.windowTitle(), QStringLiteral("Tarnbell"));
+    QVERIFY(!window.windowIcon().pixmap(64).isNull()); // drawn from the program's resources
     for (const char* name :
          {"Frame1", "Frame2", "Picture1", "Picture2", "dcount", "ncount", "lServers", "lDomains",
           "lvDNS", "lvSummary", "cDNST", "cGResults", "rand", "sProgressOut", "sProgress"})

@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +50,7 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
         m_quit = [] { QCoreApplication::quit(); };
 
     setWindowTitle(QString::fromLatin1(gui::kAppTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tarnbell.svg")));
     m_lookups = new core::LookupTableModel(this);
     m_summary = new core::SummaryTableModel(this);
     m_lookupBatch = new gui::RowBatchProxy(this);
