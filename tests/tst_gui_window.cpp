@@ -36,6 +36,7 @@ private slots:
     void controlsByName();
     void startState();
     void resultColumns();
+    void everyControlDescribed();
     void seedBox();
     void tickScaleFollowsCounts();
     void enterStartsRun();
@@ -107,9 +108,11 @@ void TestGuiWindow::controlsByName() {
     const auto test = makeWindow();
     auto* widget = test->window->findChild<QWidget*>(name);
     QVERIFY2(widget, qPrintable(name));
-    if (auto* button = qobject_cast<QPushButton*>(widget))
-        QCOMPARE(button->text(), text);
-    else if (auto* label = qobject_cast<QLabel*>(widget))
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+        // The written text, with a mnemonic marked on every button.
+        QCOMPARE(QString(button->text()).remove('&'), QString(text).remove('&'));
+        QVERIFY2(button->text().contains('&'), qPrintable(button->text()));
+    } else if (auto* label = qobject_cast<QLabel*>(widget))
         QCOMPARE(label->text(), text);
     else
         QFAIL("neither a button nor a label");
@@ -146,7 +149,13 @@ void TestGuiWindow::startState() {
 }
 
 void TestGuiWindow::resultColumns() {
+    // Titles fit at the font in use, also a large one.
+    const QFont normal = QApplication::font();
+    QFont large = normal;
+    large.setPointSize(normal.pointSize() * 2);
+    QApplication::setFont(large);
     const auto test = makeWindow();
+    QApplication::setFont(normal);
     const auto& ui = test->window->controls();
     struct Expect {
         QTreeView* view;
@@ -174,10 +183,44 @@ void TestGuiWindow::resultColumns() {
                 Qt::Alignment(model->headerData(i, Qt::Horizontal, Qt::TextAlignmentRole).toInt());
             QCOMPARE(bool(alignment & Qt::AlignRight), list.right.at(i));
         }
+        for (int i = 0; i < list.titles.size(); ++i) {
+            if (!list.hidden.at(i))
+                QVERIFY2(header->sectionSize(i) >= header->sectionSizeHint(i),
+                         qPrintable(list.titles.at(i)));
+        }
+        // The last visible column takes the room a larger window gives.
+        const int lastVisible = list.hidden.lastIndexOf(false);
+        QCOMPARE(header->sectionResizeMode(lastVisible), QHeaderView::Stretch);
         // A user can pull a key column open again: it is narrow, not removed.
         QVERIFY(!header->isSectionHidden(list.hidden.indexOf(true)));
         QCOMPARE(header->sectionResizeMode(list.hidden.indexOf(true)), QHeaderView::Interactive);
     }
+}
+
+// Tooltips and accessible names on every control a user can operate, so that a control
+// added later without them is caught.
+void TestGuiWindow::everyControlDescribed() {
+    const auto test = makeWindow();
+    const QList<QWidget*> widgets = test->window->findChildren<QWidget*>();
+    int checked = 0;
+    for (QWidget* widget : widgets) {
+        if (!qobject_cast<QAbstractButton*>(widget) && !qobject_cast<QComboBox*>(widget) &&
+            !qobject_cast<QAbstractItemView*>(widget) && !qobject_cast<QLineEdit*>(widget))
+            continue;
+        // A combo box's own drop-down list, a result list's titles.
+        if (widget->window() != test->window.get() || qobject_cast<QHeaderView*>(widget))
+            continue;
+        ++checked;
+        QVERIFY2(!widget->accessibleName().isEmpty(), widget->metaObject()->className());
+        QVERIFY2(!widget->toolTip().isEmpty(), widget->metaObject()->className());
+    }
+    QVERIFY(checked >= 20);
+    // The "+" box says what it accepts while its field is empty.
+    QTest::mouseClick(test->window->controls().cServers, Qt::LeftButton);
+    auto* input = testing::waitForModal<QInputDialog>();
+    QVERIFY(input);
+    QVERIFY(!input->findChild<QLineEdit*>()->placeholderText().isEmpty());
+    QVERIFY(!testing::answerInput(QString(), true).isNull());
 }
 
 void TestGuiWindow::seedBox() {

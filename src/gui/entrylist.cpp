@@ -1,11 +1,14 @@
 #include "entrylist.h"
 
+#include "controlhelp.h"
 #include "core/listfile.h"
 #include "core/randomsource.h"
 #include "core/wholefile.h"
 #include "dialogs.h"
 
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPersistentModelIndex>
 #include <algorithm>
@@ -40,8 +43,19 @@ void EntryList::add() {
         ShowMessage(m_dialogParent, core::ListFullMessage(m_kind));
         return;
     }
-    AskText(m_dialogParent, core::AddEntryPrompt(m_kind), QString(),
-            [this](const QString& answer) { accept(answer); });
+    describeForms(AskText(m_dialogParent, core::AddEntryPrompt(m_kind), QString(),
+                          [this](const QString& answer) { accept(answer); }));
+}
+
+void EntryList::describeForms(QInputDialog* input) const {
+    // The prompt stays as written; the empty field and its tooltip say what goes in it.
+    const QString forms =
+        m_kind == core::ListKind::Domains ? AcceptedDomainForms() : AcceptedServerForms();
+    if (auto* field = input->findChild<QLineEdit*>()) {
+        field->setPlaceholderText(forms);
+        field->setToolTip(forms);
+        field->setAccessibleDescription(forms);
+    }
 }
 
 QString EntryList::refusal(const QString& answer) const {
@@ -66,17 +80,18 @@ void EntryList::edit(int row) {
     // The list may change while the box is open (a harvest appends, a shuffle reorders): the
     // answer goes to this entry only if it is still where it was.
     const QPersistentModelIndex target(m_list->model()->index(row, 0));
-    AskText(m_dialogParent, core::AddEntryPrompt(m_kind), item->text(),
-            [this, target](const QString& answer) {
-                if (answer.isEmpty() || !target.isValid())
-                    return;
-                const QString problem = refusal(answer);
-                if (!problem.isEmpty()) {
-                    ShowMessage(m_dialogParent, problem);
-                    return;
-                }
-                m_list->item(target.row())->setText(answer);
-            });
+    QInputDialog* input = AskText(m_dialogParent, core::AddEntryPrompt(m_kind), item->text(),
+                                  [this, target](const QString& answer) {
+                                      if (answer.isEmpty() || !target.isValid())
+                                          return;
+                                      const QString problem = refusal(answer);
+                                      if (!problem.isEmpty()) {
+                                          ShowMessage(m_dialogParent, problem);
+                                          return;
+                                      }
+                                      m_list->item(target.row())->setText(answer);
+                                  });
+    describeForms(input);
 }
 
 void EntryList::replaceAll(const QStringList& entries) {

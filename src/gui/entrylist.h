@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QStringList>
 
+class QInputDialog;
 class QListWidget;
 
 namespace tarnbell::core {
@@ -60,6 +61,7 @@ Q_SIGNALS:
 
 private:
     void accept(const QString& answer);
+    void describeForms(QInputDialog* input) const;
     // A message for `answer` that "+" would refuse, the empty text otherwise.
     QString refusal(const QString& answer) const;
 

@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "closeguard.h"
+#include "controlhelp.h"
 #include "core/benchmarkengine.h"
 #include "core/csvexport.h"
 #include "core/defaultservers.h"
@@ -183,7 +184,7 @@ void frmMain::connectEngine() {
     });
     connect(m_engine, &BenchmarkEngine::pauseButtonChanged, this,
             [this](const QString& caption, bool enabled) {
-                m_ui.cmdPause->setText(caption);
+                m_ui.cmdPause->setText(gui::PauseCaption(caption));
                 m_ui.cmdPause->setEnabled(enabled);
             });
     connect(m_engine, &BenchmarkEngine::skipButtonChanged, m_ui.cmdSkip, &QPushButton::setEnabled);

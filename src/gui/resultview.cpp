@@ -4,6 +4,7 @@
 
 #include <QAbstractProxyModel>
 #include <QHeaderView>
+#include <algorithm>
 
 namespace tarnbell::gui {
 
@@ -31,11 +32,21 @@ ResultView::ResultView(QWidget* parent) : QTreeView(parent) {
 
 void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& widths) {
     m_sorter = sorter;
-    m_colours = new MarkColourProxy(this);
+    m_colours = new MarkColourProxy(this, this);
     m_colours->setSourceModel(sorter);
     setModel(m_colours);
-    for (int i = 0; i < widths.size(); ++i)
-        header()->resizeSection(i, widths.at(i));
+    // A visible column is at least as wide as its title at the font in use; the last
+    // visible one takes the room a larger window gives.
+    QHeaderView* head = header();
+    int lastVisible = -1;
+    for (int i = 0; i < widths.size(); ++i) {
+        const int width = widths.at(i);
+        head->resizeSection(i, width > 0 ? std::max(width, head->sectionSizeHint(i)) : 0);
+        if (width > 0)
+            lastVisible = i;
+    }
+    if (lastVisible >= 0)
+        head->setSectionResizeMode(lastVisible, QHeaderView::Stretch);
 }
 
 QModelIndex ResultView::viewIndex(int sourceRow, int column) const {

@@ -1,5 +1,6 @@
 #include "windowcontrols.h"
 
+#include "controlhelp.h"
 #include "resultview.h"
 #include "statuslabel.h"
 #include "statusstrip.h"
@@ -83,7 +84,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.Label3 = label(QStringLiteral("DNS Record Type"), "Label3");
     c.cDNST = named(new QComboBox, "cDNST"); // a drop-down list: no typing
     c.cmdGo = button(QStringLiteral("&Benchmark!"), "cmdGo", true);
-    c.cmdPause = button(QStringLiteral("Pause"), "cmdPause");
+    c.cmdPause = button(QStringLiteral("&Pause"), "cmdPause");
     c.cmdPause->setEnabled(false);
     c.Frame2 = named(new QFrame, "Frame2");
     c.Frame2->setFrameShape(QFrame::HLine);
@@ -91,16 +92,16 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
 
     c.Picture2 = countBox("Picture2", c.dcount, "dcount");
     c.Label7 = label(QStringLiteral(" DNS servers"), "Label7", true);
-    c.cmdRandomD = smallButton(QStringLiteral("R"), "cmdRandomD");
-    c.cServersD = smallButton(QStringLiteral("-"), "cServersD");
-    c.cServers = smallButton(QStringLiteral("+"), "cServers");
+    c.cmdRandomD = smallButton(QStringLiteral("&R"), "cmdRandomD");
+    c.cServersD = smallButton(QStringLiteral("&-"), "cServersD");
+    c.cServers = smallButton(QStringLiteral("&+"), "cServers");
     c.lServers = named(new QListWidget, "lServers");
 
     c.Picture1 = countBox("Picture1", c.ncount, "ncount");
     c.Label6 = label(QStringLiteral(" Domain Names"), "Label6", true);
-    c.cmdRandomN = smallButton(QStringLiteral("R"), "cmdRandomN");
-    c.cDomainD = smallButton(QStringLiteral("-"), "cDomainD");
-    c.cDomain = smallButton(QStringLiteral("+"), "cDomain");
+    c.cmdRandomN = smallButton(QStringLiteral("&R"), "cmdRandomN");
+    c.cDomainD = smallButton(QStringLiteral("&-"), "cDomainD");
+    c.cDomain = smallButton(QStringLiteral("&+"), "cDomain");
     c.lDomains = named(new QListWidget, "lDomains");
 
     c.Label4 = label(QStringLiteral("Search Google for"), "Label4");
@@ -115,7 +116,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.Label9 = label(QStringLiteral("with the seed:"), "Label9");
     c.rand = named(new QLineEdit, "rand");
     c.rand->setFixedWidth(c.rand->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
-    c.reseed = button(QStringLiteral("R"), "reseed");
+    c.reseed = button(QStringLiteral("&R"), "reseed");
     c.reseed->setFixedWidth(c.reseed->fontMetrics().height() + 8);
 
     auto* recordType = row({c.Label3, c.cDNST}, 1);
@@ -158,10 +159,10 @@ void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
     c.Label8 = label(QStringLiteral("Fastest Server:"), "Label8", true);
     c.lwhowon = named(new StatusLabel(QString()), "lwhowon");
     c.lwhowon->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    c.cmdSkip = button(QStringLiteral("Skip"), "cmdSkip");
+    c.cmdSkip = button(QStringLiteral("&Skip"), "cmdSkip");
     c.cmdSkip->setEnabled(false);
     c.lvSummary = named(new ResultView, "lvSummary");
-    c.cmdExport = button(QStringLiteral("Export CSV"), "cmdExport");
+    c.cmdExport = button(QStringLiteral("&Export CSV"), "cmdExport");
     c.cmdClear = button(QStringLiteral("C&lear results"), "cmdClear");
 
     auto* testing = new QHBoxLayout;
@@ -205,6 +206,7 @@ WindowControls BuildWindowControls(QWidget* central) {
     auto* layout = new QVBoxLayout(central);
     layout->addLayout(top, 1);
     layout->addWidget(c.sProgressOut);
+    DescribeControls(c);
     return c;
 }
 
