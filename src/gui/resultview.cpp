@@ -45,8 +45,25 @@ void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& w
         if (width > 0)
             lastVisible = i;
     }
-    if (lastVisible >= 0)
-        head->setSectionResizeMode(lastVisible, QHeaderView::Stretch);
+    m_lastVisible = lastVisible;
+    fillWidth();
+}
+
+void ResultView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    fillWidth();
+}
+
+void ResultView::fillWidth() {
+    // Not a Stretch section: the user keeps resizing it by hand, down to the width of one
+    // pixel that leaves it out of the export.
+    QHeaderView* head = header();
+    if (m_lastVisible < 0 || head->sectionSize(m_lastVisible) <= 1)
+        return;
+    const int width = head->sectionSize(m_lastVisible);
+    const int room = viewport()->width() - (head->length() - width);
+    if (room > width)
+        head->resizeSection(m_lastVisible, room);
 }
 
 QModelIndex ResultView::viewIndex(int sourceRow, int column) const {
