@@ -2,6 +2,7 @@
 // dialog (its filters, starting folder and place), and the file written, replaced, not
 // written on Cancel, and reported when it cannot be written.
 
+#include "closeguard.h"
 #include "fixtures/readonlydir.h"
 #include "guisupport/windowdriver.h"
 #include "modcommondialog.h"
@@ -103,8 +104,10 @@ void TestGuiExport::exportAfterRun() {
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(10000, 'x'));
     old.close();
+    QVERIFY(test->window->closeGuard()->hasUnexported());
     answer(clickExport(*test->window), path);
     QCOMPARE(readAll(path), kRunExport);
+    QVERIFY(!test->window->closeGuard()->hasUnexported()); // closing asks nothing now
     QCOMPARE(entriesOf(dir.path()), QStringList{"results"});
     QVERIFY(!waitForModal<QWidget>(200));
 
@@ -200,6 +203,8 @@ void TestGuiExport::exportDuringRunHasEveryRowSoFar() {
     test->probe->setHolding(false);
     QVERIFY(test->probe->release());
     QVERIFY(!acceptMessage().isNull());
+    // The rows that came after the export were never written.
+    QVERIFY(window.closeGuard()->hasUnexported());
 }
 
 QTEST_MAIN(TestGuiExport)

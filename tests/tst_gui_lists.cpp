@@ -1,14 +1,22 @@
 // The two input lists as a user meets them: "+" with its prompt, the 99-entry limit and the
-// domains refused, "-" with its selection rules, "R" shuffling, and the counts beside the
-// headings.
+// domains refused, "-" and Delete with their selection rules, editing in place, "R"
+// shuffling, the counts beside the headings, Ctrl+C and list files.
 
+#include "core/listfile.h"
 #include "core/listlimits.h"
 #include "entrylist.h"
 #include "guisupport/windowdriver.h"
+#include "resultview.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace tarnbell;
@@ -60,6 +68,11 @@ private slots:
     void removeSelection_data();
     void removeSelection();
     void shuffleKeepsEntries();
+    void editEntry_data();
+    void editEntry();
+    void copyRows();
+    void listFiles_data();
+    void listFiles();
 };
 
 void TestGuiLists::addUpToLimit_data() {
@@ -147,32 +160,55 @@ void TestGuiLists::addAnswers() {
 
 void TestGuiLists::removeSelection_data() {
     QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<int>("selected");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<bool>("deleteKey"); // Delete in the list instead of a click on "-"
     QTest::addColumn<QStringList>("remaining");
     QTest::addColumn<int>("selectedAfter");
     const QStringList three{"one", "two", "three"};
-    QTest::newRow("middle of three") << three << 1 << QStringList{"one", "three"} << 1;
-    QTest::newRow("last of three") << three << 2 << QStringList{"one", "two"} << -1;
-    QTest::newRow("one of two") << QStringList{"one", "two"} << 1 << QStringList{"one"} << 0;
-    QTest::newRow("only entry") << QStringList{"one"} << 0 << QStringList() << -1;
-    QTest::newRow("nothing selected") << three << -1 << three << -1;
-    QTest::newRow("duplicate entries")
-        << QStringList{"same", "same", "same"} << 1 << QStringList{"same", "same"} << 1;
+    const QStringList five{"a", "b", "c", "d", "e"};
+    QTest::newRow("middle of three")
+        << three << QList<int>{1} << false << QStringList{"one", "three"} << 1;
+    QTest::newRow("last of three")
+        << three << QList<int>{2} << false << QStringList{"one", "two"} << -1;
+    QTest::newRow("one of two") << QStringList{"one", "two"} << QList<int>{1} << false
+                                << QStringList{"one"} << 0;
+    QTest::newRow("only entry") << QStringList{"one"} << QList<int>{0} << false << QStringList()
+                                << -1;
+    QTest::newRow("nothing selected") << three << QList<int>() << true << three << -1;
+    QTest::newRow("duplicate entries") << QStringList{"same", "same", "same"} << QList<int>{1}
+                                       << false << QStringList{"same", "same"} << 1;
+    // Several at once: the entry that moved into the first removed one's place is selected.
+    QTest::newRow("two apart, Delete")
+        << five << QList<int>{3, 1} << true << QStringList{"a", "c", "e"} << 1;
+    QTest::newRow("two apart, -") << five << QList<int>{1, 3} << false << QStringList{"a", "c", "e"}
+                                  << 1;
+    QTest::newRow("all but one") << five << QList<int>{0, 1, 2, 4} << true << QStringList{"d"} << 0;
+    QTest::newRow("the last two") << five << QList<int>{3, 4} << true << QStringList{"a", "b", "c"}
+                                  << -1;
+    QTest::newRow("all") << five << QList<int>{0, 1, 2, 3, 4} << true << QStringList() << -1;
 }
 
 void TestGuiLists::removeSelection() {
     QFETCH(QStringList, entries);
-    QFETCH(int, selected);
+    QFETCH(QList<int>, selected);
+    QFETCH(bool, deleteKey);
     QFETCH(QStringList, remaining);
     QFETCH(int, selectedAfter);
     for (const core::ListKind kind : {core::ListKind::Domains, core::ListKind::Servers}) {
         const auto test = makeWindow();
+        test->window->show();
+        QVERIFY(QTest::qWaitForWindowActive(test->window.get()));
         const ListUnderTest target = listOf(*test->window, kind);
         setEntries(target.list, entries);
-        target.list->select(selected);
-        QCOMPARE(target.list->selectedIndex(), selected);
+        for (const int row : selected)
+            target.list->widget()->item(row)->setSelected(true);
 
-        QTest::mouseClick(target.remove, Qt::LeftButton);
+        if (deleteKey) {
+            target.list->widget()->setFocus();
+            QTest::keyClick(target.list->widget(), Qt::Key_Delete);
+        } else {
+            QTest::mouseClick(target.remove, Qt::LeftButton);
+        }
         QCOMPARE(target.list->entries(), remaining);
         QCOMPARE(target.list->selectedIndex(), selectedAfter);
         QCOMPARE(target.count->text(), QString::number(remaining.size()));
@@ -198,6 +234,160 @@ void TestGuiLists::shuffleKeepsEntries() {
         QCOMPARE(after, sortedBefore);
         QCOMPARE(target.list->selectedIndex(), -1);
     }
+}
+
+void TestGuiLists::editEntry_data() {
+    QTest::addColumn<core::ListKind>("kind");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<Answer>("answer");
+    const auto domains = core::ListKind::Domains;
+    QTest::newRow("new text") << domains << QStringLiteral("b.example") << false << Answer::Added;
+    QTest::newRow("emptied") << domains << QString() << false << Answer::Ignored;
+    QTest::newRow("cancel") << domains << QStringLiteral("b.example") << true << Answer::Ignored;
+    QTest::newRow("domain no query can carry")
+        << domains << QString(256, QLatin1Char('x')) << false << Answer::Refused;
+    QTest::newRow("server, any text")
+        << core::ListKind::Servers << QString(256, QLatin1Char('s')) << false << Answer::Added;
+}
+
+void TestGuiLists::editEntry() {
+    QFETCH(core::ListKind, kind);
+    QFETCH(QString, typed);
+    QFETCH(bool, cancel);
+    QFETCH(Answer, answer);
+    const auto test = makeWindow();
+    frmMain& window = *test->window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const ListUnderTest target = listOf(window, kind);
+    setEntries(target.list, {"first", "a.example", "last"});
+    QListWidget* widget = target.list->widget();
+    const auto doubleClick = [widget] {
+        // A press, then the double-click event itself: QTest's own double click leaves the
+        // view's pressed item unset here.
+        const QPoint at = widget->visualItemRect(widget->item(1)).center();
+        QTest::mousePress(widget->viewport(), Qt::LeftButton, {}, at);
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, widget->viewport()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(widget->viewport(), &twice);
+        QTest::mouseRelease(widget->viewport(), Qt::LeftButton, {}, at);
+    };
+
+    doubleClick();
+    QInputDialog* input = testing::waitForModal<QInputDialog>();
+    QVERIFY(input);
+    QCOMPARE(input->textValue(), QStringLiteral("a.example")); // the entry, to change
+    input->setTextValue(QString());
+    QVERIFY(!answerInput(typed, cancel).isNull());
+    if (answer == Answer::Refused)
+        QCOMPARE(acceptMessage(), core::DomainQueryProblem(typed));
+    const QString second = answer == Answer::Added ? typed : QStringLiteral("a.example");
+    QCOMPARE(target.list->entries(), QStringList({"first", second, "last"}));
+
+    // While a run has the list locked a double-click edits nothing.
+    target.add->setEnabled(false);
+    doubleClick();
+    QVERIFY(!testing::waitForModal<QInputDialog>(100));
+}
+
+void TestGuiLists::copyRows() {
+    const auto test = makeWindow();
+    frmMain& window = *test->window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    testing::setLists(window, {"127.0.0.7 - seven"}, {"a.example", "b.example", "c.example"});
+    QListWidget* domains = window.controls().lDomains;
+    domains->item(2)->setSelected(true);
+    domains->item(0)->setSelected(true);
+    domains->setFocus();
+    QTest::keyClick(domains, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("a.example\nc.example\n"));
+
+    // Result rows as shown: visible columns only, tab-separated, in the order on screen.
+    QTest::mouseClick(window.controls().cmdGo, Qt::LeftButton);
+    QVERIFY(!acceptMessage().isEmpty());
+    window.activateWindow(); // back from the completion box
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTreeView* summary = window.controls().lvSummary;
+    summary->selectAll();
+    summary->setFocus();
+    QTest::keyClick(summary, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("127.0.0.7 - seven\t47 ms\t47 ms\n"));
+    QTreeView* lookups = window.controls().lvDNS;
+    lookups->header()->moveSection(1, 0);
+    lookups->selectionModel()->select(lookups->model()->index(1, 0),
+                                      QItemSelectionModel::ClearAndSelect |
+                                          QItemSelectionModel::Rows);
+    lookups->setFocus();
+    QTest::keyClick(lookups, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("127.0.0.7 - seven\tb.example\t47 ms\n"));
+}
+
+void TestGuiLists::listFiles_data() {
+    QTest::addColumn<core::ListKind>("kind");
+    QTest::addColumn<QByteArray>("file"); // empty: the file the list's export writes
+    QTest::addColumn<QStringList>("imported");
+    QTest::addColumn<bool>("noted"); // the user is told that entries were left out
+    const QStringList entries{"192.0.2.1 - mine", "b.example", "192.0.2.1 - mine"};
+    QTest::newRow("servers round trip")
+        << core::ListKind::Servers << QByteArray() << entries << false;
+    QTest::newRow("domains round trip")
+        << core::ListKind::Domains << QByteArray() << entries << false;
+    // The command-line tool's format: comments, blank lines, CR LF, surrounding blanks.
+    QTest::newRow("written by hand")
+        << core::ListKind::Domains << QByteArray("# mine\r\n\r\n  a.example \r\nb.example\r\n")
+        << QStringList{"a.example", "b.example"} << false;
+    QByteArray tooMany = QByteArray(256, 'x') + ".com\n";
+    QStringList first99;
+    for (int i = 0; i < 120; ++i) {
+        tooMany += QStringLiteral("host%1.example\n").arg(i).toUtf8();
+        if (i < 99)
+            first99 << QStringLiteral("host%1.example").arg(i);
+    }
+    QTest::newRow("over the limit, one unqueryable")
+        << core::ListKind::Domains << tooMany << first99 << true;
+}
+
+void TestGuiLists::listFiles() {
+    QFETCH(core::ListKind, kind);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, imported);
+    QFETCH(bool, noted);
+    const auto test = makeWindow();
+    const ListUnderTest target = listOf(*test->window, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.txt"));
+    const auto answerDialog = [&path] {
+        auto* dialog = testing::waitForModal<QFileDialog>();
+        QVERIFY(dialog);
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+    QListWidget* widget = target.list->widget();
+    if (file.isEmpty()) {
+        setEntries(target.list, imported);
+        widget->findChild<QAction*>(QStringLiteral("exportList"))->trigger();
+        answerDialog();
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(core::entryTexts(core::parseListText(QString::fromUtf8(written.readAll()))),
+                 imported);
+    } else {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file);
+    }
+    setEntries(target.list, {"replaced.example"});
+    target.count->setText(QStringLiteral("stale"));
+
+    widget->findChild<QAction*>(QStringLiteral("importList"))->trigger();
+    answerDialog();
+    QCOMPARE(!acceptMessage(noted ? 5000 : 100).isNull(), noted);
+    QCOMPARE(target.list->entries(), imported);
+    QCOMPARE(target.count->text(), QString::number(imported.size()));
 }
 
 QTEST_MAIN(TestGuiLists)

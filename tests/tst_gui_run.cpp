@@ -1,8 +1,9 @@
 // Runs started from the window: the empty-list messages, a whole run clicked through to its
 // completion box, the lock and unlock of the controls, Pause/Resume and Skip clicked during
-// a run, the progress fill, header-click sorting, the "Ready." reset, closing mid-run, and
-// the details tab after a run.
+// a run, the progress fill, header-click sorting, the "Ready." reset, the details tab after
+// a run, Clear results and the question before closing.
 
+#include "closeguard.h"
 #include "core/benchmarkengine.h"
 #include "core/figurestablemodel.h"
 #include "core/resultmodels.h"
@@ -10,6 +11,7 @@
 #include "detailsview.h"
 #include "entrylist.h"
 #include "guisupport/windowdriver.h"
+#include "readablecolour.h"
 #include "resultview.h"
 #include "statusstrip.h"
 
@@ -103,11 +105,14 @@ private slots:
     void emptyListMessages_data();
     void emptyListMessages();
     void fullRun();
+    void progressFill_data();
     void progressFill();
     void pauseResumeAndSkip();
     void headerClickSortsByKeys();
     void readyAfterRun();
-    void closeMidRun();
+    void clearResults();
+    void closeQuestion_data();
+    void closeQuestion();
     void detailsShowTheRunsFigures();
 };
 
@@ -210,11 +215,36 @@ void TestGuiRun::fullRun() {
     QVERIFY(!after[QStringLiteral("cmdSkip")]);
 }
 
+void TestGuiRun::progressFill_data() {
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light scheme") << false;
+    QTest::newRow("dark scheme") << true;
+}
+
+// The fill and the marks in their written colours where those are readable (a light
+// scheme), and in readable shades of them on a dark one.
 void TestGuiRun::progressFill() {
-    const auto test = makeWindow();
+    QFETCH(bool, dark);
+    const auto test = makeWindow(QStringLiteral("127.0.0.6"));
+    if (dark) {
+        QPalette palette;
+        palette.setColor(QPalette::Window, QColor(49, 54, 59));
+        palette.setColor(QPalette::Base, QColor(35, 38, 41));
+        palette.setColor(QPalette::WindowText, QColor(239, 240, 241));
+        palette.setColor(QPalette::Text, QColor(239, 240, 241));
+        test->window->setPalette(palette);
+    }
     showWindow(*test->window);
     const auto& ui = test->window->controls();
-    clickGo(*test, {"127.0.0.6", "127.0.0.7"}, {"a.example", "b.example"}, true);
+    const QColor text = ui.lS->palette().color(QPalette::WindowText);
+    const auto fillIs = [&ui, dark, text](const QColor& written) {
+        const QColor fill = ui.sProgress->grab().toImage().pixelColor(1, 1);
+        return dark ? gui::ContrastRatio(fill, text) >= gui::kMinimumContrast : fill == written;
+    };
+    for (const QString domain : {"a.example", "b.example"})
+        test->probe->setReply(QStringLiteral("127.0.0.6"), domain,
+                              ScriptedProbe::Reply::answered(0.2));
+    clickGo(*test, {"127.0.0.6 - local", "127.0.0.7"}, {"a.example", "b.example"}, true);
     for (int i = 0; i < 3; ++i)
         releaseOne(*test);
     // Three lookups done: the third counts from 2 of 4, so 50 %.
@@ -222,12 +252,24 @@ void TestGuiRun::progressFill() {
     const int stripWidth = ui.sProgressOut->contentsRect().width();
     QVERIFY(qAbs(ui.sProgress->width() - stripWidth / 2) <= 1);
     QCOMPARE(ui.sProgress->height(), ui.sProgressOut->contentsRect().height());
-    QTRY_COMPARE(ui.sProgress->grab().toImage().pixelColor(1, 1), QColor(150, 205, 205));
+    QTRY_VERIFY(fillIs(QColor(150, 205, 205)));
 
     releaseOne(*test);
     QVERIFY(!acceptMessage().isEmpty());
     QCOMPARE(ui.sProgress->width(), stripWidth);
-    QTRY_COMPARE(ui.sProgress->grab().toImage().pixelColor(1, 1), QColor(150, 255, 255));
+    QTRY_VERIFY(fillIs(QColor(150, 255, 255)));
+
+    // The winner blue, the local resolver red.
+    const QColor base = ui.lvSummary->palette().color(QPalette::Base);
+    for (const auto& [row, written] : {std::pair{0, QColor(0, 0, 255)}, {1, QColor(255, 0, 0)}}) {
+        const QColor shown = textColour(ui.lvSummary, row, 0);
+        if (!dark) {
+            QCOMPARE(shown, written);
+            continue;
+        }
+        QVERIFY(gui::ContrastRatio(shown, base) >= gui::kMinimumContrast);
+        QVERIFY(qAbs(shown.hslHue() - written.hslHue()) <= 2);
+    }
 }
 
 // Pause, Resume and Skip as clicked: the engine's order of events is the engine test's; here
@@ -242,7 +284,7 @@ void TestGuiRun::pauseResumeAndSkip() {
     QCOMPARE(ui.lS->text(), QStringLiteral("Finishing current lookup before pausing..."));
     // The lookup under way finishes; the run then stops before the next one.
     test->probe->release();
-    QTRY_COMPARE(ui.cmdPause->text(), QStringLiteral("Resume"));
+    QTRY_COMPARE(QString(ui.cmdPause->text()).remove('&'), QStringLiteral("Resume"));
     QVERIFY(ui.cmdPause->isEnabled());
     QCOMPARE(ui.lS->text(), QStringLiteral("Paused!"));
     QTest::qWait(30);
@@ -250,7 +292,7 @@ void TestGuiRun::pauseResumeAndSkip() {
     QVERIFY(!ui.cmdGo->isEnabled());
 
     QTest::mouseClick(ui.cmdPause, Qt::LeftButton);
-    QCOMPARE(ui.cmdPause->text(), QStringLiteral("Pause"));
+    QCOMPARE(QString(ui.cmdPause->text()).remove('&'), QStringLiteral("Pause"));
     QTRY_COMPARE(test->probe->calls().size(), 2);
     // Skip during b.example: it is recorded, c.example never asked, the next server starts.
     QTest::mouseClick(ui.cmdSkip, Qt::LeftButton);
@@ -329,19 +371,95 @@ void TestGuiRun::readyAfterRun() {
     QCOMPARE(ui.lProgress->text(), QStringLiteral("100% complete"));
 }
 
-void TestGuiRun::closeMidRun() {
+void TestGuiRun::clearResults() {
+    const auto test = makeWindow();
+    frmMain& window = *test->window;
+    const auto& ui = window.controls();
+    clickGo(*test, {"127.0.0.15", "127.0.0.16"}, {"a.example"}, true);
+    QVERIFY(!ui.cmdClear->isEnabled()); // the run holds row numbers
+    window.cmdClear_Click();
+    QCOMPARE(window.lookupModel()->rowCount(), 1);
+    test->probe->setHolding(false);
+    test->probe->release();
+    QVERIFY(!acceptMessage().isEmpty());
+    QVERIFY(ui.cmdClear->isEnabled());
+
+    QTest::mouseClick(ui.cmdClear, Qt::LeftButton);
+    QCOMPARE(ui.lvDNS->model()->rowCount(), 0);
+    QCOMPARE(ui.lvSummary->model()->rowCount(), 0);
+    QCOMPARE(ui.lwhowon->text(), QString());
+    // The next run fills the emptied lists from their first row.
+    clickGo(*test, {"127.0.0.17"}, {"a.example", "b.example"});
+    QVERIFY(!acceptMessage().isEmpty());
+    QCOMPARE(column(ui.lvDNS, 1), QStringList({"127.0.0.17", "127.0.0.17"}));
+    QCOMPARE(column(ui.lvSummary, 0), QStringList{"127.0.0.17"});
+    QCOMPARE(ui.lwhowon->text(), QStringLiteral("127.0.0.17"));
+}
+
+// What is on the window when the user closes it, and the answer to the question if one is
+// asked ("" when none may be).
+enum class Before { Nothing, HeldRun, FinishedRun, ClearedRun };
+Q_DECLARE_METATYPE(Before)
+
+void TestGuiRun::closeQuestion_data() {
+    QTest::addColumn<Before>("before");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("nothing to lose") << Before::Nothing << QString();
+    QTest::newRow("mid-run, cancelled") << Before::HeldRun << QStringLiteral("cancel");
+    QTest::newRow("mid-run, confirmed") << Before::HeldRun << QStringLiteral("close");
+    QTest::newRow("results not exported") << Before::FinishedRun << QStringLiteral("cancel");
+    QTest::newRow("results cleared") << Before::ClearedRun << QString();
+}
+
+void TestGuiRun::closeQuestion() {
+    QFETCH(Before, before);
+    QFETCH(QString, answer);
     const auto test = makeWindow();
     frmMain& window = *test->window;
     showWindow(window);
-    clickGo(*test, {"127.0.0.15", "127.0.0.16"}, {"a.example", "b.example"}, true);
+    if (before != Before::Nothing) {
+        clickGo(*test, {"127.0.0.15", "127.0.0.16"}, {"a.example", "b.example"},
+                before == Before::HeldRun);
+    }
+    if (before == Before::FinishedRun || before == Before::ClearedRun)
+        QVERIFY(!acceptMessage().isEmpty());
+    if (before == Before::ClearedRun)
+        QTest::mouseClick(window.controls().cmdClear, Qt::LeftButton);
     const QString status = window.controls().lS->text();
+    const qsizetype asked = test->probe->calls().size();
 
-    QVERIFY(window.close());
-    QCOMPARE(test->quitCalls, 1);
-    // The answer that arrives afterwards goes nowhere: no further lookup, no summary.
+    const bool closedAtOnce = window.close();
+    QCOMPARE(closedAtOnce, answer.isEmpty());
+    auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QCOMPARE(question != nullptr, !answer.isEmpty());
+    if (question) {
+        QVERIFY(!window.close()); // a second click on the close box asks no second time
+        QCOMPARE(QApplication::topLevelWidgets().count(qobject_cast<QWidget*>(question)), 1);
+        QAbstractButton* pressed = question->button(QMessageBox::Cancel);
+        for (QAbstractButton* button : question->buttons()) {
+            if (answer == QStringLiteral("close") &&
+                question->buttonRole(button) == QMessageBox::AcceptRole)
+                pressed = button;
+        }
+        pressed->click();
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+    }
+    const bool closes = answer != QStringLiteral("cancel");
+    QCOMPARE(test->quitCalls, closes ? 1 : 0);
+    QCOMPARE(window.isVisible(), !closes);
+    if (before != Before::HeldRun)
+        return;
+
     test->probe->release();
+    if (!closes) {
+        // The run goes on with its next lookup.
+        QTRY_COMPARE(test->probe->calls().size(), asked + 1);
+        return;
+    }
+    // Closed mid-run: the answer that arrives afterwards goes nowhere, no further lookup, no
+    // summary.
     QTest::qWait(30);
-    QCOMPARE(test->probe->calls().size(), 1);
+    QCOMPARE(test->probe->calls().size(), asked);
     QCOMPARE(window.lookupModel()->rowCount(), 1);
     QCOMPARE(window.summaryModel()->rowCount(), 0);
     QCOMPARE(window.controls().lS->text(), status);

@@ -1,7 +1,7 @@
 #include "cli/clioptions.h"
 
-#include "cli/listfile.h"
 #include "core/controltext.h"
+#include "core/listfile.h"
 #include "core/listlimits.h"
 #include "core/recordtypes.h"
 #include "core/serverendpoint.h"
@@ -160,12 +160,12 @@ bool appendFiles(const QCommandLineParser& parser, const QString& option, bool s
                  QStringList& entries, QString* error) {
     for (const QString& path : parser.values(option)) {
         QString reason;
-        const std::optional<QList<ListLine>> read = readListFile(path, &reason);
+        const std::optional<QList<core::ListLine>> read = core::readListFile(path, &reason);
         if (!read) {
             *error = QStringLiteral("cannot read the --%1 file %2: %3").arg(option, path, reason);
             return false;
         }
-        for (const ListLine& line : *read) {
+        for (const core::ListLine& line : *read) {
             if (servers &&
                 !checkServerEntry(
                     line.text,

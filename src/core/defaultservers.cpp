@@ -35,4 +35,20 @@ QStringList InitialServers(const QString& localResolver) {
     return servers;
 }
 
+QStringList RefreshLocalEntry(const QStringList& servers, const QString& localResolver) {
+    const QString marker = QStringLiteral(" - local");
+    QStringList refreshed;
+    bool seen = false;
+    for (const QString& entry : servers) {
+        if (!entry.endsWith(marker)) {
+            refreshed << entry;
+            continue;
+        }
+        if (!seen && !localResolver.isEmpty())
+            refreshed << localResolver + marker;
+        seen = true;
+    }
+    return refreshed;
+}
+
 } // namespace tarnbell::core

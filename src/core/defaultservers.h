@@ -14,4 +14,10 @@ QStringList DefaultServers();
 // entries alone when `localResolver` is empty.
 QStringList InitialServers(const QString& localResolver);
 
+// A server list remembered from an earlier start, with its " - local" entry brought up to
+// date: the machine's resolver may have changed since (another network), so the first local
+// entry now names `localResolver`, or goes when there is none; further local entries go. A
+// list the user had removed the local entry from stays without one.
+QStringList RefreshLocalEntry(const QStringList& servers, const QString& localResolver);
+
 } // namespace tarnbell::core

@@ -59,4 +59,18 @@ QString DomainQueryProblem(const QString& domain) {
     return QStringLiteral("This domain name cannot be queried.\r\nIt was not added.");
 }
 
+QStringList AcceptedEntries(ListKind kind, const QStringList& entries, int* dropped) {
+    QStringList accepted;
+    for (const QString& entry : entries) {
+        if (ListIsFull(static_cast<int>(accepted.size())))
+            break;
+        if (kind == ListKind::Domains && !DomainQueryProblem(entry).isEmpty())
+            continue;
+        accepted << entry;
+    }
+    if (dropped)
+        *dropped = static_cast<int>(entries.size() - accepted.size());
+    return accepted;
+}
+
 } // namespace tarnbell::core

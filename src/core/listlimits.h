@@ -3,6 +3,7 @@
 // entry, the messages shown when a list is full, and the test that a domain can be queried.
 
 #include <QString>
+#include <QStringList>
 
 namespace tarnbell::core {
 
@@ -28,5 +29,10 @@ QString EmptyListMessage(ListKind kind);
 // Why no query can be built for `domain` (a label over 255 bytes, or a name too long for the
 // query buffer), as a message for the user; the empty text when the domain can be queried.
 QString DomainQueryProblem(const QString& domain);
+
+// Entries that come from outside the window (a list file, the lists remembered from the last
+// start): the first 99, and of domains only those a query can carry. `dropped`, when given,
+// gets the number left out.
+QStringList AcceptedEntries(ListKind kind, const QStringList& entries, int* dropped = nullptr);
 
 } // namespace tarnbell::core

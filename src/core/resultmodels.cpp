@@ -52,6 +52,13 @@ void LookupTableModel::setToolTip(int row, const QString& text) {
     Q_EMIT dataChanged(index(row, 0), index(row, kColumnCount - 1), {Qt::ToolTipRole});
 }
 
+void LookupTableModel::clear() {
+    beginResetModel();
+    m_rows.clear();
+    m_toolTips.clear();
+    endResetModel();
+}
+
 int LookupTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
@@ -129,6 +136,12 @@ void SummaryTableModel::setCellMark(int row, int column, Mark mark) {
         return;
     const QModelIndex cell = index(row, column);
     Q_EMIT dataChanged(cell, cell, {MarkRole});
+}
+
+void SummaryTableModel::clear() {
+    beginResetModel();
+    m_entries.clear();
+    endResetModel();
 }
 
 int SummaryTableModel::rowCount(const QModelIndex& parent) const {

@@ -1,7 +1,7 @@
 #pragma once
 // The two result lists as Qt item models: one row per lookup, one row per server and run.
-// Rows are only ever appended (the lists are never cleared); ordering is the sort proxy's
-// business, so a source row number stays valid for the life of the program.
+// Rows are only appended while a run goes, and the lists are emptied only between runs;
+// ordering is the sort proxy's business, so a source row number stays valid during a run.
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -34,6 +34,8 @@ public:
     void setResult(int row, const QString& timeText, const QString& key);
     // A note shown over the row's time (a truncated reply, say).
     void setToolTip(int row, const QString& text);
+    // Empties the list (never during a run: the run holds row numbers).
+    void clear();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -74,6 +76,8 @@ public:
     // Colours once set are never reset, except that a winning mark replaces a local one.
     void setRowMark(int row, Mark mark);
     void setCellMark(int row, int column, Mark mark);
+    // Empties the list (never during a run).
+    void clear();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -52,6 +52,14 @@ void ResultSortProxy::resortByMean() {
     Q_EMIT sortShown();
 }
 
+void ResultSortProxy::sortByKey(int keyColumn, Qt::SortOrder order) {
+    if (keyColumn < 0 || keyColumn >= (m_list == List::Lookups ? LookupTableModel::kColumnCount
+                                                               : SummaryTableModel::kColumnCount))
+        return;
+    m_order = order;
+    sort(keyColumn, m_order);
+}
+
 bool ResultSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
     // Ordinal, case-blind text order: digits of equal-width keys sort by value, and '-' of a
     // negative key sorts before every digit.

@@ -29,6 +29,9 @@ public:
     // The run's re-sort of the summary after each server: by the mean key, in the current
     // order (so a user's earlier click also decides the direction of later runs).
     void resortByMean();
+    // Sorts by `keyColumn` in `order` (the state remembered from an earlier start); a
+    // column the list does not have leaves it as it is.
+    void sortByKey(int keyColumn, Qt::SortOrder order);
 
     bool isSorted() const { return sortColumn() >= 0; }
     Qt::SortOrder currentOrder() const { return m_order; }

@@ -49,6 +49,9 @@ DetailsView::DetailsView(QWidget* parent) : QWidget(parent) {
     m_set->addItem(QStringLiteral("All lookups"), static_cast<int>(core::LookupSet::All));
     m_set->addItem(QStringLiteral("Cold (first round)"), static_cast<int>(core::LookupSet::Cold));
     m_set->addItem(QStringLiteral("Warm (later rounds)"), static_cast<int>(core::LookupSet::Warm));
+    m_set->setAccessibleName(QStringLiteral("Lookups shown"));
+    m_set->setToolTip(QStringLiteral("The figures of all lookups, of the first (cold) round only, "
+                                     "or of the later (warm) rounds"));
     auto* legend = new QLabel(QStringLiteral(
         "Blue: tied with the fastest (Mann-Whitney, 5 % level). Red: this machine's resolver."));
     legend->setWordWrap(true);
@@ -59,6 +62,8 @@ DetailsView::DetailsView(QWidget* parent) : QWidget(parent) {
     m_table->verticalHeader()->hide();
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setAccessibleName(QStringLiteral("Figures per server"));
+    m_table->setToolTip(QStringLiteral("Every server's figures, fastest first"));
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     m_boxes = new QBoxPlotSeries;
@@ -77,6 +82,8 @@ DetailsView::DetailsView(QWidget* parent) : QWidget(parent) {
     auto* chartView = new QChartView(m_chart);
     chartView->setObjectName(QStringLiteral("detailsChart"));
     chartView->setRenderHint(QPainter::Antialiasing);
+    chartView->setAccessibleName(QStringLiteral("Lookup times per server"));
+    chartView->setToolTip(QStringLiteral("Each server's lookup times as a box plot, in ms"));
 
     // The chart under the table, as wide as the tab: each box needs room for its name.
     auto* splitter = new QSplitter(Qt::Vertical);

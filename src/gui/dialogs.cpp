@@ -29,13 +29,13 @@ QMessageBox* ShowMessage(QWidget* parent, const QString& text, std::function<voi
     return box;
 }
 
-QInputDialog* AskText(QWidget* parent, const QString& prompt,
+QInputDialog* AskText(QWidget* parent, const QString& prompt, const QString& initial,
                       std::function<void(const QString&)> done) {
     auto* input = new QInputDialog(parent);
     prepare(input);
     input->setInputMode(QInputDialog::TextInput);
     input->setLabelText(prompt);
-    input->setTextValue(QString());
+    input->setTextValue(initial);
     QObject::connect(input, &QDialog::finished, input, [input, done = std::move(done)](int result) {
         done(result == QDialog::Accepted ? input->textValue() : QString());
     });

@@ -17,9 +17,9 @@ inline constexpr const char* kAppTitle = "Tarnbell";
 // A modal box with `text` and an OK button only. `done` runs once it is dismissed.
 QMessageBox* ShowMessage(QWidget* parent, const QString& text, std::function<void()> done = {});
 
-// A modal prompt with an empty text field, OK and Cancel. `done` gets the typed text, or the
-// empty text on Cancel.
-QInputDialog* AskText(QWidget* parent, const QString& prompt,
+// A modal prompt with a text field holding `initial`, OK and Cancel. `done` gets the typed
+// text, or the empty text on Cancel.
+QInputDialog* AskText(QWidget* parent, const QString& prompt, const QString& initial,
                       std::function<void(const QString&)> done);
 
 } // namespace tarnbell::gui

@@ -1,16 +1,24 @@
 #include "entrylist.h"
 
+#include "controlhelp.h"
+#include "core/listfile.h"
 #include "core/randomsource.h"
+#include "core/wholefile.h"
 #include "dialogs.h"
 
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPersistentModelIndex>
+#include <algorithm>
 
 namespace tarnbell::gui {
 
 EntryList::EntryList(QListWidget* list, core::ListKind kind, core::RandomSource& random,
                      QWidget* dialogParent)
     : QObject(list), m_list(list), m_kind(kind), m_random(random), m_dialogParent(dialogParent) {
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setSortingEnabled(false);
 }
 
@@ -35,14 +43,28 @@ void EntryList::add() {
         ShowMessage(m_dialogParent, core::ListFullMessage(m_kind));
         return;
     }
-    AskText(m_dialogParent, core::AddEntryPrompt(m_kind),
-            [this](const QString& answer) { accept(answer); });
+    describeForms(AskText(m_dialogParent, core::AddEntryPrompt(m_kind), QString(),
+                          [this](const QString& answer) { accept(answer); }));
+}
+
+void EntryList::describeForms(QInputDialog* input) const {
+    // The prompt stays as written; the empty field and its tooltip say what goes in it.
+    const QString forms =
+        m_kind == core::ListKind::Domains ? AcceptedDomainForms() : AcceptedServerForms();
+    if (auto* field = input->findChild<QLineEdit*>()) {
+        field->setPlaceholderText(forms);
+        field->setToolTip(forms);
+        field->setAccessibleDescription(forms);
+    }
+}
+
+QString EntryList::refusal(const QString& answer) const {
+    return m_kind == core::ListKind::Domains ? core::DomainQueryProblem(answer) : QString();
 }
 
 void EntryList::accept(const QString& answer) {
     if (!answer.isEmpty()) {
-        const QString problem =
-            m_kind == core::ListKind::Domains ? core::DomainQueryProblem(answer) : QString();
+        const QString problem = refusal(answer);
         if (!problem.isEmpty())
             ShowMessage(m_dialogParent, problem);
         else if (!append(answer)) // filled up by a harvest while the box was open
@@ -51,6 +73,54 @@ void EntryList::accept(const QString& answer) {
     emit countsChanged();
 }
 
+void EntryList::edit(int row) {
+    QListWidgetItem* item = m_list->item(row);
+    if (!item)
+        return;
+    // The list may change while the box is open (a harvest appends, a shuffle reorders): the
+    // answer goes to this entry only if it is still where it was.
+    const QPersistentModelIndex target(m_list->model()->index(row, 0));
+    QInputDialog* input = AskText(m_dialogParent, core::AddEntryPrompt(m_kind), item->text(),
+                                  [this, target](const QString& answer) {
+                                      if (answer.isEmpty() || !target.isValid())
+                                          return;
+                                      const QString problem = refusal(answer);
+                                      if (!problem.isEmpty()) {
+                                          ShowMessage(m_dialogParent, problem);
+                                          return;
+                                      }
+                                      m_list->item(target.row())->setText(answer);
+                                  });
+    describeForms(input);
+}
+
+void EntryList::replaceAll(const QStringList& entries) {
+    m_list->clear();
+    m_list->addItems(entries);
+    select(-1);
+    emit countsChanged();
+}
+
+QString EntryList::importFile(const QString& path) {
+    QString reason;
+    const std::optional<QList<core::ListLine>> read = core::readListFile(path, &reason);
+    const QString name = QFileInfo(path).fileName();
+    if (!read)
+        return QStringLiteral("%1 could not be read: %2").arg(name, reason);
+    int dropped = 0;
+    replaceAll(core::AcceptedEntries(m_kind, core::entryTexts(*read), &dropped));
+    if (dropped == 0)
+        return {};
+    return QStringLiteral("%1 entries of %2 were left out: a list holds at most %3 entries, and "
+                          "a domain name must fit in a DNS query.")
+        .arg(dropped)
+        .arg(name)
+        .arg(core::kListLimit);
+}
+
+QString EntryList::exportFile(const QString& path) const {
+    return core::writeWholeFile(path, core::listFileBytes(entries()));
+}
 bool EntryList::append(const QString& entry) {
     // The list may have filled up while the input box was open (the harvester adds domains).
     if (isFull())
@@ -60,13 +130,18 @@ bool EntryList::append(const QString& entry) {
 }
 
 int EntryList::selectedIndex() const {
-    const QList<QListWidgetItem*> selected = m_list->selectedItems();
-    return selected.isEmpty() ? -1 : m_list->row(selected.constFirst());
+    int first = -1;
+    for (const QListWidgetItem* item : m_list->selectedItems()) {
+        const int row = m_list->row(item);
+        if (first < 0 || row < first)
+            first = row;
+    }
+    return first;
 }
 
 void EntryList::select(int index) {
     if (index >= 0 && index < m_list->count()) {
-        m_list->setCurrentRow(index);
+        m_list->setCurrentRow(index, QItemSelectionModel::ClearAndSelect); // this one only
         m_list->scrollToItem(m_list->item(index));
         return;
     }
@@ -77,10 +152,15 @@ void EntryList::select(int index) {
 void EntryList::removeSelected() {
     const int position = selectedIndex();
     if (position >= 0) {
-        delete m_list->takeItem(position);
+        QList<int> rows;
+        for (const QListWidgetItem* item : m_list->selectedItems())
+            rows << m_list->row(item);
+        std::sort(rows.begin(), rows.end(), std::greater<>()); // from the end: rows stay put
+        for (const int row : rows)
+            delete m_list->takeItem(row);
         const int remaining = m_list->count();
-        // The entry that moved up into the removed one's place, the only one left, or none
-        // when the last entry was removed.
+        // The entry that moved up into the first removed one's place, the only one left, or
+        // none when the removed entries were the last ones.
         select(remaining == 1 ? 0 : position);
     }
     emit countsChanged();

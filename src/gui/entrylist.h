@@ -1,12 +1,15 @@
 #pragma once
 // One of the two input lists (servers or domains) with its add, remove and shuffle buttons:
-// at most 99 entries, entries kept exactly as typed, in order, duplicates allowed.
+// at most 99 entries, entries kept exactly as typed, in order, duplicates allowed. Several
+// entries can be selected at once, edited in place, and read from or written to a plain text
+// file, one entry a line.
 
 #include "core/listlimits.h"
 
 #include <QObject>
 #include <QStringList>
 
+class QInputDialog;
 class QListWidget;
 
 namespace tarnbell::core {
@@ -29,15 +32,26 @@ public:
     // "+": on a full list the list-full message; otherwise asks for an entry and appends a
     // non-empty answer. A domain that no query can carry is refused with a message.
     void add();
-    // "-": removes the selected entry and selects the one that moved into its place (the
-    // remaining one when one is left, none when the last entry went).
+    // "-": removes the selected entries and selects the one that moved into the first
+    // removed one's place (the remaining one when one is left, none when the last went).
     void removeSelected();
+    // Asks for a new text for the entry at `row`, prefilled; the answer passes the checks of
+    // "+" and replaces the entry. An empty answer or Cancel keeps it.
+    void edit(int row);
+    // Replaces the whole list with `entries` (nothing selected) and redraws the counts.
+    void replaceAll(const QStringList& entries);
+    // Replaces the list with the entries of a list file; the first 99 are kept and domains
+    // no query can carry are left out. The empty text when all went in, otherwise what the
+    // user is to be told.
+    QString importFile(const QString& path);
+    // Writes the entries to `path`, one a line; the empty text, or why it failed.
+    QString exportFile(const QString& path) const;
     // "R": a random order, nothing selected afterwards.
     void shuffle();
     // Appends `entry` as it is unless the list is full; true when it was appended.
     bool append(const QString& entry);
 
-    // The selected position, -1 for none.
+    // The first selected position, -1 for none.
     int selectedIndex() const;
     void select(int index);
 
@@ -47,6 +61,9 @@ Q_SIGNALS:
 
 private:
     void accept(const QString& answer);
+    void describeForms(QInputDialog* input) const;
+    // A message for `answer` that "+" would refuse, the empty text otherwise.
+    QString refusal(const QString& answer) const;
 
     QListWidget* m_list;
     core::ListKind m_kind;

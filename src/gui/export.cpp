@@ -1,5 +1,6 @@
 // "Export CSV": both result lists as the user sees them, saved where the user chooses.
 
+#include "closeguard.h"
 #include "core/csvexport.h"
 #include "core/wholefile.h"
 #include "dialogs.h"
@@ -37,6 +38,7 @@ void frmMain::cmdExport_Click() {
     // for the next repaint are shown first, so none is left out.
     flushDisplay();
     const QString text = core::exportText(snapshot(m_ui.lvDNS), snapshot(m_ui.lvSummary));
+    const quint64 asOf = m_closeGuard->changeCount();
 
     gui::SaveDialogSettings settings;
     settings.filters = {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")};
@@ -44,12 +46,14 @@ void frmMain::cmdExport_Click() {
     settings.initialDir =
         gui::StartFolder(QCoreApplication::applicationDirPath(),
                          QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    gui::ShowSave(this, settings, [this, text](const gui::SaveDialogResult& result) {
+    gui::ShowSave(this, settings, [this, text, asOf](const gui::SaveDialogResult& result) {
         if (result.canceled)
             return;
         const QString problem =
             core::writeWholeFile(result.filePath(), core::exportFileBytes(text));
         if (!problem.isEmpty())
             gui::ShowMessage(this, problem);
+        else
+            m_closeGuard->markExported(asOf);
     });
 }

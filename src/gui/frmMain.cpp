@@ -1,5 +1,7 @@
 #include "frmMain.h"
 
+#include "closeguard.h"
+#include "controlhelp.h"
 #include "core/benchmarkengine.h"
 #include "core/csvexport.h"
 #include "core/defaultservers.h"
@@ -12,20 +14,25 @@
 #include "dialogs.h"
 #include "entrylist.h"
 #include "harvestcontrol.h"
+#include "listactions.h"
 #include "repaintthrottle.h"
 #include "resultview.h"
 #include "rowbatchproxy.h"
 #include "statusstrip.h"
+#include "windowsettings.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -47,6 +54,7 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
         m_quit = [] { QCoreApplication::quit(); };
 
     setWindowTitle(QString::fromLatin1(gui::kAppTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tarnbell.svg")));
     m_lookups = new core::LookupTableModel(this);
     m_summary = new core::SummaryTableModel(this);
     m_lookupBatch = new gui::RowBatchProxy(this);
@@ -76,8 +84,16 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
     m_harvest = new gui::HarvestControl(*this, seams.harvest);
-    // Room for the default result columns without a horizontal scroll bar.
-    resize(900, 560);
+    m_closeGuard = new gui::CloseGuard(this, m_lookups);
+    new gui::ListActions(
+        m_servers, m_ui.cServers, m_ui.cServersD, [this] { restoreDefaultLists(); }, this);
+    new gui::ListActions(
+        m_domains, m_ui.cDomain, m_ui.cDomainD, [this] { restoreDefaultLists(); }, this);
+    gui::AddResultActions(m_ui.lvDNS, m_ui.cmdClear);
+    gui::AddResultActions(m_ui.lvSummary, m_ui.cmdClear);
+    // Room for the default result columns without a horizontal scroll bar, as far as the
+    // screen allows.
+    resize(gui::StartSize(QSize(900, 560), screen()->availableGeometry().size()));
     // At most 40 frames a second, and the lookup list and the list selections at the same
     // pace: a fast run must not spend its time redrawing.
     constexpr int kFrameMs = 25;
@@ -100,6 +116,10 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     connectControls();
     connectEngine();
     Form_Load();
+    if (seams.settings) {
+        m_settings = seams.settings();
+        gui::RestoreWindowSettings(*this, *m_settings);
+    }
     m_timer1->restart();
 }
 
@@ -130,6 +150,7 @@ void frmMain::connectControls() {
     connect(m_ui.reseed, &QPushButton::clicked, this, &frmMain::reseed_Click);
     connect(m_ui.cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
     connect(m_ui.cmdExport, &QPushButton::clicked, this, &frmMain::cmdExport_Click);
+    connect(m_ui.cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
     connect(m_ui.lvDNS->header(), &QHeaderView::sectionClicked, this, &frmMain::lvDNS_ColumnClick);
     connect(m_ui.lvSummary->header(), &QHeaderView::sectionClicked, this,
             &frmMain::lvSummary_ColumnClick);
@@ -175,7 +196,7 @@ void frmMain::connectEngine() {
     });
     connect(m_engine, &BenchmarkEngine::pauseButtonChanged, this,
             [this](const QString& caption, bool enabled) {
-                m_ui.cmdPause->setText(caption);
+                m_ui.cmdPause->setText(gui::PauseCaption(caption));
                 m_ui.cmdPause->setEnabled(enabled);
             });
     connect(m_engine, &BenchmarkEngine::skipButtonChanged, m_ui.cmdSkip, &QPushButton::setEnabled);
@@ -238,6 +259,13 @@ void frmMain::cmdRandomD_Click() {
     m_servers->shuffle();
 }
 
+void frmMain::restoreDefaultLists() {
+    if (m_running)
+        return;
+    m_servers->replaceAll(core::InitialServers(m_localResolver()));
+    m_domains->replaceAll({});
+}
+
 // ---- Run control -----------------------------------------------------------------------------
 
 void frmMain::cmdGo_Click() {
@@ -277,6 +305,7 @@ void frmMain::lockForRun() {
     for (QWidget* control : runLockedControls())
         control->setEnabled(false);
     m_ui.cmdSkip->setEnabled(true);
+    m_ui.cmdClear->setEnabled(false);
 }
 
 void frmMain::unlockAfterRun() {
@@ -286,6 +315,7 @@ void frmMain::unlockAfterRun() {
     m_ui.lvDNS->setEnabled(true);
     m_ui.lvSummary->setEnabled(true);
     m_ui.cmdPause->setEnabled(false);
+    m_ui.cmdClear->setEnabled(true);
     m_running = false;
 }
 
@@ -341,6 +371,19 @@ void frmMain::cmdConnect_Click() {
 
 // The CSV export, cmdExport_Click, is in export.cpp.
 
+void frmMain::cmdClear_Click() {
+    if (m_running)
+        return;
+    flushDisplay();
+    m_lookups->clear();
+    m_summary->clear();
+    // What described the cleared rows goes with them.
+    m_ui.lDNS->clear();
+    m_ui.lwhowon->clear();
+    m_ui.lProgress->clear();
+    m_ui.sProgressOut->clearProgress();
+}
+
 // ---- Sorting ---------------------------------------------------------------------------------
 
 void frmMain::lvDNS_ColumnClick(int section) {
@@ -368,6 +411,14 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    const bool mayClose = m_closeConfirmed || m_closeGuard->mayClose(m_running, [this] {
+        m_closeConfirmed = true;
+        close();
+    });
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -376,6 +427,10 @@ void frmMain::Form_Unload() {
     // The program ends at once, also in the middle of a run: the run is cut off where it
     // is (no summary, no completion) and nothing it has queued reaches the window.
     emit closing();
+    if (m_settings) {
+        gui::SaveWindowSettings(*this, *m_settings);
+        m_settings->sync();
+    }
     m_timer1->stop();
     m_probe->blockSignals(true);
     m_engine->blockSignals(true);

@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+class QSettings;
+
 namespace tarnbell::core {
 class BenchmarkEngine;
 class LookupProbe;
@@ -24,6 +26,7 @@ class SummaryTableModel;
 
 namespace tarnbell::gui {
 
+class CloseGuard;
 class DetailsView;
 class EntryList;
 class RowBatchProxy;
@@ -38,6 +41,9 @@ struct WindowSeams {
     int dotInterval = 100;                  // ms per tick of the waiting dots
     std::function<void()> quit;             // ends the program; QCoreApplication::quit if unset
     HarvestTarget harvest;                  // the search host of "Get URLs" and its time limit
+    // Where the window's lists, choices and layout are remembered; nothing is remembered
+    // when unset.
+    std::function<std::unique_ptr<QSettings>()> settings;
 
     // The UDP probe and the machine's resolver configuration.
     static WindowSeams production();
@@ -77,6 +83,8 @@ public:
     // During a run the lookup list and the list selections follow a few dozen times a second;
     // this brings them up to date at once (done at the end of every run).
     void flushDisplay();
+    // Asks before a close that would end a run or lose results not yet exported.
+    tarnbell::gui::CloseGuard* closeGuard() const { return m_closeGuard; }
 
 public Q_SLOTS:
     // Redraws the two list counts and the tick scale of the status strip.
@@ -103,6 +111,10 @@ public Q_SLOTS:
     void cmdExport_Click();
     void lvDNS_ColumnClick(int section);
     void lvSummary_ColumnClick(int section);
+    // Empties both result lists (refused during a run).
+    void cmdClear_Click();
+    // Both input lists as at the first start: the default servers, no domains.
+    void restoreDefaultLists();
 
 Q_SIGNALS:
     // The run has ended; its completion status is on the status line. With `msg` the
@@ -142,6 +154,8 @@ private:
     tarnbell::core::BenchmarkEngine* m_engine = nullptr;
     tarnbell::core::ReadyReset* m_timer1 = nullptr;
     tarnbell::gui::HarvestControl* m_harvest = nullptr;
+    tarnbell::gui::CloseGuard* m_closeGuard = nullptr;
+    std::unique_ptr<QSettings> m_settings;
     QTimer* m_frame = nullptr; // paces flushDisplay() during a run
     tarnbell::gui::DetailsView* m_details = nullptr;
     QTimer* m_detailsPace = nullptr; // the details follow a run a few times a second
@@ -150,4 +164,5 @@ private:
     int m_pendingDomain = -1;
     bool m_running = false;
     bool m_showCompletion = true;
+    bool m_closeConfirmed = false;
 };

@@ -1,23 +1,28 @@
 #include "markcolourproxy.h"
 
 #include "core/resultmodels.h"
+#include "readablecolour.h"
 
 #include <QColor>
+#include <QWidget>
 
 namespace tarnbell::gui {
 
 QVariant MarkColourProxy::data(const QModelIndex& index, int role) const {
     if (role != Qt::ForegroundRole)
         return QIdentityProxyModel::data(index, role);
+    QColor written;
     switch (static_cast<core::Mark>(QIdentityProxyModel::data(index, core::MarkRole).toInt())) {
     case core::Mark::Local:
-        return QColor(255, 0, 0);
-    case core::Mark::Winner:
-        return QColor(0, 0, 255);
-    case core::Mark::None:
+        written = QColor(255, 0, 0);
         break;
+    case core::Mark::Winner:
+        written = QColor(0, 0, 255);
+        break;
+    case core::Mark::None:
+        return {};
     }
-    return {};
+    return Readable(written, m_view->palette().color(QPalette::Base));
 }
 
 } // namespace tarnbell::gui

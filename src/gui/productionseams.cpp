@@ -6,7 +6,6 @@
 #include "core/probe.h"
 #include "frmMain.h"
 
-#include <QCoreApplication>
 #include <QSettings>
 
 namespace tarnbell::gui {
@@ -15,13 +14,13 @@ WindowSeams WindowSeams::production() {
     WindowSeams seams;
     seams.probe = std::make_unique<core::Probe>();
     seams.localResolver = [] { return core::GetLocalDNS(); };
-    // The program's own settings; without an organisation name Qt would read them from an
-    // "Unknown Organization" folder.
-    const QString organisation = QCoreApplication::organizationName();
-    const QSettings settings(QSettings::UserScope,
-                             organisation.isEmpty() ? QStringLiteral("Tarnbell") : organisation,
-                             QCoreApplication::applicationName());
-    seams.harvest.search = core::SearchTarget::fromSettings(settings);
+    // The platform's standard place: ~/.config/Tarnbell/tarnbell.conf on Linux.
+    seams.settings = [] {
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                           QStringLiteral("Tarnbell"), QStringLiteral("tarnbell"));
+    };
+    const std::unique_ptr<QSettings> settings = seams.settings();
+    seams.harvest.search = core::SearchTarget::fromSettings(*settings);
     return seams;
 }
 

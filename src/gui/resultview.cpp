@@ -5,6 +5,7 @@
 
 #include <QAbstractProxyModel>
 #include <QHeaderView>
+#include <algorithm>
 
 namespace tarnbell::gui {
 
@@ -13,7 +14,7 @@ ResultView::ResultView(QWidget* parent) : QTreeView(parent) {
     setItemsExpandable(false);
     setUniformRowHeights(true); // thousands of rows in a long run
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection); // rows to copy
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAllColumnsShowFocus(true);
     setSortingEnabled(false); // header clicks go to the sort proxy's own column mapping
@@ -32,18 +33,27 @@ ResultView::ResultView(QWidget* parent) : QTreeView(parent) {
 
 void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& widths) {
     m_sorter = sorter;
-    m_colours = new MarkColourProxy(this);
+    m_colours = new MarkColourProxy(this, this);
     m_colours->setSourceModel(sorter);
     setModel(m_colours);
-    for (int i = 0; i < widths.size(); ++i)
-        header()->resizeSection(i, widths.at(i));
+    // A visible column is at least as wide as its title at the font in use; the last
+    // visible one takes the room a larger window gives.
+    QHeaderView* head = header();
+    int lastVisible = -1;
+    for (int i = 0; i < widths.size(); ++i) {
+        const int width = widths.at(i);
+        head->resizeSection(i, width > 0 ? std::max(width, head->sectionSizeHint(i)) : 0);
+        if (width > 0)
+            lastVisible = i;
+    }
+    m_lastVisible = lastVisible;
+    fillWidth();
 
     auto* sortProxy = qobject_cast<core::ResultSortProxy*>(sorter);
     if (!sortProxy)
         return;
     // The arrow shows the order the rows are in. A click on a new section makes the header
     // draw its own ascending arrow, whatever order the click gives: that is put right too.
-    QHeaderView* head = header();
     const auto showSort = [head, sortProxy] {
         if (head->sortIndicatorSection() != sortProxy->arrowSection() ||
             head->sortIndicatorOrder() != sortProxy->currentOrder())
@@ -51,6 +61,23 @@ void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& w
     };
     connect(sortProxy, &core::ResultSortProxy::sortShown, head, showSort);
     connect(head, &QHeaderView::sortIndicatorChanged, sortProxy, showSort);
+}
+
+void ResultView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    fillWidth();
+}
+
+void ResultView::fillWidth() {
+    // Not a Stretch section: the user keeps resizing it by hand, down to the width of one
+    // pixel that leaves it out of the export.
+    QHeaderView* head = header();
+    if (m_lastVisible < 0 || head->sectionSize(m_lastVisible) <= 1)
+        return;
+    const int width = head->sectionSize(m_lastVisible);
+    const int room = viewport()->width() - (head->length() - width);
+    if (room > width)
+        head->resizeSection(m_lastVisible, room);
 }
 
 QModelIndex ResultView::viewIndex(int sourceRow, int column) const {
@@ -64,7 +91,9 @@ void ResultView::showSourceRow(int sourceRow) {
     const QModelIndex index = viewIndex(sourceRow);
     if (!index.isValid())
         return;
-    setCurrentIndex(index); // single selection of rows: selects the row
+    // Only this row, whatever modifier keys are held while a run moves along.
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
     scrollTo(index);
 }
 

@@ -25,8 +25,15 @@ public:
     // The view's index of the result model's cell, or an invalid index.
     QModelIndex viewIndex(int sourceRow, int column = 0) const;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    // Widens the last visible column into the room a wider list leaves empty.
+    void fillWidth();
+
     QAbstractProxyModel* m_sorter = nullptr;
+    int m_lastVisible = -1;
     MarkColourProxy* m_colours = nullptr;
 };
 

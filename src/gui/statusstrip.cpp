@@ -1,6 +1,7 @@
 #include "statusstrip.h"
 
 #include "core/tickscale.h"
+#include "readablecolour.h"
 #include "statuslabel.h"
 
 #include <QHBoxLayout>
@@ -31,7 +32,8 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.fillRect(rect(), m_colour);
+        // The status texts are drawn over the fill in the scheme's text colour.
+        painter.fillRect(rect(), Readable(m_colour, palette().color(QPalette::WindowText)));
         painter.drawPixmap(QPoint(0, 0), m_strip->tickLayer());
     }
 

@@ -1,5 +1,6 @@
 #include "windowcontrols.h"
 
+#include "controlhelp.h"
 #include "resultview.h"
 #include "statuslabel.h"
 #include "statusstrip.h"
@@ -91,7 +92,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
         "How often every server is asked the domain list. The first round's answers are cold "
         "(not in the server's cache), the later ones warm."));
     c.cmdGo = button(QStringLiteral("&Benchmark!"), "cmdGo", true);
-    c.cmdPause = button(QStringLiteral("Pause"), "cmdPause");
+    c.cmdPause = button(QStringLiteral("&Pause"), "cmdPause");
     c.cmdPause->setEnabled(false);
     c.Frame2 = named(new QFrame, "Frame2");
     c.Frame2->setFrameShape(QFrame::HLine);
@@ -99,16 +100,16 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
 
     c.Picture2 = countBox("Picture2", c.dcount, "dcount");
     c.Label7 = label(QStringLiteral(" DNS servers"), "Label7", true);
-    c.cmdRandomD = smallButton(QStringLiteral("R"), "cmdRandomD");
-    c.cServersD = smallButton(QStringLiteral("-"), "cServersD");
-    c.cServers = smallButton(QStringLiteral("+"), "cServers");
+    c.cmdRandomD = smallButton(QStringLiteral("&R"), "cmdRandomD");
+    c.cServersD = smallButton(QStringLiteral("&-"), "cServersD");
+    c.cServers = smallButton(QStringLiteral("&+"), "cServers");
     c.lServers = named(new QListWidget, "lServers");
 
     c.Picture1 = countBox("Picture1", c.ncount, "ncount");
     c.Label6 = label(QStringLiteral(" Domain Names"), "Label6", true);
-    c.cmdRandomN = smallButton(QStringLiteral("R"), "cmdRandomN");
-    c.cDomainD = smallButton(QStringLiteral("-"), "cDomainD");
-    c.cDomain = smallButton(QStringLiteral("+"), "cDomain");
+    c.cmdRandomN = smallButton(QStringLiteral("&R"), "cmdRandomN");
+    c.cDomainD = smallButton(QStringLiteral("&-"), "cDomainD");
+    c.cDomain = smallButton(QStringLiteral("&+"), "cDomain");
     c.lDomains = named(new QListWidget, "lDomains");
 
     c.Label4 = label(QStringLiteral("Search Google for"), "Label4");
@@ -123,7 +124,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.Label9 = label(QStringLiteral("with the seed:"), "Label9");
     c.rand = named(new QLineEdit, "rand");
     c.rand->setFixedWidth(c.rand->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
-    c.reseed = button(QStringLiteral("R"), "reseed");
+    c.reseed = button(QStringLiteral("&R"), "reseed");
     c.reseed->setFixedWidth(c.reseed->fontMetrics().height() + 8);
 
     auto* recordType = row({c.Label3, c.cDNST, c.LabelRounds, c.rounds}, 1);
@@ -166,12 +167,13 @@ void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
     c.Label8 = label(QStringLiteral("Fastest Server:"), "Label8", true);
     c.lwhowon = named(new StatusLabel(QString()), "lwhowon");
     c.lwhowon->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    c.cmdSkip = button(QStringLiteral("Skip"), "cmdSkip");
+    c.cmdSkip = button(QStringLiteral("&Skip"), "cmdSkip");
     c.cmdSkip->setEnabled(false);
     c.lvSummary = named(new ResultView, "lvSummary");
     c.resultTabs = named(new QTabWidget, "resultTabs");
     c.resultTabs->addTab(c.lvSummary, QStringLiteral("Summary"));
-    c.cmdExport = button(QStringLiteral("Export CSV"), "cmdExport");
+    c.cmdExport = button(QStringLiteral("&Export CSV"), "cmdExport");
+    c.cmdClear = button(QStringLiteral("C&lear results"), "cmdClear");
 
     auto* testing = new QHBoxLayout;
     testing->addWidget(c.Label1);
@@ -185,7 +187,7 @@ void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
     layout->addWidget(c.lvDNS, 18); // heights as 1815 : 2895
     layout->addLayout(fastest);
     layout->addWidget(c.resultTabs, 29);
-    layout->addLayout(row({c.cmdExport}, 0));
+    layout->addLayout(row({c.cmdClear, c.cmdExport}, 0));
 }
 
 } // namespace
@@ -214,6 +216,7 @@ WindowControls BuildWindowControls(QWidget* central) {
     auto* layout = new QVBoxLayout(central);
     layout->addLayout(top, 1);
     layout->addWidget(c.sProgressOut);
+    DescribeControls(c);
     return c;
 }
 

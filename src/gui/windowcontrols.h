@@ -59,6 +59,7 @@ struct WindowControls {
     ResultView* lvSummary = nullptr;
     QTabWidget* resultTabs = nullptr; // "Summary" (lvSummary), then the window's other views
     QPushButton* cmdExport = nullptr;
+    QPushButton* cmdClear = nullptr; // empties both result lists
 
     // Status strip along the bottom.
     StatusStrip* sProgressOut = nullptr;

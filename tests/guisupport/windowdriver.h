@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <chrono>
 #include <functional>
@@ -37,11 +38,13 @@ inline gui::HarvestTarget nowhere() {
 
 // A window around `probe` (a scripted one answering 47.1 ms when null), with
 // `localResolver` as the machine's own resolver, short timers, so a test never waits
-// seconds, and `harvest` as its search host.
+// seconds, and `harvest` as its search host. It remembers its settings in `settingsFile`
+// only; without one it remembers nothing, so no test reads or writes the user's settings.
 inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QString(),
                                               int readyResetInterval = 100,
                                               std::unique_ptr<core::LookupProbe> probe = {},
-                                              gui::HarvestTarget harvest = nowhere()) {
+                                              gui::HarvestTarget harvest = nowhere(),
+                                              const QString& settingsFile = QString()) {
     auto test = std::make_unique<TestWindow>();
     if (!probe) {
         auto scripted = std::make_unique<ScriptedProbe>();
@@ -57,6 +60,11 @@ inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QSt
     TestWindow* raw = test.get();
     seams.quit = [raw] { ++raw->quitCalls; };
     seams.harvest = std::move(harvest);
+    if (!settingsFile.isEmpty()) {
+        seams.settings = [settingsFile] {
+            return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+        };
+    }
     test->window = std::make_unique<frmMain>(std::move(seams));
     return test;
 }

@@ -1,4 +1,4 @@
-#include "cli/listfile.h"
+#include "core/listfile.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tarnbell::cli {
+namespace tarnbell::core {
 
 namespace {
 constexpr qint64 kMaxListFileBytes = 1 << 20;
@@ -23,6 +23,21 @@ QList<ListLine> parseListText(const QString& text) {
             entries.append({entry, static_cast<int>(i + 1)});
     }
     return entries;
+}
+
+QStringList entryTexts(const QList<ListLine>& lines) {
+    QStringList texts;
+    texts.reserve(lines.size());
+    for (const ListLine& line : lines)
+        texts.append(line.text);
+    return texts;
+}
+
+QByteArray listFileBytes(const QStringList& entries) {
+    QByteArray bytes;
+    for (const QString& entry : entries)
+        bytes += entry.toUtf8() + '\n';
+    return bytes;
 }
 
 std::optional<QList<ListLine>> readListFile(const QString& path, QString* error) {
@@ -64,4 +79,4 @@ std::optional<QList<ListLine>> readListFile(const QString& path, QString* error)
     return parseListText(text);
 }
 
-} // namespace tarnbell::cli
+} // namespace tarnbell::core

@@ -4,9 +4,10 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
-namespace tarnbell::cli {
+namespace tarnbell::core {
 
 struct ListLine {
     QString text; // trimmed of surrounding blanks (and of the CR of a CR LF line end)
@@ -21,4 +22,10 @@ std::optional<QList<ListLine>> readListFile(const QString& path, QString* error)
 // The same rules applied to text already read.
 QList<ListLine> parseListText(const QString& text);
 
-} // namespace tarnbell::cli
+// The entries' texts, without their line numbers.
+QStringList entryTexts(const QList<ListLine>& lines);
+
+// `entries` as a list file: one entry a line, each line ended by LF.
+QByteArray listFileBytes(const QStringList& entries);
+
+} // namespace tarnbell::core

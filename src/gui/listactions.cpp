@@ -1,0 +1,144 @@
+#include "listactions.h"
+
+#include "copyrows.h"
+#include "dialogs.h"
+#include "entrylist.h"
+#include "resultview.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace tarnbell::gui {
+
+namespace {
+
+QAction* separator(QWidget* owner) {
+    auto* action = new QAction(owner);
+    action->setSeparator(true);
+    owner->addAction(action);
+    return action;
+}
+
+// A list file dialog, opened without a nested event loop; `done` gets the chosen path.
+void openListFileDialog(QWidget* parent, QFileDialog::AcceptMode mode,
+                        std::function<void(const QString&)> done) {
+    const QString title = mode == QFileDialog::AcceptOpen ? QStringLiteral("Import List")
+                                                          : QStringLiteral("Export List");
+    auto* dialog = new QFileDialog(
+        parent, title, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog->setObjectName(QStringLiteral("ListFile"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
+    dialog->setNameFilters({QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")});
+    if (mode == QFileDialog::AcceptSave)
+        dialog->setDefaultSuffix(QStringLiteral("txt"));
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, std::move(done));
+    dialog->open();
+}
+
+} // namespace
+
+ListActions::ListActions(EntryList* list, QPushButton* addButton, QPushButton* removeButton,
+                         std::function<void()> restoreDefaults, QWidget* dialogParent)
+    : QObject(list), m_list(list), m_addButton(addButton), m_dialogParent(dialogParent) {
+    QListWidget* widget = list->widget();
+    widget->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    addAction(
+        "addEntry", QStringLiteral("&Add..."), [addButton] { addButton->click(); }, true);
+    QAction* edit = addAction(
+        "editEntry", QStringLiteral("&Edit..."),
+        [list] { list->edit(list->widget()->currentRow()); }, true);
+    edit->setShortcut(Qt::Key_F2);
+    QAction* remove = addAction(
+        "removeEntries", QStringLiteral("&Remove"), [removeButton] { removeButton->click(); },
+        true);
+    remove->setShortcut(QKeySequence::Delete);
+    QAction* copy = addAction(
+        "copyRows", QStringLiteral("&Copy"), [widget] { CopySelectedRows(*widget); }, false);
+    copy->setShortcut(QKeySequence::Copy);
+    separator(widget);
+    addAction(
+        "importList", QStringLiteral("&Import..."), [this] { importList(); }, true);
+    addAction(
+        "exportList", QStringLiteral("E&xport..."), [this] { exportList(); }, false);
+    separator(widget);
+    addAction("restoreDefaults", QStringLiteral("Restore &default lists"),
+              std::move(restoreDefaults), true);
+
+    connect(widget, &QListWidget::itemDoubleClicked, this, [this, list](QListWidgetItem* item) {
+        if (m_addButton->isEnabled())
+            list->edit(list->widget()->row(item));
+    });
+    addButton->installEventFilter(this);
+    followLock();
+}
+
+QAction* ListActions::addAction(const char* name, const QString& text, std::function<void()> run,
+                                bool edits) {
+    QWidget* widget = m_list->widget();
+    auto* action = new QAction(text, widget);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcutContext(Qt::WidgetShortcut); // each list's keys act on that list only
+    connect(action, &QAction::triggered, this, std::move(run));
+    widget->addAction(action);
+    if (edits)
+        m_editing << action;
+    return action;
+}
+
+bool ListActions::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_addButton && event->type() == QEvent::EnabledChange)
+        followLock();
+    return QObject::eventFilter(watched, event);
+}
+
+void ListActions::followLock() {
+    const bool editable = m_addButton->isEnabled();
+    for (QAction* action : std::as_const(m_editing))
+        action->setEnabled(editable);
+}
+
+void ListActions::importList() {
+    openListFileDialog(m_dialogParent, QFileDialog::AcceptOpen, [this](const QString& path) {
+        // A run may have started while the dialog was open.
+        if (!m_addButton->isEnabled())
+            return;
+        const QString note = m_list->importFile(path);
+        if (!note.isEmpty())
+            ShowMessage(m_dialogParent, note);
+    });
+}
+
+void ListActions::exportList() {
+    openListFileDialog(m_dialogParent, QFileDialog::AcceptSave, [this](const QString& path) {
+        const QString problem = m_list->exportFile(path);
+        if (!problem.isEmpty())
+            ShowMessage(m_dialogParent, problem);
+    });
+}
+
+void AddResultActions(ResultView* view, QPushButton* clearButton) {
+    view->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* copy = new QAction(QStringLiteral("&Copy"), view);
+    copy->setObjectName(QStringLiteral("copyRows"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    QObject::connect(copy, &QAction::triggered, view, [view] { CopySelectedRows(*view); });
+    view->addAction(copy);
+    auto* clear = new QAction(QStringLiteral("C&lear results"), view);
+    clear->setObjectName(QStringLiteral("clearResults"));
+    QObject::connect(clear, &QAction::triggered, clearButton, [clearButton] {
+        if (clearButton->isEnabled())
+            clearButton->click();
+    });
+    view->addAction(clear);
+}
+
+} // namespace tarnbell::gui

@@ -1,0 +1,115 @@
+#include "windowsettings.h"
+
+#include "core/defaultservers.h"
+#include "core/listlimits.h"
+#include "core/resultsortproxy.h"
+#include "entrylist.h"
+#include "frmMain.h"
+#include "resultview.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QSettings>
+
+namespace tarnbell::gui {
+
+namespace {
+
+const QString kServers = QStringLiteral("lists/servers");
+const QString kDomains = QStringLiteral("lists/domains");
+const QString kRecordType = QStringLiteral("run/recordType");
+const QString kHarvestCount = QStringLiteral("harvest/count");
+const QString kGeometry = QStringLiteral("window/geometry");
+const QString kState = QStringLiteral("window/state");
+
+void saveView(QSettings& settings, const QString& group, const ResultView* view,
+              const core::ResultSortProxy* sorter) {
+    const QHeaderView* header = view->header();
+    QVariantList widths;
+    for (int section = 0; section < header->count(); ++section)
+        widths << header->sectionSize(section);
+    settings.beginGroup(group);
+    settings.setValue(QStringLiteral("widths"), widths);
+    settings.setValue(QStringLiteral("sortKey"), sorter->sortColumn());
+    settings.setValue(QStringLiteral("sortSection"), header->sortIndicatorSection());
+    settings.setValue(QStringLiteral("sortOrder"), static_cast<int>(sorter->currentOrder()));
+    settings.endGroup();
+}
+
+void restoreView(QSettings& settings, const QString& group, ResultView* view,
+                 core::ResultSortProxy* sorter) {
+    QHeaderView* header = view->header();
+    settings.beginGroup(group);
+    const QVariantList widths = settings.value(QStringLiteral("widths")).toList();
+    if (widths.size() == header->count()) {
+        for (int section = 0; section < header->count(); ++section) {
+            bool ok = false;
+            const int width = widths.at(section).toInt(&ok);
+            if (ok && width >= 0)
+                header->resizeSection(section, width);
+        }
+    }
+    bool keyOk = false;
+    bool orderOk = false;
+    const int key = settings.value(QStringLiteral("sortKey")).toInt(&keyOk);
+    const int order = settings.value(QStringLiteral("sortOrder")).toInt(&orderOk);
+    const int section = settings.value(QStringLiteral("sortSection"), -1).toInt();
+    if (keyOk && orderOk && key >= 0 &&
+        (order == Qt::AscendingOrder || order == Qt::DescendingOrder)) {
+        sorter->sortByKey(key, static_cast<Qt::SortOrder>(order));
+        if (section >= 0 && section < header->count())
+            header->setSortIndicator(section, static_cast<Qt::SortOrder>(order));
+    }
+    settings.endGroup();
+}
+
+// Selects `text` among the choices of `box`; an unknown text keeps the current choice.
+void restoreChoice(QComboBox* box, const QVariant& text) {
+    const int index = box->findText(text.toString());
+    if (text.isValid() && index >= 0)
+        box->setCurrentIndex(index);
+}
+
+} // namespace
+
+void SaveWindowSettings(const frmMain& window, QSettings& settings) {
+    const WindowControls& ui = window.controls();
+    settings.setValue(kServers, window.serverList()->entries());
+    settings.setValue(kDomains, window.domainList()->entries());
+    settings.setValue(kRecordType, ui.cDNST->currentText());
+    settings.setValue(kHarvestCount, ui.cGResults->currentText());
+    settings.setValue(kGeometry, window.saveGeometry());
+    settings.setValue(kState, window.saveState());
+    saveView(settings, QStringLiteral("lookups"), ui.lvDNS, window.lookupSort());
+    saveView(settings, QStringLiteral("summary"), ui.lvSummary, window.summarySort());
+}
+
+void RestoreWindowSettings(frmMain& window, QSettings& settings) {
+    const WindowControls& ui = window.controls();
+    // A list the user emptied is remembered empty; a list never saved keeps its defaults.
+    if (settings.contains(kServers)) {
+        const QStringList servers = core::RefreshLocalEntry(settings.value(kServers).toStringList(),
+                                                            window.localResolver());
+        window.serverList()->replaceAll(core::AcceptedEntries(core::ListKind::Servers, servers));
+    }
+    if (settings.contains(kDomains)) {
+        window.domainList()->replaceAll(core::AcceptedEntries(
+            core::ListKind::Domains, settings.value(kDomains).toStringList()));
+    }
+    restoreChoice(ui.cDNST, settings.value(kRecordType));
+    restoreChoice(ui.cGResults, settings.value(kHarvestCount));
+    window.restoreGeometry(settings.value(kGeometry).toByteArray());
+    window.restoreState(settings.value(kState).toByteArray());
+    restoreView(settings, QStringLiteral("lookups"), ui.lvDNS, window.lookupSort());
+    restoreView(settings, QStringLiteral("summary"), ui.lvSummary, window.summarySort());
+}
+
+QSize StartSize(QSize preferred, QSize available) {
+    if (!available.isValid() || available.isEmpty())
+        return preferred;
+    // A margin for the window frame and a little of the desktop around it.
+    const QSize room = available * 0.9;
+    return preferred.boundedTo(room);
+}
+
+} // namespace tarnbell::gui
