@@ -70,6 +70,7 @@ private:
     void onSocketError();
     void onDisconnected();
     void becomeReady();
+    void quickAck();
     void fail(const QString& errorText);
     bool write(const QByteArray& bytes, QString& errorText);
     void readStream(const QByteArray& bytes, const ClockReading& arrival);
