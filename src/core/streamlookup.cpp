@@ -53,7 +53,7 @@ void StreamLookup::beginRun() {
     m_resolved.clear();
     const QList<StreamConnection*> open = m_connections.values();
     for (StreamConnection* connection : open) {
-        if (connection != m_connection)
+        if (m_state == State::Idle || connection != m_connection)
             dropConnection(connection);
     }
 }
