@@ -2,6 +2,7 @@
 // match of a reply to its query. Replies are written field by field with Wire, so every row
 // shows the bytes it means, and then cut short or mutated.
 #include "dns/moddns.h"
+#include "dns/streamframe.h"
 
 #include <QTest>
 #include <algorithm>
@@ -138,6 +139,10 @@ private slots:
     void isAnswerTo();
     void replyHeader_data();
     void replyHeader();
+
+    // Messages on a byte stream (TCP, TLS)
+    void streamReader_data();
+    void streamReader();
 };
 
 void TestCodec::buildQuery_data() {
@@ -515,6 +520,62 @@ void TestCodec::replyHeader() {
     if (header) {
         QCOMPARE(int(header->rcode), rcode);
         QTEST(header->truncated, "truncated");
+    }
+}
+
+namespace {
+
+QByteArray framed(const QByteArray& message) {
+    const Bytes bytes = FrameForStream(view(message));
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace
+
+void TestCodec::streamReader_data() {
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<QList<QByteArray>>("messages"); // handed out, in order
+    QTest::addColumn<bool>("broken");
+
+    const QByteArray a = QByteArray(reply(15, 0));
+    const QByteArray b = QByteArray(reply(1, 0, 0x8183));
+    QTest::newRow("two messages") << framed(a) + framed(b) << 512 << QList{a, b} << false;
+    QTest::newRow("half a message waits")
+        << framed(a).left(a.size() / 2) << 512 << QList<QByteArray>{} << false;
+    QTest::newRow("a message at the capacity") << framed(a) << int(a.size()) << QList{a} << false;
+    QTest::newRow("announced length over the capacity")
+        << framed(a) + framed(b) << int(a.size()) - 1 << QList<QByteArray>{} << true;
+    QTest::newRow("nothing after a length over the capacity")
+        << framed(a) + QByteArray("\xff\xff") + framed(b) << 512 << QList{a} << true;
+    QTest::newRow("empty message")
+        << framed(a) + QByteArray(2, '\0') + framed(b) << 512 << QList{a} << true;
+    QTest::newRow("longest message")
+        << framed(QByteArray(65535, 'x')) << 65535 << QList{QByteArray(65535, 'x')} << false;
+}
+
+void TestCodec::streamReader() {
+    QFETCH(QByteArray, stream);
+    QFETCH(int, capacity);
+    QFETCH(QList<QByteArray>, messages);
+    QFETCH(bool, broken);
+    QVERIFY(FrameForStream(view(QByteArray(65536, 'x'))).empty());
+    // The same stream whole, in two cuts and byte by byte: the cut changes nothing.
+    for (const qsizetype piece : {stream.size(), stream.size() / 2 + 1, qsizetype(1)}) {
+        StreamReader reader(static_cast<std::size_t>(capacity));
+        QList<QByteArray> read;
+        StreamReader::Status status = StreamReader::Status::NeedMore;
+        for (qsizetype at = 0; at < stream.size() && status != StreamReader::Status::Broken;
+             at += std::max(piece, qsizetype(1))) {
+            reader.append(view(stream.mid(at, piece)));
+            Bytes message;
+            while ((status = reader.next(message)) == StreamReader::Status::Message)
+                read << QByteArray(reinterpret_cast<const char*>(message.data()),
+                                   static_cast<qsizetype>(message.size()));
+        }
+        QCOMPARE(read, messages);
+        QCOMPARE(reader.broken(), broken);
     }
 }
 

@@ -55,6 +55,43 @@ private Q_SLOTS:
         }
     }
 
+    void readsStreamEntries_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("transport"); // as the JSON names it
+        QTest::addColumn<QString>("host");      // address or host name
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("authName");
+        QTest::addColumn<QString>("path");
+        const auto row = [](const char* name, const QString& text, const QString& transport,
+                            const QString& host, int port, const QString& authName,
+                            const QString& path) {
+            QTest::newRow(name) << text << transport << host << port << authName << path;
+        };
+        row("plain stays UDP", "9.9.9.9", "udp", "9.9.9.9", 53, "", "");
+        row("TCP, port 53", "tcp://9.9.9.9", "tcp", "9.9.9.9", 53, "", "");
+        row("TLS, port 853, the address is the name", "tls://9.9.9.9", "tls", "9.9.9.9", 853,
+            "9.9.9.9", "");
+        row("TLS by host name", "TLS://dns.example:8853", "tls", "dns.example", 8853, "dns.example",
+            "");
+        row("TLS pinned to an address", "tls://[2001:db8::1]:853#dns.example", "tls", "2001:db8::1",
+            853, "dns.example", "");
+        row("HTTPS, port 443 and /dns-query", "https://dns.example", "https", "dns.example", 443,
+            "dns.example", "/dns-query");
+        row("HTTPS pinned, own path", "https://127.0.0.1:8443#dns.example/q/dns", "https",
+            "127.0.0.1", 8443, "dns.example", "/q/dns");
+    }
+    void readsStreamEntries() {
+        QFETCH(QString, text);
+        QFETCH(QString, host);
+        const ServerEndpoint endpoint = parseServerEntry(text + " - label");
+        QVERIFY2(endpoint.isValid(), qPrintable(endpoint.errorText));
+        QTEST(tarnbell::core::transportName(endpoint.transport), "transport");
+        QCOMPARE(endpoint.isHostName() ? endpoint.hostName : endpoint.address.toString(), host);
+        QTEST(int(endpoint.port), "port");
+        QTEST(endpoint.authName, "authName");
+        QTEST(endpoint.path, "path");
+    }
+
     void refusesGarbage_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("inLabel"); // only the whole entry is refused
@@ -92,6 +129,15 @@ private Q_SLOTS:
         QTest::newRow("octal part") << "0177.0.0.1" << false;
         QTest::newRow("NUL") << QString("1.2.3.4") + QChar(0) << false;
         QTest::newRow("a megabyte") << "127.0.0.1" + QString(1 << 20, u'x') << false;
+        QTest::newRow("unknown scheme") << "quic://9.9.9.9" << false;
+        QTest::newRow("no address after the scheme") << "tls://" << false;
+        QTest::newRow("path on TLS") << "tls://9.9.9.9/dns-query" << false;
+        QTest::newRow("name to check on TCP") << "tcp://9.9.9.9#dns.example" << false;
+        QTest::newRow("address as the name to check") << "tls://9.9.9.9#1.1.1.1" << false;
+        QTest::newRow("name to check after a host name")
+            << "tls://dns.example#dns.example" << false;
+        QTest::newRow("query in the path") << "https://dns.example/dns-query?dns=AAAB" << false;
+        QTest::newRow("port 0 on a stream") << "https://9.9.9.9:0/dns-query" << false;
         QTest::newRow("escape in the label") << "127.0.0.1 - \x1b]0;title\x07" << true;
         QTest::newRow("C1 control in the label") << "127.0.0.1 - a\u009bb" << true;
         QTest::newRow("label past 1024 characters") << "127.0.0.1 - " + QString(1024, u'x') << true;

@@ -28,7 +28,13 @@ const QString kDescription = QStringLiteral(
     "clock.\n"
     "\n"
     "A server entry is ADDR, ADDR:PORT, [IPv6]:PORT or a host name, optionally\n"
-    "followed by \" - label\". --defaults gives the window's list: the machine's own\n"
+    "followed by \" - label\"; tcp://HOST[:PORT] asks over TCP (port 53),\n"
+    "tls://HOST[:PORT] over TLS (853), https://HOST[:PORT][/PATH] over HTTPS (443,\n"
+    "/dns-query); tls://ADDR#NAME and https://ADDR#NAME/PATH connect to ADDR and\n"
+    "check NAME's certificate. A stream connection is kept for the server's next\n"
+    "lookups and its set-up timed apart (connect_ms, connections in the JSON),\n"
+    "unless --fresh-connections times every lookup on a new one. --defaults gives the window's "
+    "list: the machine's own\n"
     "resolver first (\" - local\"), then the built-in public resolvers. Servers are\n"
     "asked in this order: --defaults, each --servers file, each --server; domains:\n"
     "each --domains file, each --domain. At most 99 servers and 99 domains.\n"
@@ -233,8 +239,17 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         {"q", "quiet"}, "No progress bar, completion text or table of figures: errors only.");
     const QCommandLineOption rounds(
         "rounds", "Ask the domain list this many times, 1 to 20 (default 1).", "count", "1");
+    const QCommandLineOption fresh(
+        "fresh-connections",
+        "tcp://, tls:// and https:// servers: time every lookup on a new connection, set-up "
+        "included, instead of one kept connection per server.");
+    const QCommandLineOption caFile(
+        "ca-file",
+        "Also trust the certificate authorities of this PEM file for tls:// and "
+        "https:// servers (the system's stay trusted).",
+        "file");
     parser.addOptions({help, version, server, servers, defaults, domain, domains, type, timeout,
-                       output, json, quiet, rounds});
+                       output, json, quiet, rounds, fresh, caFile});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -312,6 +327,18 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         sameFile(options.outputPath, options.jsonPath) && !isSpecialFile(options.outputPath))
         return fail(QStringLiteral("--output and --json name the same file"));
     options.quiet = parser.isSet(quiet);
+    options.freshConnections = parser.isSet(fresh);
+    for (const QString& path : parser.values(caFile)) {
+        const QFileInfo info(path);
+        if (!info.isFile() || !info.isReadable())
+            return fail(
+                QStringLiteral("cannot read the --ca-file %1: not a readable file").arg(path));
+        const QList<QSslCertificate> read = QSslCertificate::fromPath(path, QSsl::Pem);
+        if (read.isEmpty())
+            return fail(
+                QStringLiteral("cannot read the --ca-file %1: no PEM certificate in it").arg(path));
+        options.extraCas += read;
+    }
     result.action = ParsedCommandLine::Action::Run;
     return result;
 }

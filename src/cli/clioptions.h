@@ -2,6 +2,8 @@
 // The command line of tarnbell-cli: what it accepts, and every check made before a single
 // query is sent or a byte written.
 
+#include <QList>
+#include <QSslCertificate>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -26,6 +28,8 @@ struct CliOptions {
     QString jsonPath;                   // the JSON; "-" for standard output, empty for none
     bool quiet = false;                 // errors only: no progress bar, no completion text
     int rounds = 1;                     // how often the domain list is asked of every server
+    bool freshConnections = false;      // stream transports: a new connection per lookup
+    QList<QSslCertificate> extraCas;    // trusted beside the system's authorities
 };
 
 struct ParsedCommandLine {

@@ -51,6 +51,8 @@ struct CliRun::Impl {
         // To the millisecond: 0.015 s waits 15 ms, not two tenths of a tick more.
         probe.setTimeLimit(
             std::chrono::milliseconds(std::max(1L, std::lround(options.timeoutSeconds * 1000.0))));
+        probe.setFreshConnections(options.freshConnections);
+        probe.setExtraCertificates(options.extraCas);
         engine.setLocalResolverSource([] { return core::GetLocalDNS(); });
         progressClock.setInterval(1000);
     }

@@ -34,6 +34,16 @@ ServerFigures figuresOf(const QString& entry, int index, bool isLocal,
     figures.all = timeFigures(lookups);
     figures.cold = timeFigures(cold);
     figures.warm = timeFigures(warm);
+    figures.transport = parseServerEntry(entry).transport;
+    double connectSeconds = 0.0;
+    for (const LookupRecord* lookup : lookups) {
+        if (lookup->newConnection) {
+            ++figures.connections;
+            connectSeconds += lookup->connectSeconds;
+        }
+    }
+    if (figures.connections > 0)
+        figures.connectMs = connectSeconds * 1000.0 / figures.connections;
     return figures;
 }
 
@@ -69,8 +79,17 @@ QString replyCodeText(int rcode) {
 
 LookupRecord lookupRecord(const QString& serverEntry, const QString& domain,
                           const ProbeResult& result, int serverIndex, int round) {
-    LookupRecord record{serverEntry,  domain,           result.seconds, result.outcome, QString(),
-                        result.rcode, result.truncated, serverIndex,    round};
+    LookupRecord record{serverEntry,
+                        domain,
+                        result.seconds,
+                        result.outcome,
+                        QString(),
+                        result.rcode,
+                        result.truncated,
+                        serverIndex,
+                        round,
+                        result.newConnection,
+                        result.connectSeconds};
     if (record.kind() == LookupKind::Failed) {
         record.seconds = kUnansweredSeconds;
         record.errorText = result.outcome == ProbeOutcome::Answered ? replyCodeText(result.rcode)

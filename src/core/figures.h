@@ -6,6 +6,7 @@
 // these and compute nothing of their own.
 
 #include "core/lookupprobe.h"
+#include "core/serverendpoint.h"
 
 #include <QList>
 #include <QString>
@@ -28,6 +29,9 @@ struct LookupRecord {
     bool truncated = false;
     int serverIndex = 0; // position of the server in the run's list
     int round = 0;       // 0 is the first, cold round
+    // Stream transports: the lookup opened a connection, set up in `connectSeconds`.
+    bool newConnection = false;
+    double connectSeconds = 0.0;
 
     LookupKind kind() const;
 };
@@ -71,6 +75,9 @@ struct ServerFigures {
     TimeFigures cold; // the first round
     TimeFigures warm; // the rounds after it; no lookups in a one-round run
     bool tiedWithFastest = false;
+    Transport transport = Transport::Udp; // as the entry names it
+    int connections = 0;                  // stream connections the lookups opened
+    double connectMs = 0.0;               // their mean set-up time; 0 without any
 };
 
 // The figures of one server from its lookups, in the order they were made.

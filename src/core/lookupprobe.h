@@ -36,6 +36,11 @@ struct ProbeResult {
     // Whether a code counts as an answer is the run's decision, not the probe's.
     int rcode = -1;
     bool truncated = false;
+    // Stream transports: true when this lookup opened a connection to the server, then
+    // `connectSeconds` is its set-up (TCP connect, TLS handshake, HTTP/2 settings), timed
+    // apart from `seconds` unless every lookup is timed on a new connection.
+    bool newConnection = false;
+    double connectSeconds = 0.0;
 
     bool failed() const {
         return outcome != ProbeOutcome::Answered && outcome != ProbeOutcome::TimedOut;
@@ -49,7 +54,8 @@ public:
     ~LookupProbe() override = default;
 
     // Starts one lookup of `domain` at `server` (an address or host name, optionally with
-    // a port: "ADDR", "ADDR:PORT", "IPv6", "[IPv6]:PORT", "host"). Exactly one finished()
+    // a port: "ADDR", "ADDR:PORT", "IPv6", "[IPv6]:PORT", "host"; or a stream transport's
+    // "tcp://", "tls://" or "https://" entry). Exactly one finished()
     // follows, always from the event loop, never from inside this call.
     virtual void MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
                                 quint16 recordType) = 0;

@@ -1,7 +1,8 @@
 #include "core/probe.h"
 
-#include "core/udplookup.h"
+#include "core/lookupdispatcher.h"
 
+#include <QSslCertificate>
 #include <QThread>
 #include <algorithm>
 #include <charconv>
@@ -51,7 +52,7 @@ QString formatSeconds(double seconds) {
 
 struct Probe::Impl {
     QThread thread;
-    UdpLookup* lookup = new UdpLookup;
+    LookupDispatcher* lookup = new LookupDispatcher;
     bool threaded = true;
     int outstanding = 0;
 
@@ -75,11 +76,11 @@ Probe::Probe(Placement placement, QObject* parent)
         m->thread.start(QThread::HighPriority);
         m->lookup->moveToThread(&m->thread);
     } else {
-        m->lookup->setKernelTimestamps(false);
+        m->lookup->udp().setKernelTimestamps(false);
     }
     // Results cross to the caller's thread as events; dropped if the probe goes first.
     connect(
-        m->lookup, &UdpLookup::finished, this,
+        m->lookup, &LookupDispatcher::finished, this,
         [this](const ProbeResult& result) {
             --m->outstanding;
             emit finished(result);
@@ -92,7 +93,7 @@ Probe::~Probe() {
         delete m->lookup;
         return;
     }
-    // The lookup's socket, notifier and timer belong to its thread: they go there.
+    // The lookups' sockets, notifier and timers belong to their thread: they go there.
     QMetaObject::invokeMethod(
         m->lookup, [lookup = m->lookup] { delete lookup; }, Qt::BlockingQueuedConnection);
     m->thread.quit();
@@ -111,6 +112,16 @@ void Probe::setTimeLimit(std::chrono::milliseconds limit) {
     });
 }
 
+void Probe::setFreshConnections(bool fresh) {
+    m->onLookupThread([lookup = m->lookup, fresh] { lookup->stream().setFreshConnections(fresh); });
+}
+
+void Probe::setExtraCertificates(const QList<QSslCertificate>& certificates) {
+    m->onLookupThread([lookup = m->lookup, certificates] {
+        lookup->stream().setExtraCertificates(certificates);
+    });
+}
+
 void Probe::setHostLookup(
     std::function<void(const QString&, QObject*,
                        std::function<void(const QList<QHostAddress>&, const QString&)>)>
@@ -121,7 +132,7 @@ void Probe::setHostLookup(
 }
 
 void Probe::setKernelTimestamps(bool use) {
-    m->onLookupThread([lookup = m->lookup, use] { lookup->setKernelTimestamps(use); });
+    m->onLookupThread([lookup = m->lookup, use] { lookup->udp().setKernelTimestamps(use); });
 }
 
 void Probe::MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
@@ -134,7 +145,7 @@ void Probe::MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
 }
 
 void Probe::beginRun() {
-    m->onLookupThread([lookup = m->lookup] { lookup->forgetResolvedNames(); });
+    m->onLookupThread([lookup = m->lookup] { lookup->beginRun(); });
 }
 
 bool Probe::isBusy() const {
@@ -142,7 +153,7 @@ bool Probe::isBusy() const {
 }
 
 quint16 Probe::localPort() const {
-    return m->lookup->localPort();
+    return m->lookup->udp().localPort();
 }
 
 } // namespace tarnbell::core

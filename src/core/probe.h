@@ -1,8 +1,8 @@
 #pragma once
-// The timed UDP probe. Its lookups are sent, received and timed on a measurement thread of
-// their own, so nothing the caller's thread does (painting, layout, a modal box) can delay
-// a timestamp; the caller only starts lookups and receives their results from its event
-// loop.
+// The timed probe, over UDP or a stream transport as each server entry says. Its lookups are sent,
+// received and timed on a measurement thread of their own, so nothing the caller's thread does
+// (painting, layout, a modal box) can delay a timestamp; the caller only starts lookups and
+// receives their results from its event loop.
 
 #include "core/lookupprobe.h"
 
@@ -11,6 +11,7 @@
 #include <memory>
 
 class QHostAddress;
+class QSslCertificate;
 
 namespace tarnbell::core {
 
@@ -42,6 +43,11 @@ public:
         std::function<void(const QString& name, QObject* context,
                            std::function<void(const QList<QHostAddress>&, const QString&)>)>
             lookup);
+    // Stream transports: every lookup on a new connection, timed with its set-up, instead
+    // of one kept connection per server.
+    void setFreshConnections(bool fresh);
+    // Certificate authorities trusted beside the system's, for TLS and HTTPS servers.
+    void setExtraCertificates(const QList<QSslCertificate>& certificates);
     // Off: the arrival time is the monotonic clock read on taking the datagram, also where
     // the kernel gives a receive timestamp.
     void setKernelTimestamps(bool use);

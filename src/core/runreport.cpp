@@ -79,6 +79,8 @@ QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& 
             item.insert(QStringLiteral("truncated"), true);
         if (!lookup.errorText.isEmpty())
             item.insert(QStringLiteral("error"), lookup.errorText);
+        if (lookup.newConnection)
+            item.insert(QStringLiteral("connect_ms"), lookup.connectSeconds * 1000.0);
         lookupArray.append(item);
     }
     QJsonArray serverArray;
@@ -88,6 +90,10 @@ QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& 
         item.insert(QStringLiteral("server"), figures.serverEntry);
         item.insert(QStringLiteral("is_local"), figures.isLocal);
         item.insert(QStringLiteral("tied_with_fastest"), figures.tiedWithFastest);
+        item.insert(QStringLiteral("transport"), transportName(figures.transport));
+        item.insert(QStringLiteral("connections"), figures.connections);
+        if (figures.connections > 0)
+            item.insert(QStringLiteral("connect_ms"), figures.connectMs);
         if (figures.warm.lookups > 0) {
             item.insert(QStringLiteral("cold"), timeFiguresJson(figures.cold));
             item.insert(QStringLiteral("warm"), timeFiguresJson(figures.warm));

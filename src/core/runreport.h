@@ -29,9 +29,11 @@ private:
 };
 
 // The whole result as JSON: "record_type", "lookups" (server, domain, record_type, seconds,
-// timed_out, outcome, round, rcode and truncated for a reply, error for a failed one),
+// timed_out, outcome, round, rcode and truncated for a reply, error for a failed one,
+// connect_ms for one that opened a connection),
 // "servers" (server, mean_ms, median_ms, median_ci_ms, min_ms, p90_ms, max_ms, stddev_ms,
-// lookups, answered, timeouts, errors, is_local, tied_with_fastest, and "cold" and "warm" with
+// lookups, answered, timeouts, errors, is_local, tied_with_fastest, transport, connections and
+// connect_ms (the mean set-up of a stream transport's connections), and "cold" and "warm" with
 // the same figures when the run had such lookups), "fastest" (by_mean, by_median; null when
 // no server answered) and "tied_with_fastest" (server entries). Numbers keep full double
 // precision.

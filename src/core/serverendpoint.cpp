@@ -123,29 +123,34 @@ std::optional<QHostAddress> parseIPv6(QStringView text) {
 
 const QString kBadPort = QStringLiteral("the port must be a number from 1 to 65535");
 
-} // namespace
-
-ServerEndpoint parseServerText(QStringView text) {
-    if (text.size() > kMaxServerEntryLength) {
-        return refused(
-            text, QStringLiteral("it is longer than %1 characters").arg(kMaxServerEntryLength));
+// An HTTP path as RFC 3986 allows it, without a query part: DNS over HTTPS by POST puts
+// nothing after it.
+bool isPath(QStringView path) {
+    for (const QChar c : path) {
+        if (c.unicode() > 0x7E || c.unicode() <= 0x20 || c == u'?' || c == u'#' || c == u'"' ||
+            c == u'<' || c == u'>' || c == u'\\' || c == u'^' || c == u'`' || c == u'{' ||
+            c == u'|' || c == u'}')
+            return false;
     }
-    text = text.trimmed();
-    if (text.isEmpty())
-        return refused(text, QStringLiteral("no address given"));
-    if (hasControlCharacter(text))
-        return refused(text, QStringLiteral("it holds a control character"));
+    return true;
+}
 
+// The address part: "ADDR", "ADDR:PORT", bare IPv6, "[IPv6]", "[IPv6]:PORT" or a host name,
+// `defaultPort` when no port is given. `text` is the whole entry, for the messages.
+ServerEndpoint parseHostAndPort(QStringView text, QStringView hostPart, quint16 defaultPort) {
     ServerEndpoint endpoint;
-    QStringView host = text;
-    if (text.front() == u'[') {
-        const qsizetype close = text.indexOf(u']');
+    endpoint.port = defaultPort;
+    if (hostPart.isEmpty())
+        return refused(text, QStringLiteral("no address given"));
+    QStringView host = hostPart;
+    if (hostPart.front() == u'[') {
+        const qsizetype close = hostPart.indexOf(u']');
         if (close < 0)
             return refused(text, QStringLiteral("the \"]\" after the IPv6 address is missing"));
-        const auto address = parseIPv6(text.sliced(1, close - 1));
+        const auto address = parseIPv6(hostPart.sliced(1, close - 1));
         if (!address)
             return refused(text, QStringLiteral("not an IPv6 address between the brackets"));
-        const QStringView rest = text.sliced(close + 1);
+        const QStringView rest = hostPart.sliced(close + 1);
         if (!rest.isEmpty()) {
             const auto port = rest.front() == u':' ? parsePort(rest.sliced(1)) : std::nullopt;
             if (!port)
@@ -156,19 +161,19 @@ ServerEndpoint parseServerText(QStringView text) {
         return endpoint;
     }
 
-    const qsizetype colons = text.count(u':');
+    const qsizetype colons = hostPart.count(u':');
     if (colons > 1) {
-        // Several colons: a bare IPv6 address, always on port 53 (use "[IPv6]:PORT").
-        const auto address = parseIPv6(text);
+        // Several colons: a bare IPv6 address, always on the default port (use "[IPv6]:PORT").
+        const auto address = parseIPv6(hostPart);
         if (!address)
             return refused(text, QStringLiteral("not an IPv6 address"));
         endpoint.address = *address;
         return endpoint;
     }
     if (colons == 1) {
-        const qsizetype colon = text.indexOf(u':');
-        host = text.first(colon);
-        const auto port = parsePort(text.sliced(colon + 1));
+        const qsizetype colon = hostPart.indexOf(u':');
+        host = hostPart.first(colon);
+        const auto port = parsePort(hostPart.sliced(colon + 1));
         if (!port)
             return refused(text, kBadPort);
         endpoint.port = *port;
@@ -191,6 +196,89 @@ ServerEndpoint parseServerText(QStringView text) {
         return refused(text, QStringLiteral("not a host name or address"));
     }
     return endpoint;
+}
+
+struct Scheme {
+    const char16_t* prefix;
+    Transport transport;
+    quint16 port;
+};
+constexpr Scheme kSchemes[] = {{u"tcp://", Transport::Tcp, kDnsPort},
+                               {u"tls://", Transport::Tls, kDnsOverTlsPort},
+                               {u"https://", Transport::Https, kHttpsPort}};
+
+ServerEndpoint parseStream(QStringView text, const Scheme& scheme) {
+    QStringView rest = text.sliced(QStringView(scheme.prefix).size());
+    QString path;
+    if (scheme.transport == Transport::Https) {
+        const qsizetype slash = rest.indexOf(u'/');
+        path = slash < 0 ? QString::fromLatin1(kDefaultDohPath) : rest.sliced(slash).toString();
+        if (slash >= 0)
+            rest = rest.first(slash);
+        if (!isPath(path))
+            return refused(text, QStringLiteral("not a usable HTTP path after the address"));
+    } else if (rest.contains(u'/')) {
+        return refused(text, QStringLiteral("only https:// entries take a path"));
+    }
+    QString pinnedName;
+    if (const qsizetype hash = rest.indexOf(u'#'); hash >= 0) {
+        if (scheme.transport == Transport::Tcp)
+            return refused(text, QStringLiteral("only tls:// and https:// entries name a "
+                                                "server to authenticate (#NAME)"));
+        const QStringView name = rest.sliced(hash + 1);
+        if (!isHostName(name) || isDigitsAndDots(name) || isHexAddressForm(name))
+            return refused(text, QStringLiteral("not a host name after \"#\""));
+        pinnedName = name.toString();
+        rest = rest.first(hash);
+    }
+    ServerEndpoint endpoint = parseHostAndPort(text, rest, scheme.port);
+    if (!endpoint.isValid())
+        return endpoint;
+    if (!pinnedName.isEmpty() && endpoint.isHostName())
+        return refused(text, QStringLiteral("\"#NAME\" goes after an address, not a host name"));
+    endpoint.transport = scheme.transport;
+    endpoint.path = path;
+    if (scheme.transport != Transport::Tcp) {
+        endpoint.authName = !pinnedName.isEmpty()   ? pinnedName
+                            : endpoint.isHostName() ? endpoint.hostName
+                                                    : endpoint.address.toString();
+    }
+    return endpoint;
+}
+
+} // namespace
+
+QString transportName(Transport transport) {
+    switch (transport) {
+    case Transport::Udp:
+        return QStringLiteral("udp");
+    case Transport::Tcp:
+        return QStringLiteral("tcp");
+    case Transport::Tls:
+        return QStringLiteral("tls");
+    case Transport::Https:
+        return QStringLiteral("https");
+    }
+    return {};
+}
+
+ServerEndpoint parseServerText(QStringView text) {
+    if (text.size() > kMaxServerEntryLength) {
+        return refused(
+            text, QStringLiteral("it is longer than %1 characters").arg(kMaxServerEntryLength));
+    }
+    text = text.trimmed();
+    if (text.isEmpty())
+        return refused(text, QStringLiteral("no address given"));
+    if (hasControlCharacter(text))
+        return refused(text, QStringLiteral("it holds a control character"));
+    for (const Scheme& scheme : kSchemes) {
+        if (text.startsWith(QStringView(scheme.prefix), Qt::CaseInsensitive))
+            return parseStream(text, scheme);
+    }
+    if (text.contains(u"://"))
+        return refused(text, QStringLiteral("unknown scheme (use tcp://, tls:// or https://)"));
+    return parseHostAndPort(text, text, kDnsPort);
 }
 
 ServerEndpoint parseServerEntry(QStringView entry) {

@@ -24,7 +24,9 @@ void describe(QWidget* control, const QString& name, const QString& tip) {
 
 QString AcceptedServerForms() {
     return QStringLiteral("An IPv4 or IPv6 address or a host name, optionally with :port "
-                          "([IPv6]:port), then optionally \" - \" and a label");
+                          "([IPv6]:port), or the same after tcp://, tls:// or https:// "
+                          "(https://host/path; tls://address#name checks name's certificate), "
+                          "then optionally \" - \" and a label");
 }
 
 QString AcceptedDomainForms() {

@@ -7,12 +7,13 @@
 #include "frmMain.h"
 
 #include <QSettings>
+#include <QSslCertificate>
 
 namespace tarnbell::gui {
 
 WindowSeams WindowSeams::production() {
     WindowSeams seams;
-    seams.probe = std::make_unique<core::Probe>();
+    auto probe = std::make_unique<core::Probe>();
     seams.localResolver = [] { return core::GetLocalDNS(); };
     // The platform's standard place: ~/.config/Tarnbell/tarnbell.conf on Linux.
     seams.settings = [] {
@@ -21,6 +22,14 @@ WindowSeams WindowSeams::production() {
     };
     const std::unique_ptr<QSettings> settings = seams.settings();
     seams.harvest.search = core::SearchTarget::fromSettings(*settings);
+    // Stream transports, as tarnbell-cli's --fresh-connections and --ca-file: a new
+    // connection for every lookup, and a private authority trusted beside the system's.
+    probe->setFreshConnections(
+        settings->value(QStringLiteral("transports/freshConnections")).toBool());
+    const QString caFile = settings->value(QStringLiteral("transports/caFile")).toString();
+    if (!caFile.isEmpty())
+        probe->setExtraCertificates(QSslCertificate::fromPath(caFile, QSsl::Pem));
+    seams.probe = std::move(probe);
     return seams;
 }
 

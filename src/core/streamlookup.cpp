@@ -1,0 +1,289 @@
+#include "core/streamlookup.h"
+
+#include "core/probe.h"
+#include "core/querynames.h"
+#include "core/streamconnection.h"
+
+#include <QPointer>
+#include <algorithm>
+
+namespace tarnbell::core {
+namespace {
+
+constexpr double kTimeoutSeconds = 10.0;
+
+ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText) {
+    ProbeResult result;
+    result.outcome = outcome;
+    result.errorText = errorText;
+    return result;
+}
+
+QString notResolvedText(const QString& name, const QString& why) {
+    return QStringLiteral("Error: the server name \"%1\" could not be resolved: %2").arg(name, why);
+}
+
+double secondsBetween(qint64 fromNs, qint64 toNs) {
+    return static_cast<double>(toNs - fromNs) / 1e9;
+}
+
+} // namespace
+
+StreamLookup::StreamLookup(QObject* parent) : QObject(parent), m_hostLookup(systemHostLookup()) {
+    m_tick.setSingleShot(true);
+    m_tick.setTimerType(Qt::PreciseTimer);
+    connect(&m_tick, &QTimer::timeout, this, &StreamLookup::onTick);
+}
+
+StreamLookup::~StreamLookup() {
+    for (StreamConnection* connection : std::as_const(m_connections))
+        connection->disconnect(this);
+}
+
+void StreamLookup::setTimeLimit(std::chrono::milliseconds limit, std::chrono::milliseconds tick) {
+    m_limit = std::max(limit, std::chrono::milliseconds(1));
+    m_tickInterval = std::max(tick, std::chrono::milliseconds(1));
+}
+
+void StreamLookup::setHostLookup(HostLookup lookup) {
+    m_hostLookup = lookup ? std::move(lookup) : systemHostLookup();
+}
+
+void StreamLookup::beginRun() {
+    m_resolved.clear();
+    const QList<StreamConnection*> open = m_connections.values();
+    for (StreamConnection* connection : open) {
+        if (m_state == State::Idle || connection != m_connection)
+            dropConnection(connection);
+    }
+}
+
+void StreamLookup::enqueue(const Request& request) {
+    m_pending.push_back(request);
+    startNext();
+}
+
+void StreamLookup::startNext() {
+    if (m_state != State::Idle || m_pending.empty())
+        return;
+    m_current = std::move(m_pending.front());
+    m_pending.pop_front();
+    ++m_serial;
+    m_connection = nullptr;
+    m_opened = false;
+    m_retried = false;
+
+    m_endpoint = parseServerText(m_current.server);
+    m_key = m_current.server.trimmed();
+    if (!m_endpoint.isValid()) {
+        finishLater(failedResult(ProbeOutcome::HostNotFound, m_endpoint.errorText));
+        return;
+    }
+    const QByteArray name = queryNameBytes(m_current.domain);
+    dns::Query built =
+        dns::BuildQuery(std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
+                        m_current.recordType);
+    if ((name.isEmpty() && !m_current.domain.isEmpty()) || built.error != dns::QueryError::None) {
+        finishLater(failedResult(
+            ProbeOutcome::QueryNotBuilt,
+            built.error != dns::QueryError::None
+                ? QString::fromLatin1(dns::QueryErrorText(built.error))
+                : QStringLiteral("Error: the domain cannot be written as a DNS name")));
+        return;
+    }
+    m_query = std::move(built.datagram);
+    m_remaining = m_limit;
+    armTick();
+    if (!m_endpoint.isHostName()) {
+        m_target = m_endpoint.address;
+        openConnection();
+        return;
+    }
+    if (const auto known = m_resolved.constFind(m_endpoint.hostName); known != m_resolved.cend()) {
+        useResolved(*known);
+        return;
+    }
+    m_state = State::Resolving;
+    m_hostLookup(m_endpoint.hostName, this,
+                 [this, serial = m_serial, name = m_endpoint.hostName](
+                     const QList<QHostAddress>& addresses, const QString& error) {
+                     if (serial == m_serial && m_state == State::Resolving)
+                         onResolved(name, addresses, error);
+                 });
+}
+
+void StreamLookup::onResolved(const QString& name, const QList<QHostAddress>& addresses,
+                              const QString& error) {
+    Resolved resolved;
+    if (!error.isEmpty() || addresses.isEmpty()) {
+        resolved.errorText = notResolvedText(
+            name, error.isEmpty() ? QStringLiteral("the name has no address") : error);
+    } else {
+        // IPv4 first, as for plain entries.
+        const auto ipv4 = std::find_if(addresses.cbegin(), addresses.cend(), [](const auto& a) {
+            return a.protocol() == QAbstractSocket::IPv4Protocol;
+        });
+        resolved.address = ipv4 != addresses.cend() ? *ipv4 : addresses.front();
+    }
+    m_resolved.insert(name, resolved);
+    useResolved(resolved);
+}
+
+void StreamLookup::useResolved(const Resolved& resolved) {
+    if (!resolved.errorText.isEmpty()) {
+        finishLater(failedResult(ProbeOutcome::HostNotFound, resolved.errorText));
+        return;
+    }
+    m_target = resolved.address;
+    openConnection();
+}
+
+// Takes the server's open connection, or opens one; the query goes once it is ready.
+void StreamLookup::openConnection() {
+    StreamConnection* connection = m_connections.value(m_key);
+    if (connection && (m_fresh || !connection->isReady())) {
+        dropConnection(connection);
+        connection = nullptr;
+    }
+    if (connection) {
+        m_connection = connection;
+        sendQuery();
+        return;
+    }
+    connection = new StreamConnection(m_endpoint, m_extraCas, this);
+    connection->setReplyCapacity(m_capacity);
+    m_connections.insert(m_key, connection);
+    m_connection = connection;
+    m_opened = true;
+    m_state = State::Connecting;
+    connect(connection, &StreamConnection::ready, this, [this, connection] {
+        if (connection == m_connection && m_state == State::Connecting)
+            sendQuery();
+    });
+    connect(connection, &StreamConnection::replied, this,
+            [this, connection](const dns::Bytes& reply, const ClockReading& arrival) {
+                onReply(connection, reply, arrival);
+            });
+    connect(connection, &StreamConnection::requestFailed, this,
+            [this, connection](const QString& errorText) {
+                if (connection == m_connection && m_state == State::Waiting)
+                    finish(failedResult(ProbeOutcome::SocketError, errorText));
+            });
+    connect(connection, &StreamConnection::failed, this,
+            [this, connection](const QString& errorText) {
+                onConnectionFailed(connection, errorText);
+            });
+    connection->open(m_target);
+}
+
+void StreamLookup::sendQuery() {
+    // RFC 7766 6.2.1.1: on a stream the ID tells which query a reply answers.
+    const quint16 id = m_connection->nextQueryId();
+    m_query[0] = static_cast<std::uint8_t>(id >> 8);
+    m_query[1] = static_cast<std::uint8_t>(id & 0xFF);
+    m_state = State::Waiting;
+    QString errorText;
+    if (!m_connection->send(m_query, m_sent, errorText))
+        onConnectionFailed(m_connection, errorText);
+}
+
+void StreamLookup::onReply(StreamConnection* connection, const dns::Bytes& reply,
+                           const ClockReading& arrival) {
+    if (connection != m_connection || m_state != State::Waiting || !dns::IsAnswerTo(reply, m_query))
+        return;
+    const qint64 from = m_fresh ? connection->openedAt().monotonicNs : m_sent.monotonicNs;
+    const double seconds = secondsBetween(from, arrival.monotonicNs);
+    ProbeResult result;
+    result.outcome = ProbeOutcome::Answered;
+    result.seconds = std::min(seconds, kTimeoutSeconds);
+    result.secondsText = formatSeconds(seconds);
+    // A stream gives no kernel stamp per message: the read of the whole reply is the arrival.
+    result.timeSource = TimeSource::Monotonic;
+    const std::optional<dns::ReplyHeader> header = dns::ReadReplyHeader(reply);
+    result.rcode = header ? header->rcode : -1;
+    result.truncated = header && header->truncated;
+    const std::string text = dns::InterpretReply(reply, m_current.recordType);
+    result.replyText = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    result.newConnection = m_opened;
+    if (m_opened)
+        result.connectSeconds = static_cast<double>(connection->setupNanoseconds()) / 1e9;
+    if (m_fresh)
+        dropConnection(connection);
+    finish(result);
+}
+
+void StreamLookup::onConnectionFailed(StreamConnection* connection, const QString& errorText) {
+    const bool current = connection == m_connection;
+    dropConnection(connection);
+    if (!current || (m_state != State::Connecting && m_state != State::Waiting))
+        return;
+    // A server may close a kept connection at any time (RFC 7766 6.2.3); the query it took
+    // with it goes again once on a new connection, as a stub resolver would send it.
+    if (m_state == State::Waiting && !m_opened && !m_retried) {
+        m_retried = true;
+        openConnection();
+        return;
+    }
+    m_connection = nullptr;
+    finish(failedResult(ProbeOutcome::SocketError, errorText));
+}
+
+void StreamLookup::dropConnection(StreamConnection* connection) {
+    if (connection == nullptr)
+        return;
+    if (m_connections.value(m_key) == connection)
+        m_connections.remove(m_key);
+    else
+        m_connections.remove(m_connections.key(connection));
+    connection->disconnect(this);
+    connection->close();
+    connection->deleteLater();
+    if (connection == m_connection)
+        m_connection = nullptr;
+}
+
+void StreamLookup::armTick() {
+    m_tick.start(std::min(m_tickInterval, m_remaining));
+}
+
+void StreamLookup::onTick() {
+    if (m_state != State::Resolving && m_state != State::Connecting && m_state != State::Waiting)
+        return;
+    m_remaining -= std::min(m_tickInterval, m_remaining);
+    if (m_remaining.count() > 0) {
+        armTick();
+        return;
+    }
+    if (m_state == State::Resolving) {
+        const Resolved silent{
+            {},
+            notResolvedText(m_endpoint.hostName, QStringLiteral("no answer within the time "
+                                                                "limit"))};
+        m_resolved.insert(m_endpoint.hostName, silent);
+        finish(failedResult(ProbeOutcome::HostNotFound, silent.errorText));
+        return;
+    }
+    // A late answer must not be read as the next query's: the connection goes.
+    dropConnection(m_connection);
+    finish(ProbeResult{});
+}
+
+void StreamLookup::finish(const ProbeResult& result) {
+    m_tick.stop();
+    m_state = State::Idle;
+    const QPointer<StreamLookup> alive(this);
+    emit finished(result);
+    if (!alive)
+        return;
+    if (m_state == State::Idle && !m_pending.empty())
+        QMetaObject::invokeMethod(this, &StreamLookup::startNext, Qt::QueuedConnection);
+}
+
+void StreamLookup::finishLater(const ProbeResult& result) {
+    m_tick.stop();
+    m_state = State::Finishing;
+    QMetaObject::invokeMethod(
+        this, [this, result] { finish(result); }, Qt::QueuedConnection);
+}
+
+} // namespace tarnbell::core

@@ -1,0 +1,98 @@
+#pragma once
+// The lookup over a stream transport (TCP, TLS, HTTPS) as it runs on the measurement thread.
+// A connection is opened by the first lookup of a server entry and kept for the following
+// ones, as a stub resolver keeps it; its set-up is timed apart, and each lookup's time runs
+// from the query's write to its answer's read on the open connection. With fresh connections
+// every lookup opens its own, and its time includes the set-up. The time limit covers name
+// resolution, set-up and query. Lookups asked for while one is under way run in turn.
+
+#include "core/lookupprobe.h"
+#include "core/serverendpoint.h"
+#include "core/udplookup.h"
+#include "dns/moddns.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSslCertificate>
+#include <QTimer>
+#include <chrono>
+#include <deque>
+
+namespace tarnbell::core {
+
+class StreamConnection;
+
+class StreamLookup final : public QObject {
+    Q_OBJECT
+public:
+    using Request = UdpLookup::Request;
+
+    explicit StreamLookup(QObject* parent = nullptr);
+    ~StreamLookup() override;
+
+    void setTimeLimit(std::chrono::milliseconds limit, std::chrono::milliseconds tick);
+    void setHostLookup(HostLookup lookup);
+    void setFreshConnections(bool fresh) { m_fresh = fresh; }
+    // Trusted beside the system's certificate authorities.
+    void setExtraCertificates(const QList<QSslCertificate>& certificates) {
+        m_extraCas = certificates;
+    }
+    // Tests: the largest reply a connection takes.
+    void setReplyCapacity(std::size_t bytes) { m_capacity = bytes; }
+    // A new run: names are resolved again, and every connection is opened again, so the
+    // run's figures hold its own set-up times.
+    void beginRun();
+
+    void enqueue(const Request& request);
+
+Q_SIGNALS:
+    void finished(const tarnbell::core::ProbeResult& result);
+
+private:
+    enum class State { Idle, Resolving, Connecting, Waiting, Finishing };
+    struct Resolved {
+        QHostAddress address;
+        QString errorText;
+    };
+
+    void startNext();
+    void onResolved(const QString& name, const QList<QHostAddress>& addresses,
+                    const QString& error);
+    void useResolved(const Resolved& resolved);
+    void openConnection();
+    void sendQuery();
+    void onReply(StreamConnection* connection, const dns::Bytes& reply,
+                 const ClockReading& arrival);
+    void onConnectionFailed(StreamConnection* connection, const QString& errorText);
+    void dropConnection(StreamConnection* connection);
+    void armTick();
+    void onTick();
+    void finish(const ProbeResult& result);
+    void finishLater(const ProbeResult& result);
+
+    HostLookup m_hostLookup;
+    QHash<QString, Resolved> m_resolved;
+    QHash<QString, StreamConnection*> m_connections; // by server text
+    QList<QSslCertificate> m_extraCas;
+    std::size_t m_capacity = 65535;
+    bool m_fresh = false;
+    std::chrono::milliseconds m_limit{10'000};
+    std::chrono::milliseconds m_tickInterval{1000};
+    std::chrono::milliseconds m_remaining{0};
+    QTimer m_tick{this};
+
+    std::deque<Request> m_pending;
+    State m_state = State::Idle;
+    Request m_current;
+    QString m_key;
+    ServerEndpoint m_endpoint;
+    quint64 m_serial = 0;
+    QHostAddress m_target;
+    dns::Bytes m_query;
+    StreamConnection* m_connection = nullptr; // the current lookup's
+    bool m_opened = false;                    // the current lookup opened its connection
+    bool m_retried = false;                   // and has reopened one the server closed under it
+    ClockReading m_sent;
+};
+
+} // namespace tarnbell::core
