@@ -32,7 +32,6 @@ struct BenchmarkEngine::Impl {
         PauseYield,      // the yield of the check before a lookup
         Paused,          // waiting for Resume; nothing is queued
         Probing,         // waiting for the probe's finished()
-        LookupYield,     // the yield before the skip check
         ResortYield,     // the yield inside the summary's re-sort
         CompletionYield, // the yield before the completion status
     };
@@ -54,6 +53,12 @@ struct BenchmarkEngine::Impl {
     int pauseFlag = 0;
     bool skipFlag = false;
     bool stopFlag = false;
+    // Set while a pause, skip or stop waits for its check point: the probe then starts no
+    // planned lookup on its own.
+    std::shared_ptr<std::atomic<bool>> hold = std::make_shared<std::atomic<bool>>(false);
+    // The probe already started the next lookup: the checks before it were passed, and the
+    // flags are honoured at the next check point instead.
+    bool nextStarted = false;
     bool pauseShown = false; // "Resume" is showing for the pause under way
     int currentRow = -1;
 
@@ -73,6 +78,14 @@ struct BenchmarkEngine::Impl {
     }
 
     const QString& entry() const { return request.servers.at(server); }
+    void updateHold() { hold->store(pauseFlag != 0 || skipFlag || stopFlag); }
+    bool pauseNow() const { return pauseFlag != 0 && !nextStarted; }
+    bool skipNow() const { return skipFlag && !nextStarted; }
+    bool stopNow() const { return stopFlag && !nextStarted; }
+    qsizetype planIndex() const {
+        return (round * request.servers.size() + position) * request.domains.size() + domain;
+    }
+    void planRun();
 
     void yieldThen(Phase next, void (Impl::*step)()) {
         phase = next;
@@ -95,6 +108,22 @@ struct BenchmarkEngine::Impl {
     void dotTick();
 };
 
+void BenchmarkEngine::Impl::planRun() {
+    // The order the run makes its lookups in: rounds, then servers (each round starting one
+    // further down the list), then domains.
+    QList<PlannedLookup> plan;
+    const qsizetype servers = request.servers.size();
+    plan.reserve(request.rounds * servers * request.domains.size());
+    for (int r = 0; r < request.rounds; ++r) {
+        for (qsizetype p = 0; p < servers; ++p) {
+            const QString address = serverAddress(request.servers.at((p + r) % servers));
+            for (const QString& name : std::as_const(request.domains))
+                plan.append({address, name, recordType});
+        }
+    }
+    probe->planRun(plan, hold);
+}
+
 void BenchmarkEngine::Impl::startServer() {
     server = (position + round) % request.servers.size();
     Q_EMIT q->serverIndexChanged(static_cast<int>(server));
@@ -105,13 +134,13 @@ void BenchmarkEngine::Impl::startServer() {
 }
 
 void BenchmarkEngine::Impl::pauseCheck() {
-    if (pauseFlag == 1)
+    if (pauseFlag == 1 && pauseNow())
         showPaused();
     yieldThen(Phase::PauseYield, &Impl::afterPauseYield);
 }
 
 void BenchmarkEngine::Impl::afterPauseYield() {
-    if (stopFlag) {
+    if (stopNow()) {
         // A stop while paused: the check after the last lookup has passed, so it is honoured
         // here; a server with no lookup yet gets no summary row.
         if (domain > 0)
@@ -120,7 +149,7 @@ void BenchmarkEngine::Impl::afterPauseYield() {
             summariseMeasured();
         return;
     }
-    if (pauseFlag != 0) {
+    if (pauseNow()) {
         // A Pause click inside the yield itself: show Resume now, or its button would stay
         // disabled and the run would wait for ever.
         if (!pauseShown)
@@ -146,12 +175,14 @@ void BenchmarkEngine::Impl::startLookup() {
     Q_EMIT q->statusChanged(QStringLiteral("Querying ") + entry() + QStringLiteral(" for ") +
                             mnemonic + QStringLiteral(" record of ") + name);
     phase = Phase::Probing;
-    probe->MX_Query_Speed(serverAddress(entry()), name, recordType);
+    nextStarted = false;
+    probe->lookUpPlanned(planIndex(), serverAddress(entry()), name, recordType);
 }
 
 void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
     const int row = currentRow;
     currentRow = -1;
+    nextStarted = result.nextStarted;
 
     // A lookup that failed outright or got a refusal never got an answer: it counts as a
     // timeout so the server is not rewarded for a quick error, and the row says what went
@@ -179,19 +210,24 @@ void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
     Q_EMIT q->progressChanged(progressText(percentDone), percentDone, progressFill(percentDone));
     Q_EMIT q->countsChanged();
     Q_EMIT q->lookupMeasured(row, entry(), request.domains.at(domain), result);
-    yieldThen(Phase::LookupYield, &Impl::skipCheck);
+    // The result came through the event loop, so every click made during the lookup has
+    // been handled: the checks can follow at once, without another trip through the loop.
+    skipCheck();
 }
 
 void BenchmarkEngine::Impl::skipCheck() {
-    if (skipFlag || stopFlag) {
+    if (skipNow() || stopNow()) {
         if (skipFlag)
             Q_EMIT q->skipButtonChanged(true);
         skipFlag = false;
+        updateHold();
         summarise();
         return;
     }
     if (++domain < request.domains.size()) {
-        pauseCheck();
+        if (pauseFlag == 1 && pauseNow())
+            showPaused();
+        afterPauseYield();
         return;
     }
     summarise();
@@ -199,7 +235,7 @@ void BenchmarkEngine::Impl::skipCheck() {
 
 void BenchmarkEngine::Impl::summarise() {
     // A server's row waits for its last round, so that it holds every lookup made of it.
-    if (round + 1 < request.rounds && !stopFlag) {
+    if (round + 1 < request.rounds && !stopNow()) {
         nextServer();
         return;
     }
@@ -242,7 +278,7 @@ void BenchmarkEngine::Impl::summariseMeasured() {
 }
 
 void BenchmarkEngine::Impl::nextServer() {
-    if (stopFlag) {
+    if (stopNow()) {
         summariseMeasured();
         return;
     }
@@ -288,7 +324,7 @@ void BenchmarkEngine::Impl::finishRun() {
 
 void BenchmarkEngine::Impl::complete() {
     const QString noAnswer = QStringLiteral("No DNS server answered.");
-    Q_EMIT q->statusChanged(stopFlag          ? QStringLiteral("Stopped.")
+    Q_EMIT q->statusChanged(stopFlag        ? QStringLiteral("Stopped.")
                             : fastest.any() ? completionStatus(wording)
                                             : noAnswer);
     if (readyReset)
@@ -346,6 +382,8 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     r.pauseFlag = 0;
     r.skipFlag = false;
     r.stopFlag = false;
+    r.nextStarted = false;
+    r.updateHold();
     r.pauseShown = false;
     Q_EMIT pauseButtonChanged(QStringLiteral("Pause"), true);
     Q_EMIT skipButtonChanged(true);
@@ -362,6 +400,7 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     Q_EMIT progressTextChanged(QStringLiteral("0% complete"));
 
     r.probe->beginRun();
+    r.planRun();
     r.round = 0;
     r.position = 0;
     r.startServer();
@@ -380,11 +419,13 @@ void BenchmarkEngine::cmdPause_Click() {
         Q_EMIT pauseButtonChanged(QStringLiteral("Pause"), false);
         Q_EMIT statusChanged(QStringLiteral("Finishing current lookup before pausing..."));
         r.pauseFlag = 1;
+        r.updateHold();
         return;
     }
     Q_EMIT pauseButtonChanged(QStringLiteral("Pause"), true);
     r.pauseFlag = 0;
     r.pauseShown = false;
+    r.updateHold();
     // The run waits in Paused with nothing queued: resume it from the event loop, as the
     // next pass of its wait would have.
     if (r.phase == Impl::Phase::Paused)
@@ -395,6 +436,7 @@ void BenchmarkEngine::cmdSkip_Click() {
     if (!isRunning())
         return;
     m->skipFlag = true;
+    m->updateHold();
     Q_EMIT skipButtonChanged(false);
 }
 
@@ -403,6 +445,7 @@ void BenchmarkEngine::stop() {
         return;
     Impl& r = *m;
     r.stopFlag = true;
+    r.updateHold();
     // Paused, nothing is queued: wake the run so it can end.
     if (r.phase == Impl::Phase::Paused)
         r.yieldThen(Impl::Phase::PauseYield, &Impl::afterPauseYield);

@@ -31,12 +31,23 @@ void LookupDispatcher::enqueue(const UdpLookup::Request& request) {
     startNext();
 }
 
+void LookupDispatcher::setPlan(const QList<PlannedLookup>& plan,
+                               std::shared_ptr<const std::atomic<bool>> hold, quint64 generation) {
+    m_plan = plan;
+    m_hold = std::move(hold);
+    m_generation = generation;
+    m_startedUpTo = -1;
+}
+
 void LookupDispatcher::startNext() {
     if (m_busy || m_pending.empty())
         return;
     const UdpLookup::Request request = std::move(m_pending.front());
     m_pending.pop_front();
     m_busy = true;
+    m_currentPlanIndex = request.planIndex;
+    if (request.planIndex > m_startedUpTo.load())
+        m_startedUpTo = request.planIndex;
     // An entry that does not parse fails in the UDP lookup with the parser's words.
     if (parseServerText(request.server).transport == Transport::Udp)
         m_udp->enqueue(request);
@@ -44,9 +55,21 @@ void LookupDispatcher::startNext() {
         m_stream->enqueue(request);
 }
 
-void LookupDispatcher::onFinished(const ProbeResult& result) {
+void LookupDispatcher::onFinished(const ProbeResult& ended) {
     m_busy = false;
-    emit finished(result);
+    ProbeResult result = ended;
+    // The next planned lookup starts now, not after a round trip through the caller's
+    // thread; the caller learns it from this result, before it asks for that lookup.
+    const qsizetype next = m_currentPlanIndex + 1;
+    const bool startPlanned = m_currentPlanIndex >= 0 && next < m_plan.size() && m_hold &&
+                              !m_hold->load() && m_pending.empty();
+    if (startPlanned) {
+        result.nextStarted = true;
+        m_startedUpTo = next;
+        const PlannedLookup& planned = m_plan.at(next);
+        m_pending.push_front({planned.server, planned.domain, planned.recordType, next});
+    }
+    emit finished(result, m_generation);
     startNext();
 }
 

@@ -7,7 +7,9 @@
 #include "core/streamlookup.h"
 #include "core/udplookup.h"
 
+#include <atomic>
 #include <deque>
+#include <memory>
 
 namespace tarnbell::core {
 
@@ -25,8 +27,16 @@ public:
     void beginRun();
     void enqueue(const UdpLookup::Request& request);
 
+    // The run's lookups in order: each one is started the moment the one before it ends,
+    // unless `hold` is set. Results carry the plan's `generation`, so that a caller can tell
+    // a late result of an earlier run.
+    void setPlan(const QList<PlannedLookup>& plan, std::shared_ptr<const std::atomic<bool>> hold,
+                 quint64 generation);
+    // The latest plan index started so far, -1 for none (readable from any thread).
+    qsizetype startedUpTo() const { return m_startedUpTo.load(); }
+
 Q_SIGNALS:
-    void finished(const tarnbell::core::ProbeResult& result);
+    void finished(const tarnbell::core::ProbeResult& result, quint64 generation);
 
 private:
     void startNext();
@@ -36,6 +46,11 @@ private:
     StreamLookup* m_stream;
     std::deque<UdpLookup::Request> m_pending;
     bool m_busy = false;
+    qsizetype m_currentPlanIndex = -1;
+    QList<PlannedLookup> m_plan;
+    std::shared_ptr<const std::atomic<bool>> m_hold;
+    quint64 m_generation = 0;
+    std::atomic<qsizetype> m_startedUpTo{-1};
 };
 
 } // namespace tarnbell::core

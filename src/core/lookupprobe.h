@@ -4,8 +4,11 @@
 
 #include "core/arrivalclock.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <atomic>
+#include <memory>
 
 namespace tarnbell::core {
 
@@ -41,10 +44,19 @@ struct ProbeResult {
     // apart from `seconds` unless every lookup is timed on a new connection.
     bool newConnection = false;
     double connectSeconds = 0.0;
+    // The probe started the run's next planned lookup the moment this one ended: the run's
+    // checks after this lookup are already passed.
+    bool nextStarted = false;
 
     bool failed() const {
         return outcome != ProbeOutcome::Answered && outcome != ProbeOutcome::TimedOut;
     }
+};
+
+struct PlannedLookup {
+    QString server; // the server part of the entry, as MX_Query_Speed takes it
+    QString domain;
+    quint16 recordType = 0;
 };
 
 class LookupProbe : public QObject {
@@ -61,6 +73,23 @@ public:
                                 quint16 recordType) = 0;
     // A new run starts: server names are resolved afresh, then once for the whole run.
     virtual void beginRun() {}
+
+    // The run's lookups, in the order it makes them. A probe may start the next one the
+    // moment a lookup ends, while `hold` is clear (it is set as soon as a pause, skip or stop
+    // is asked for), and says so in that lookup's result; the run then asks for it with
+    // lookUpPlanned() as usual. This keeps the caller's thread out of the gap between two
+    // lookups.
+    virtual void planRun(const QList<PlannedLookup>& plan,
+                         std::shared_ptr<const std::atomic<bool>> hold) {
+        Q_UNUSED(plan);
+        Q_UNUSED(hold);
+    }
+    // The lookup at `planIndex` of the plan: one finished() follows, as for MX_Query_Speed.
+    virtual void lookUpPlanned(qsizetype planIndex, const QString& DNS_Addr,
+                               const QString& Domain_Addr, quint16 recordType) {
+        Q_UNUSED(planIndex);
+        MX_Query_Speed(DNS_Addr, Domain_Addr, recordType);
+    }
 
 Q_SIGNALS:
     void finished(const tarnbell::core::ProbeResult& result);

@@ -2,11 +2,13 @@
 
 #include "core/lookupdispatcher.h"
 
+#include <QPointer>
 #include <QSslCertificate>
 #include <QThread>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <deque>
 #include <string_view>
 
 namespace tarnbell::core {
@@ -54,7 +56,14 @@ struct Probe::Impl {
     QThread thread;
     LookupDispatcher* lookup = new LookupDispatcher;
     bool threaded = true;
-    int outstanding = 0;
+    // Lookups asked for, and results not yet handed over. A planned lookup that the
+    // measurement thread started on its own may end before the run asks for it: its result
+    // waits here until then, so that it never reaches a run that is not yet waiting for it.
+    qsizetype asked = 0;
+    qsizetype delivered = 0;
+    std::deque<ProbeResult> waiting;
+    quint64 generation = 0;
+    bool deliveryQueued = false;
 
     // Runs `call` on the lookup's thread, after every call made before it.
     template <typename Call> void onLookupThread(Call call) {
@@ -78,12 +87,15 @@ Probe::Probe(Placement placement, QObject* parent)
     } else {
         m->lookup->udp().setKernelTimestamps(false);
     }
-    // Results cross to the caller's thread as events; dropped if the probe goes first.
+    // Results cross to the caller's thread as events; dropped if the probe goes first, or
+    // when they belong to an earlier run's plan.
     connect(
         m->lookup, &LookupDispatcher::finished, this,
-        [this](const ProbeResult& result) {
-            --m->outstanding;
-            emit finished(result);
+        [this](const ProbeResult& result, quint64 generation) {
+            if (generation != m->generation)
+                return;
+            m->waiting.push_back(result);
+            deliver();
         },
         m->threaded ? Qt::QueuedConnection : Qt::DirectConnection);
 }
@@ -135,9 +147,53 @@ void Probe::setKernelTimestamps(bool use) {
     m->onLookupThread([lookup = m->lookup, use] { lookup->udp().setKernelTimestamps(use); });
 }
 
+void Probe::deliver() {
+    const QPointer<Probe> alive(this);
+    while (alive && m->delivered < m->asked && !m->waiting.empty()) {
+        const ProbeResult result = std::move(m->waiting.front());
+        m->waiting.pop_front();
+        ++m->delivered;
+        emit finished(result);
+    }
+}
+
+void Probe::askedFor() {
+    ++m->asked;
+    // A result already here is handed over from the event loop, never from inside the call.
+    if (!m->waiting.empty() && !std::exchange(m->deliveryQueued, true))
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m->deliveryQueued = false;
+                deliver();
+            },
+            Qt::QueuedConnection);
+}
+
+void Probe::planRun(const QList<PlannedLookup>& plan,
+                    std::shared_ptr<const std::atomic<bool>> hold) {
+    // Whatever an earlier plan left behind is not this run's.
+    m->waiting.clear();
+    m->delivered = m->asked;
+    m->onLookupThread([lookup = m->lookup, plan, hold = std::move(hold),
+                       generation = ++m->generation] { lookup->setPlan(plan, hold, generation); });
+}
+
+void Probe::lookUpPlanned(qsizetype planIndex, const QString& DNS_Addr, const QString& Domain_Addr,
+                          quint16 recordType) {
+    askedFor();
+    // Started already by the measurement thread, the moment the lookup before it ended.
+    if (planIndex <= m->lookup->startedUpTo())
+        return;
+    m->onLookupThread([lookup = m->lookup,
+                       request = UdpLookup::Request{DNS_Addr, Domain_Addr, recordType, planIndex}] {
+        lookup->enqueue(request);
+    });
+}
+
 void Probe::MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
                            quint16 recordType) {
-    ++m->outstanding;
+    askedFor();
     m->onLookupThread(
         [lookup = m->lookup, request = UdpLookup::Request{DNS_Addr, Domain_Addr, recordType}] {
             lookup->enqueue(request);
@@ -149,7 +205,7 @@ void Probe::beginRun() {
 }
 
 bool Probe::isBusy() const {
-    return m->outstanding > 0;
+    return m->delivered < m->asked;
 }
 
 quint16 Probe::localPort() const {

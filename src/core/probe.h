@@ -58,12 +58,19 @@ public:
     void MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
                         quint16 recordType) override;
     void beginRun() override;
+    void planRun(const QList<PlannedLookup>& plan,
+                 std::shared_ptr<const std::atomic<bool>> hold) override;
+    void lookUpPlanned(qsizetype planIndex, const QString& DNS_Addr, const QString& Domain_Addr,
+                       quint16 recordType) override;
 
     bool isBusy() const;
     // The local port of the socket in use, 0 before the first send.
     quint16 localPort() const;
 
 private:
+    void askedFor();
+    void deliver();
+
     struct Impl;
     std::unique_ptr<Impl> m;
 };

@@ -38,6 +38,7 @@ public:
         QString server;
         QString domain;
         quint16 recordType = 0;
+        qsizetype planIndex = -1; // its place in the run's plan, -1 for none
     };
 
     explicit UdpLookup(QObject* parent = nullptr);
