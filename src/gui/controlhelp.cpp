@@ -47,6 +47,9 @@ void DescribeControls(const WindowControls& c) {
                             "round is cold, the later ones warm"));
     describe(c.cmdGo, QStringLiteral("Benchmark"),
              QStringLiteral("Ask every server about every domain and time the answers (Enter)"));
+    describe(c.cmdStop, QStringLiteral("Stop the run"),
+             QStringLiteral("End the run after the lookup under way and sum up what was "
+                            "measured (Escape)"));
     describe(c.cmdPause, QStringLiteral("Pause or resume"),
              QStringLiteral("Pause the run after the lookup under way, or go on"));
     describe(c.dcount, QStringLiteral("Number of DNS servers"),

@@ -140,6 +140,7 @@ QString frmMain::localResolver() const {
 void frmMain::connectControls() {
     connect(m_ui.cmdGo, &QPushButton::clicked, this, &frmMain::cmdGo_Click);
     connect(m_ui.cmdPause, &QPushButton::clicked, this, &frmMain::cmdPause_Click);
+    connect(m_ui.cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
     connect(m_ui.cmdSkip, &QPushButton::clicked, this, &frmMain::cmdSkip_Click);
     connect(m_ui.cDomain, &QPushButton::clicked, this, &frmMain::cDomain_Click);
     connect(m_ui.cDomainD, &QPushButton::clicked, this, &frmMain::cDomainD_Click);
@@ -305,6 +306,7 @@ void frmMain::lockForRun() {
     for (QWidget* control : runLockedControls())
         control->setEnabled(false);
     m_ui.cmdSkip->setEnabled(true);
+    m_ui.cmdStop->setEnabled(true);
     m_ui.cmdClear->setEnabled(false);
 }
 
@@ -315,6 +317,7 @@ void frmMain::unlockAfterRun() {
     m_ui.lvDNS->setEnabled(true);
     m_ui.lvSummary->setEnabled(true);
     m_ui.cmdPause->setEnabled(false);
+    m_ui.cmdStop->setEnabled(false);
     m_ui.cmdClear->setEnabled(true);
     m_running = false;
 }
@@ -345,7 +348,8 @@ void frmMain::runEnded(const QString& completionText) {
     refreshDetails();
     m_ui.cmdConnect->setEnabled(true); // the run's own last step
     emit runFinished(completionText);
-    if (!m_showCompletion) {
+    // A stopped run has said "Stopped." and shows what it measured; no completion box.
+    if (!m_showCompletion || m_engine->wasStopped()) {
         unlockAfterRun();
         emit runUnlocked();
         return;
@@ -359,6 +363,11 @@ void frmMain::runEnded(const QString& completionText) {
 
 void frmMain::cmdPause_Click() {
     m_engine->cmdPause_Click();
+}
+
+void frmMain::cmdStop_Click() {
+    m_engine->stop();
+    m_ui.cmdStop->setEnabled(false);
 }
 
 void frmMain::cmdSkip_Click() {
@@ -404,6 +413,12 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
         QPushButton* target = focused ? focused : m_ui.cmdGo;
         if (target->isEnabled())
             target->click();
+        event->accept();
+        return;
+    }
+    // Escape stops a run, wherever the focus is.
+    if (event->key() == Qt::Key_Escape && m_ui.cmdStop->isEnabled()) {
+        m_ui.cmdStop->click();
         event->accept();
         return;
     }

@@ -100,6 +100,7 @@ public Q_SLOTS:
     void cmdGo_Click();
     void cmdPause_Click();
     void cmdSkip_Click();
+    void cmdStop_Click();
     void cDomain_Click();
     void cDomainD_Click();
     void cmdRandomN_Click();

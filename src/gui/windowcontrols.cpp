@@ -94,6 +94,8 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.cmdGo = button(QStringLiteral("&Benchmark!"), "cmdGo", true);
     c.cmdPause = button(QStringLiteral("&Pause"), "cmdPause");
     c.cmdPause->setEnabled(false);
+    c.cmdStop = button(QStringLiteral("S&top"), "cmdStop");
+    c.cmdStop->setEnabled(false);
     c.Frame2 = named(new QFrame, "Frame2");
     c.Frame2->setFrameShape(QFrame::HLine);
     c.Frame2->setFrameShadow(QFrame::Sunken);
@@ -128,8 +130,9 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.reseed->setFixedWidth(c.reseed->fontMetrics().height() + 8);
 
     auto* recordType = row({c.Label3, c.cDNST, c.LabelRounds, c.rounds}, 1);
-    auto* runButtons = row({c.cmdPause, c.cmdGo}, 1);
+    auto* runButtons = row({c.cmdPause, c.cmdStop, c.cmdGo}, 1);
     runButtons->setAlignment(c.cmdPause, Qt::AlignBottom);
+    runButtons->setAlignment(c.cmdStop, Qt::AlignBottom);
     auto* serverHeading = row({c.Picture2, c.Label7, c.cmdRandomD, c.cServersD, c.cServers}, 2);
     auto* domainHeading = row({c.Picture1, c.Label6, c.cmdRandomN, c.cDomainD, c.cDomain}, 2);
     serverHeading->setSpacing(2);

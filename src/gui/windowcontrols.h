@@ -26,6 +26,7 @@ struct WindowControls {
     QSpinBox* rounds = nullptr;    // how often the domain list is asked of every server
     QPushButton* cmdGo = nullptr;
     QPushButton* cmdPause = nullptr;
+    QPushButton* cmdStop = nullptr; // ends the run after the lookup under way (Escape)
     QFrame* Frame2 = nullptr;
     QFrame* Picture2 = nullptr;
     QLabel* dcount = nullptr;
