@@ -5,10 +5,12 @@
 #include "dns/moddns.h"
 #include "fixtures/fakeresponder.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
+#include <limits>
 
 using namespace std::chrono_literals;
 using tarnbell::core::ClockReading;
@@ -155,6 +157,31 @@ private Q_SLOTS:
         QVERIFY(result.replyText.isEmpty());
         QVERIFY(!result.failed());
         QCOMPARE(m_responder->queryCount(), 1);
+    }
+
+    // A time limit holds to the millisecond, not to the next tenth of it: the shortest of
+    // three silent waits ends within a few milliseconds of the limit (a wait in ticks of a
+    // tenth took 21 ms for 15).
+    void timeLimitHoldsToTheMillisecond_data() {
+        QTest::addColumn<int>("limitMs");
+        QTest::newRow("15 ms") << 15;
+        QTest::newRow("50 ms") << 50;
+    }
+    void timeLimitHoldsToTheMillisecond() {
+        QFETCH(int, limitMs);
+        m_responder->setDefaultBehaviour({.reply = FakeResponder::Reply::Silent});
+        m_probe->setTimeLimit(std::chrono::milliseconds(limitMs));
+        qint64 shortest = std::numeric_limits<qint64>::max();
+        for (int i = 0; i < 3; ++i) {
+            QElapsedTimer waited;
+            waited.start();
+            ProbeResult result;
+            lookup(kDomain, result);
+            QCOMPARE(result.outcome, ProbeOutcome::TimedOut);
+            shortest = std::min(shortest, waited.elapsed());
+        }
+        QVERIFY2(shortest >= limitMs - 1 && shortest < limitMs + 5,
+                 qPrintable(QString::number(shortest)));
     }
 
     // Datagrams that are not this probe's answer are read, dropped, and the wait goes on.
