@@ -2,6 +2,7 @@
 
 #include "core/lookupdispatcher.h"
 
+#include <QMutex>
 #include <QPointer>
 #include <QSslCertificate>
 #include <QThread>
@@ -64,6 +65,10 @@ struct Probe::Impl {
     std::deque<ProbeResult> waiting;
     quint64 generation = 0;
     bool deliveryQueued = false;
+    // Filled on the measurement thread, emptied on the caller's.
+    QMutex mailboxLock;
+    std::deque<std::pair<ProbeResult, quint64>> mailbox;
+    bool mailboxPosted = false;
 
     // Runs `call` on the lookup's thread, after every call made before it.
     template <typename Call> void onLookupThread(Call call) {
@@ -89,15 +94,43 @@ Probe::Probe(Placement placement, QObject* parent)
     }
     // Results cross to the caller's thread as events; dropped if the probe goes first, or
     // when they belong to an earlier run's plan.
+    if (!m->threaded) {
+        connect(m->lookup, &LookupDispatcher::finished, this,
+                [this](const ProbeResult& result, quint64 generation) {
+                    arrived(result, generation);
+                    deliver();
+                });
+        return;
+    }
+    // From the measurement thread, results gather in a mailbox; the caller's thread is woken
+    // once for all that arrive before it gets round to them, not once per lookup.
     connect(
-        m->lookup, &LookupDispatcher::finished, this,
+        m->lookup, &LookupDispatcher::finished, m->lookup,
         [this](const ProbeResult& result, quint64 generation) {
-            if (generation != m->generation)
-                return;
-            m->waiting.push_back(result);
-            deliver();
+            const QMutexLocker lock(&m->mailboxLock);
+            m->mailbox.push_back({result, generation});
+            if (!std::exchange(m->mailboxPosted, true))
+                QMetaObject::invokeMethod(this, &Probe::collect, Qt::QueuedConnection);
         },
-        m->threaded ? Qt::QueuedConnection : Qt::DirectConnection);
+        Qt::DirectConnection);
+}
+
+void Probe::collect() {
+    std::deque<std::pair<ProbeResult, quint64>> collected;
+    {
+        const QMutexLocker lock(&m->mailboxLock);
+        collected.swap(m->mailbox);
+        m->mailboxPosted = false;
+    }
+    for (const auto& [result, generation] : collected)
+        arrived(result, generation);
+    deliver();
+}
+
+void Probe::arrived(const ProbeResult& result, quint64 generation) {
+    // A result of an earlier run's plan is not this run's.
+    if (generation == m->generation)
+        m->waiting.push_back(result);
 }
 
 Probe::~Probe() {

@@ -69,6 +69,8 @@ public:
 
 private:
     void askedFor();
+    void collect();
+    void arrived(const ProbeResult& result, quint64 generation);
     void deliver();
 
     struct Impl;
