@@ -4,6 +4,7 @@
 #include "markcolourproxy.h"
 
 #include <QAbstractProxyModel>
+#include <QEvent>
 #include <QHeaderView>
 #include <algorithm>
 
@@ -47,6 +48,7 @@ void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& w
             lastVisible = i;
     }
     m_lastVisible = lastVisible;
+    m_lastMinimum = lastVisible >= 0 ? head->sectionSize(lastVisible) : 0;
     fillWidth();
 
     auto* sortProxy = qobject_cast<core::ResultSortProxy*>(sorter);
@@ -68,16 +70,26 @@ void ResultView::resizeEvent(QResizeEvent* event) {
     fillWidth();
 }
 
+bool ResultView::viewportEvent(QEvent* event) {
+    const bool handled = QTreeView::viewportEvent(event);
+    if (event->type() == QEvent::Resize)
+        fillWidth();
+    return handled;
+}
+
 void ResultView::fillWidth() {
     // Not a Stretch section: the user keeps resizing it by hand, down to the width of one
     // pixel that leaves it out of the export.
     QHeaderView* head = header();
     if (m_lastVisible < 0 || head->sectionSize(m_lastVisible) <= 1)
         return;
+    // It fills the room the other columns leave, also when that room shrinks, but never
+    // gets narrower than its title.
     const int width = head->sectionSize(m_lastVisible);
     const int room = viewport()->width() - (head->length() - width);
-    if (room > width)
-        head->resizeSection(m_lastVisible, room);
+    const int wanted = std::max(room, m_lastMinimum);
+    if (wanted != width)
+        head->resizeSection(m_lastVisible, wanted);
 }
 
 QModelIndex ResultView::viewIndex(int sourceRow, int column) const {

@@ -27,6 +27,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // The viewport narrows when a vertical scroll bar appears, without the view resizing.
+    bool viewportEvent(QEvent* event) override;
 
 private:
     // Widens the last visible column into the room a wider list leaves empty.
@@ -34,6 +36,7 @@ private:
 
     QAbstractProxyModel* m_sorter = nullptr;
     int m_lastVisible = -1;
+    int m_lastMinimum = 0; // the last visible column's width before it fills the list
     MarkColourProxy* m_colours = nullptr;
 };
 
