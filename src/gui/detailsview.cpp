@@ -41,7 +41,7 @@ QString shortName(const QString& entry) {
 
 DetailsView::DetailsView(QWidget* parent) : QWidget(parent) {
     m_model = new core::FiguresTableModel(this);
-    auto* colours = new MarkColourProxy(this);
+    auto* colours = new MarkColourProxy(this, this);
     colours->setSourceModel(m_model);
 
     m_set = new QComboBox;
