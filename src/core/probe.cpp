@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QSslCertificate>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -69,6 +70,7 @@ struct Probe::Impl {
     QMutex mailboxLock;
     std::deque<std::pair<ProbeResult, quint64>> mailbox;
     bool mailboxPosted = false;
+    QTimer* gather = nullptr; // on the measurement thread: when to wake the caller's thread
 
     // Runs `call` on the lookup's thread, after every call made before it.
     template <typename Call> void onLookupThread(Call call) {
@@ -86,6 +88,11 @@ Probe::Probe(Placement placement, QObject* parent)
     qRegisterMetaType<ProbeResult>();
     m->threaded = placement == Placement::MeasurementThread;
     if (m->threaded) {
+        // A child of the lookups, so it moves to the measurement thread with them.
+        m->gather = new QTimer(m->lookup);
+        m->gather->setSingleShot(true);
+        m->gather->setTimerType(Qt::PreciseTimer);
+        m->gather->setInterval(2);
         m->thread.setObjectName(QStringLiteral("measurement"));
         m->thread.start(QThread::HighPriority);
         m->lookup->moveToThread(&m->thread);
@@ -102,17 +109,32 @@ Probe::Probe(Placement placement, QObject* parent)
                 });
         return;
     }
-    // From the measurement thread, results gather in a mailbox; the caller's thread is woken
-    // once for all that arrive before it gets round to them, not once per lookup.
+    // From the measurement thread, results gather in a mailbox. The caller's thread is woken
+    // at once for a result it must act on; while the measurement thread has already gone on
+    // to the next lookup, it is woken at most every 2 ms, for all that arrived meanwhile.
+    QTimer* gather = m->gather;
+    connect(gather, &QTimer::timeout, m->lookup, [this] {
+        const QMutexLocker lock(&m->mailboxLock);
+        wakeCaller();
+    });
     connect(
         m->lookup, &LookupDispatcher::finished, m->lookup,
-        [this](const ProbeResult& result, quint64 generation) {
+        [this, gather](const ProbeResult& result, quint64 generation) {
             const QMutexLocker lock(&m->mailboxLock);
             m->mailbox.push_back({result, generation});
-            if (!std::exchange(m->mailboxPosted, true))
-                QMetaObject::invokeMethod(this, &Probe::collect, Qt::QueuedConnection);
+            if (!result.nextStarted) {
+                gather->stop();
+                wakeCaller();
+            } else if (!m->mailboxPosted && !gather->isActive()) {
+                gather->start();
+            }
         },
         Qt::DirectConnection);
+}
+
+void Probe::wakeCaller() {
+    if (!std::exchange(m->mailboxPosted, true))
+        QMetaObject::invokeMethod(this, &Probe::collect, Qt::QueuedConnection);
 }
 
 void Probe::collect() {

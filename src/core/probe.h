@@ -70,6 +70,7 @@ public:
 private:
     void askedFor();
     void collect();
+    void wakeCaller(); // with the mailbox locked
     void arrived(const ProbeResult& result, quint64 generation);
     void deliver();
 
