@@ -5,10 +5,13 @@
 #include "core/serverendpoint.h"
 #include "dns/moddns.h"
 
+#include <QCoreApplication>
 #include <QHostInfo>
+#include <QMutex>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <algorithm>
+#include <memory>
 
 namespace tarnbell::core {
 namespace {
@@ -37,10 +40,34 @@ QString notResolvedText(const QString& name, const QString& why) {
 
 HostLookup systemHostLookup() {
     return [](const QString& name, QObject* context, auto done) {
-        QHostInfo::lookupHost(name, context, [done](const QHostInfo& info) {
-            done(info.addresses(),
-                 info.error() != QHostInfo::NoError ? info.errorString() : QString());
+        // Qt reports the lookup to an object on the program's main thread, which lives as
+        // long as the program: reported to the measurement thread, a result that arrives
+        // after that thread has ended would be kept for ever. From there it goes on to
+        // `context`, unless that has gone meanwhile.
+        struct Forward {
+            QMutex lock;
+            QObject* target = nullptr;
+            QMetaObject::Connection targetGone;
+        };
+        auto forward = std::make_shared<Forward>();
+        forward->target = context;
+        forward->targetGone = QObject::connect(context, &QObject::destroyed, [forward] {
+            const QMutexLocker lock(&forward->lock);
+            forward->target = nullptr;
         });
+        QHostInfo::lookupHost(
+            name, QCoreApplication::instance(), [forward, done](const QHostInfo& info) {
+                const QMutexLocker lock(&forward->lock);
+                if (!forward->target)
+                    return;
+                QObject::disconnect(forward->targetGone);
+                const QList<QHostAddress> addresses = info.addresses();
+                const QString error =
+                    info.error() != QHostInfo::NoError ? info.errorString() : QString();
+                QMetaObject::invokeMethod(
+                    forward->target, [done, addresses, error] { done(addresses, error); },
+                    Qt::QueuedConnection);
+            });
     };
 }
 
