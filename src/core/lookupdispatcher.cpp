@@ -48,8 +48,9 @@ void LookupDispatcher::startNext() {
     m_currentPlanIndex = request.planIndex;
     if (request.planIndex > m_startedUpTo.load())
         m_startedUpTo = request.planIndex;
-    // An entry that does not parse fails in the UDP lookup with the parser's words.
-    if (parseServerText(request.server).transport == Transport::Udp)
+    // Each lookup reads its entry whole and fails one that does not parse with the
+    // parser's words.
+    if (transportOf(request.server) == Transport::Udp)
         m_udp->enqueue(request);
     else
         m_stream->enqueue(request);

@@ -281,6 +281,15 @@ ServerEndpoint parseServerText(QStringView text) {
     return parseHostAndPort(text, text, kDnsPort);
 }
 
+Transport transportOf(QStringView text) {
+    text = text.trimmed();
+    for (const Scheme& scheme : kSchemes) {
+        if (text.startsWith(QStringView(scheme.prefix), Qt::CaseInsensitive))
+            return scheme.transport;
+    }
+    return Transport::Udp;
+}
+
 ServerEndpoint parseServerEntry(QStringView entry) {
     if (entry.size() > kMaxServerEntryLength) {
         return refused(

@@ -21,6 +21,9 @@ enum class Transport {
     Https, // https://: DNS over HTTPS, RFC 8484
 };
 
+// The transport an entry's scheme names (Udp without one), without reading the rest: where a
+// lookup goes, the lookup itself then reads the whole entry.
+Transport transportOf(QStringView text);
 // "udp", "tcp", "tls" or "https", as the JSON names a transport.
 QString transportName(Transport transport);
 // Far above any address, host name (253) and label; a longer text is a wrong file or a paste.

@@ -19,17 +19,13 @@ ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText) {
     return result;
 }
 
-QString notResolvedText(const QString& name, const QString& why) {
-    return QStringLiteral("Error: the server name \"%1\" could not be resolved: %2").arg(name, why);
-}
-
 double secondsBetween(qint64 fromNs, qint64 toNs) {
     return static_cast<double>(toNs - fromNs) / 1e9;
 }
 
 } // namespace
 
-StreamLookup::StreamLookup(QObject* parent) : QObject(parent), m_hostLookup(systemHostLookup()) {
+StreamLookup::StreamLookup(QObject* parent) : QObject(parent) {
     m_tick.setSingleShot(true);
     m_tick.setTimerType(Qt::PreciseTimer);
     connect(&m_tick, &QTimer::timeout, this, &StreamLookup::onTick);
@@ -46,11 +42,11 @@ void StreamLookup::setTimeLimit(std::chrono::milliseconds limit, std::chrono::mi
 }
 
 void StreamLookup::setHostLookup(HostLookup lookup) {
-    m_hostLookup = lookup ? std::move(lookup) : systemHostLookup();
+    m_names.setHostLookup(std::move(lookup));
 }
 
 void StreamLookup::beginRun() {
-    m_resolved.clear();
+    m_names.forget();
     const QList<StreamConnection*> open = m_connections.values();
     for (StreamConnection* connection : open) {
         if (m_state == State::Idle || connection != m_connection)
@@ -99,37 +95,18 @@ void StreamLookup::startNext() {
         openConnection();
         return;
     }
-    if (const auto known = m_resolved.constFind(m_endpoint.hostName); known != m_resolved.cend()) {
+    if (const ResolvedName* known = m_names.known(m_endpoint.hostName)) {
         useResolved(*known);
         return;
     }
     m_state = State::Resolving;
-    m_hostLookup(m_endpoint.hostName, this,
-                 [this, serial = m_serial, name = m_endpoint.hostName](
-                     const QList<QHostAddress>& addresses, const QString& error) {
-                     if (serial == m_serial && m_state == State::Resolving)
-                         onResolved(name, addresses, error);
-                 });
+    m_names.resolve(
+        m_endpoint.hostName, this,
+        [this, serial = m_serial] { return serial == m_serial && m_state == State::Resolving; },
+        [this](const ResolvedName& resolved) { useResolved(resolved); });
 }
 
-void StreamLookup::onResolved(const QString& name, const QList<QHostAddress>& addresses,
-                              const QString& error) {
-    Resolved resolved;
-    if (!error.isEmpty() || addresses.isEmpty()) {
-        resolved.errorText = notResolvedText(
-            name, error.isEmpty() ? QStringLiteral("the name has no address") : error);
-    } else {
-        // IPv4 first, as for plain entries.
-        const auto ipv4 = std::find_if(addresses.cbegin(), addresses.cend(), [](const auto& a) {
-            return a.protocol() == QAbstractSocket::IPv4Protocol;
-        });
-        resolved.address = ipv4 != addresses.cend() ? *ipv4 : addresses.front();
-    }
-    m_resolved.insert(name, resolved);
-    useResolved(resolved);
-}
-
-void StreamLookup::useResolved(const Resolved& resolved) {
+void StreamLookup::useResolved(const ResolvedName& resolved) {
     if (!resolved.errorText.isEmpty()) {
         finishLater(failedResult(ProbeOutcome::HostNotFound, resolved.errorText));
         return;
@@ -255,12 +232,8 @@ void StreamLookup::onTick() {
         return;
     }
     if (m_state == State::Resolving) {
-        const Resolved silent{
-            {},
-            notResolvedText(m_endpoint.hostName, QStringLiteral("no answer within the time "
-                                                                "limit"))};
-        m_resolved.insert(m_endpoint.hostName, silent);
-        finish(failedResult(ProbeOutcome::HostNotFound, silent.errorText));
+        finish(failedResult(ProbeOutcome::HostNotFound,
+                            m_names.silent(m_endpoint.hostName).errorText));
         return;
     }
     // A late answer must not be read as the next query's: the connection goes.

@@ -50,15 +50,8 @@ Q_SIGNALS:
 
 private:
     enum class State { Idle, Resolving, Connecting, Waiting, Finishing };
-    struct Resolved {
-        QHostAddress address;
-        QString errorText;
-    };
-
     void startNext();
-    void onResolved(const QString& name, const QList<QHostAddress>& addresses,
-                    const QString& error);
-    void useResolved(const Resolved& resolved);
+    void useResolved(const ResolvedName& resolved);
     void openConnection();
     void sendQuery();
     void onReply(StreamConnection* connection, const dns::Bytes& reply,
@@ -70,8 +63,7 @@ private:
     void finish(const ProbeResult& result);
     void finishLater(const ProbeResult& result);
 
-    HostLookup m_hostLookup;
-    QHash<QString, Resolved> m_resolved;
+    ServerNames m_names;
     QHash<QString, StreamConnection*> m_connections; // by server text
     QList<QSslCertificate> m_extraCas;
     std::size_t m_capacity = 65535;

@@ -5,13 +5,9 @@
 #include "core/serverendpoint.h"
 #include "dns/moddns.h"
 
-#include <QCoreApplication>
-#include <QHostInfo>
-#include <QMutex>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <algorithm>
-#include <memory>
 
 namespace tarnbell::core {
 namespace {
@@ -32,47 +28,9 @@ ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText,
     return result;
 }
 
-QString notResolvedText(const QString& name, const QString& why) {
-    return QStringLiteral("Error: the server name \"%1\" could not be resolved: %2").arg(name, why);
-}
-
 } // namespace
 
-HostLookup systemHostLookup() {
-    return [](const QString& name, QObject* context, auto done) {
-        // Qt reports the lookup to an object on the program's main thread, which lives as
-        // long as the program: reported to the measurement thread, a result that arrives
-        // after that thread has ended would be kept for ever. From there it goes on to
-        // `context`, unless that has gone meanwhile.
-        struct Forward {
-            QMutex lock;
-            QObject* target = nullptr;
-            QMetaObject::Connection targetGone;
-        };
-        auto forward = std::make_shared<Forward>();
-        forward->target = context;
-        forward->targetGone = QObject::connect(context, &QObject::destroyed, [forward] {
-            const QMutexLocker lock(&forward->lock);
-            forward->target = nullptr;
-        });
-        QHostInfo::lookupHost(
-            name, QCoreApplication::instance(), [forward, done](const QHostInfo& info) {
-                const QMutexLocker lock(&forward->lock);
-                if (!forward->target)
-                    return;
-                QObject::disconnect(forward->targetGone);
-                const QList<QHostAddress> addresses = info.addresses();
-                const QString error =
-                    info.error() != QHostInfo::NoError ? info.errorString() : QString();
-                QMetaObject::invokeMethod(
-                    forward->target, [done, addresses, error] { done(addresses, error); },
-                    Qt::QueuedConnection);
-            });
-    };
-}
-
-UdpLookup::UdpLookup(QObject* parent)
-    : QObject(parent), m_hostLookup(systemHostLookup()), m_buffer(kLargestDatagram) {
+UdpLookup::UdpLookup(QObject* parent) : QObject(parent), m_buffer(kLargestDatagram) {
     m_tick.setSingleShot(true);
     m_tick.setTimerType(Qt::PreciseTimer);
     connect(&m_tick, &QTimer::timeout, this, &UdpLookup::onTick);
@@ -88,7 +46,7 @@ void UdpLookup::setTimeLimit(std::chrono::milliseconds limit, std::chrono::milli
 }
 
 void UdpLookup::setHostLookup(HostLookup lookup) {
-    m_hostLookup = lookup ? std::move(lookup) : systemHostLookup();
+    m_names.setHostLookup(std::move(lookup));
 }
 
 void UdpLookup::enqueue(const Request& request) {
@@ -117,38 +75,19 @@ void UdpLookup::startNext() {
         send();
         return;
     }
-    if (const auto known = m_resolved.constFind(endpoint.hostName); known != m_resolved.cend()) {
+    m_hostName = endpoint.hostName;
+    if (const ResolvedName* known = m_names.known(m_hostName)) {
         useResolved(*known);
         return;
     }
     m_state = State::Resolving;
-    m_hostLookup(endpoint.hostName, this,
-                 [this, serial = m_serial, name = endpoint.hostName](
-                     const QList<QHostAddress>& addresses, const QString& error) {
-                     if (serial == m_serial && m_state == State::Resolving)
-                         onResolved(name, addresses, error);
-                 });
+    m_names.resolve(
+        m_hostName, this,
+        [this, serial = m_serial] { return serial == m_serial && m_state == State::Resolving; },
+        [this](const ResolvedName& resolved) { useResolved(resolved); });
 }
 
-void UdpLookup::onResolved(const QString& name, const QList<QHostAddress>& addresses,
-                           const QString& error) {
-    Resolved resolved;
-    if (!error.isEmpty() || addresses.isEmpty()) {
-        resolved.errorText = notResolvedText(
-            name, error.isEmpty() ? QStringLiteral("the name has no address") : error);
-    } else {
-        // IPv4 first: most resolvers listed by name are reached over IPv4, and a host with
-        // both kinds of address answers on either.
-        const auto ipv4 = std::find_if(addresses.cbegin(), addresses.cend(), [](const auto& a) {
-            return a.protocol() == QAbstractSocket::IPv4Protocol;
-        });
-        resolved.address = ipv4 != addresses.cend() ? *ipv4 : addresses.front();
-    }
-    m_resolved.insert(name, resolved);
-    useResolved(resolved);
-}
-
-void UdpLookup::useResolved(const Resolved& resolved) {
+void UdpLookup::useResolved(const ResolvedName& resolved) {
     if (!resolved.errorText.isEmpty()) {
         finishLater(failedResult(ProbeOutcome::HostNotFound, resolved.errorText));
         return;
@@ -260,15 +199,7 @@ void UdpLookup::onTick() {
         return;
     }
     if (m_state == State::Resolving) {
-        // The name stays unresolved for the rest of the run: a silent resolver must not
-        // hold every later lookup of this server for the whole limit again.
-        const ServerEndpoint endpoint = parseServerText(m_current.server);
-        const Resolved silent{
-            {},
-            notResolvedText(endpoint.hostName, QStringLiteral("no answer within the time "
-                                                              "limit"))};
-        m_resolved.insert(endpoint.hostName, silent);
-        finish(failedResult(ProbeOutcome::HostNotFound, silent.errorText));
+        finish(failedResult(ProbeOutcome::HostNotFound, m_names.silent(m_hostName).errorText));
         return;
     }
     // A lookup that saw no answer counts as ten seconds, whatever limit was set.

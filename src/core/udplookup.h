@@ -7,6 +7,7 @@
 #include "core/arrivalclock.h"
 #include "core/datagramsocket.h"
 #include "core/lookupprobe.h"
+#include "core/servernames.h"
 
 #include <QHash>
 #include <QHostAddress>
@@ -21,15 +22,6 @@
 class QSocketNotifier;
 
 namespace tarnbell::core {
-
-// Resolves a server's host name; calls `done` on `context`'s thread with the addresses, or
-// with none and plain words. A lookup that never calls back is ended by the time limit.
-using HostLookup = std::function<void(
-    const QString& name, QObject* context,
-    std::function<void(const QList<QHostAddress>& addresses, const QString& error)> done)>;
-
-// The system's resolver, through QHostInfo.
-HostLookup systemHostLookup();
 
 class UdpLookup final : public QObject {
     Q_OBJECT
@@ -51,7 +43,7 @@ public:
     // Without kernel stamps the arrival is the monotonic clock read on taking the datagram.
     void setKernelTimestamps(bool use) { m_useKernelStamps = use; }
     // Names resolved so far are resolved again by the next lookup that needs them.
-    void forgetResolvedNames() { m_resolved.clear(); }
+    void forgetResolvedNames() { m_names.forget(); }
 
     void enqueue(const Request& request);
 
@@ -68,15 +60,8 @@ private:
         Waiting,   // query sent, waiting for its answer, a socket error or the time limit
         Finishing, // the result is decided and will be reported from the event loop
     };
-    struct Resolved {
-        QHostAddress address;
-        QString errorText; // set when the name did not resolve
-    };
-
     void startNext();
-    void useResolved(const Resolved& resolved);
-    void onResolved(const QString& name, const QList<QHostAddress>& addresses,
-                    const QString& error);
+    void useResolved(const ResolvedName& resolved);
     void send();
     bool ensureSocket(QString& errorText);
     void closeSocket();
@@ -87,8 +72,8 @@ private:
     void finish(const ProbeResult& result);
     void finishLater(const ProbeResult& result);
 
-    HostLookup m_hostLookup;
-    QHash<QString, Resolved> m_resolved;
+    ServerNames m_names;
+    QString m_hostName; // the current server's, when it is named rather than numbered
     std::chrono::milliseconds m_limit{10'000};
     std::chrono::milliseconds m_tickInterval{1000};
     std::chrono::milliseconds m_remaining{0};
