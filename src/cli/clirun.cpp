@@ -112,23 +112,25 @@ void CliRun::finish(const QString& completionText) {
     m->progress.clear();
     const bool interrupted = m->engine.wasStopped();
 
-    // The same text the window's Export CSV builds, from the lists in their shown order
-    // with the columns the window shows at first.
-    const QString csv =
-        core::exportText(core::snapshotTable(m->lookupOrder, core::kLookupColumnWidths),
-                         core::snapshotTable(m->summaryOrder, core::kSummaryColumnWidths));
     const QList<core::ServerFigures> servers = m->recorder.servers();
-    QJsonObject json = core::runReportJson(core::recordTypeMnemonic(m->options.recordTypeChoice),
-                                           m->recorder.lookups(), servers);
-    json.insert(QStringLiteral("timeout_seconds"), m->options.timeoutSeconds);
-    json.insert(QStringLiteral("interrupted"), interrupted);
-
-    // Files first: a standard output that blocks or has gone cannot cost them.
+    // Files first: a standard output that blocks or has gone cannot cost them. Each is built
+    // only when asked for: on a long run, building one costs as much as thousands of lookups.
     QList<std::pair<QString, QByteArray>> outputs;
-    if (!m->options.outputPath.isEmpty())
+    if (!m->options.outputPath.isEmpty()) {
+        // The same text the window's Export CSV builds, from the lists in their shown order
+        // with the columns the window shows at first.
+        const QString csv =
+            core::exportText(core::snapshotTable(m->lookupOrder, core::kLookupColumnWidths),
+                             core::snapshotTable(m->summaryOrder, core::kSummaryColumnWidths));
         outputs.append({m->options.outputPath, core::exportFileBytes(csv)});
-    if (!m->options.jsonPath.isEmpty())
+    }
+    if (!m->options.jsonPath.isEmpty()) {
+        QJsonObject json = core::runReportJson(
+            core::recordTypeMnemonic(m->options.recordTypeChoice), m->recorder.lookups(), servers);
+        json.insert(QStringLiteral("timeout_seconds"), m->options.timeoutSeconds);
+        json.insert(QStringLiteral("interrupted"), interrupted);
         outputs.append({m->options.jsonPath, QJsonDocument(json).toJson()});
+    }
     std::stable_partition(outputs.begin(), outputs.end(),
                           [](const auto& output) { return output.first != kStandardOutput; });
     QStringList problems;
