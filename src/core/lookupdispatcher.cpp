@@ -22,6 +22,7 @@ void LookupDispatcher::setHostLookup(const HostLookup& lookup) {
 }
 
 void LookupDispatcher::beginRun() {
+    m_endpoints.clear();
     m_udp->forgetResolvedNames();
     m_stream->beginRun();
 }
@@ -42,18 +43,27 @@ void LookupDispatcher::setPlan(const QList<PlannedLookup>& plan,
 void LookupDispatcher::startNext() {
     if (m_busy || m_pending.empty())
         return;
-    const UdpLookup::Request request = std::move(m_pending.front());
+    UdpLookup::Request request = std::move(m_pending.front());
     m_pending.pop_front();
     m_busy = true;
     m_currentPlanIndex = request.planIndex;
     if (request.planIndex > m_startedUpTo.load())
         m_startedUpTo = request.planIndex;
-    // Each lookup reads its entry whole and fails one that does not parse with the
-    // parser's words.
-    if (transportOf(request.server) == Transport::Udp)
+    // An entry that does not parse fails each of its lookups with the parser's words.
+    request.endpoint = endpointOf(request.server);
+    const Transport transport =
+        request.endpoint->isValid() ? request.endpoint->transport : transportOf(request.server);
+    if (transport == Transport::Udp)
         m_udp->enqueue(request);
     else
         m_stream->enqueue(request);
+}
+
+const ServerEndpoint& LookupDispatcher::endpointOf(const QString& server) {
+    auto known = m_endpoints.find(server);
+    if (known == m_endpoints.end())
+        known = m_endpoints.insert(server, parseServerText(server));
+    return *known;
 }
 
 void LookupDispatcher::onFinished(const ProbeResult& ended) {
@@ -68,7 +78,7 @@ void LookupDispatcher::onFinished(const ProbeResult& ended) {
         result.nextStarted = true;
         m_startedUpTo = next;
         const PlannedLookup& planned = m_plan.at(next);
-        m_pending.push_front({planned.server, planned.domain, planned.recordType, next});
+        m_pending.push_front({planned.server, planned.domain, planned.recordType, next, {}});
     }
     emit finished(result, m_generation);
     startNext();

@@ -7,6 +7,7 @@
 #include "core/streamlookup.h"
 #include "core/udplookup.h"
 
+#include <QHash>
 #include <atomic>
 #include <deque>
 #include <memory>
@@ -40,11 +41,13 @@ Q_SIGNALS:
 
 private:
     void startNext();
+    const ServerEndpoint& endpointOf(const QString& server);
     void onFinished(const ProbeResult& result);
 
     UdpLookup* m_udp; // children: they move to the measurement thread with the dispatcher
     StreamLookup* m_stream;
     std::deque<UdpLookup::Request> m_pending;
+    QHash<QString, ServerEndpoint> m_endpoints; // each entry read once per run
     bool m_busy = false;
     qsizetype m_currentPlanIndex = -1;
     QList<PlannedLookup> m_plan;

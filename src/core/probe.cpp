@@ -93,6 +93,8 @@ Probe::Probe(Placement placement, QObject* parent)
         m->gather->setSingleShot(true);
         m->gather->setTimerType(Qt::PreciseTimer);
         m->gather->setInterval(2);
+        // Long enough for a server on this machine or the local network to answer.
+        m->lookup->udp().setBusyWait(std::chrono::microseconds(300));
         m->thread.setObjectName(QStringLiteral("measurement"));
         m->thread.start(QThread::HighPriority);
         m->lookup->moveToThread(&m->thread);
@@ -240,8 +242,8 @@ void Probe::lookUpPlanned(qsizetype planIndex, const QString& DNS_Addr, const QS
     // Started already by the measurement thread, the moment the lookup before it ended.
     if (planIndex <= m->lookup->startedUpTo())
         return;
-    m->onLookupThread([lookup = m->lookup,
-                       request = UdpLookup::Request{DNS_Addr, Domain_Addr, recordType, planIndex}] {
+    m->onLookupThread([lookup = m->lookup, request = UdpLookup::Request{
+                                               DNS_Addr, Domain_Addr, recordType, planIndex, {}}] {
         lookup->enqueue(request);
     });
 }
@@ -249,10 +251,10 @@ void Probe::lookUpPlanned(qsizetype planIndex, const QString& DNS_Addr, const QS
 void Probe::MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
                            quint16 recordType) {
     askedFor();
-    m->onLookupThread(
-        [lookup = m->lookup, request = UdpLookup::Request{DNS_Addr, Domain_Addr, recordType}] {
-            lookup->enqueue(request);
-        });
+    m->onLookupThread([lookup = m->lookup,
+                       request = UdpLookup::Request{DNS_Addr, Domain_Addr, recordType, -1, {}}] {
+        lookup->enqueue(request);
+    });
 }
 
 void Probe::beginRun() {

@@ -69,7 +69,7 @@ void StreamLookup::startNext() {
     m_opened = false;
     m_retried = false;
 
-    m_endpoint = parseServerText(m_current.server);
+    m_endpoint = m_current.endpoint ? *m_current.endpoint : parseServerText(m_current.server);
     m_key = m_current.server.trimmed();
     if (!m_endpoint.isValid()) {
         finishLater(failedResult(ProbeOutcome::HostNotFound, m_endpoint.errorText));

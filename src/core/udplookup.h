@@ -7,6 +7,7 @@
 #include "core/arrivalclock.h"
 #include "core/datagramsocket.h"
 #include "core/lookupprobe.h"
+#include "core/serverendpoint.h"
 #include "core/servernames.h"
 
 #include <QHash>
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QSocketNotifier;
@@ -31,6 +33,8 @@ public:
         QString domain;
         quint16 recordType = 0;
         qsizetype planIndex = -1; // its place in the run's plan, -1 for none
+        // The server entry as read once for the whole run; read here when not given.
+        std::optional<ServerEndpoint> endpoint;
     };
 
     explicit UdpLookup(QObject* parent = nullptr);
@@ -42,6 +46,10 @@ public:
     void setHostLookup(HostLookup lookup);
     // Without kernel stamps the arrival is the monotonic clock read on taking the datagram.
     void setKernelTimestamps(bool use) { m_useKernelStamps = use; }
+    // After sending, the thread watches the socket without sleeping for up to `window`: a
+    // reply from a near server is then taken without waiting for a sleeping CPU to wake,
+    // which on a virtual machine costs tens of microseconds per lookup. Zero turns it off.
+    void setBusyWait(std::chrono::microseconds window) { m_busyWait = window; }
     // Names resolved so far are resolved again by the next lookup that needs them.
     void forgetResolvedNames() { m_names.forget(); }
 
@@ -66,6 +74,7 @@ private:
     bool ensureSocket(QString& errorText);
     void closeSocket();
     void onReadable();
+    void busyWait();
     void armTick();
     void onTick();
     double elapsedSeconds() const;
@@ -79,6 +88,9 @@ private:
     std::chrono::milliseconds m_remaining{0};
     QTimer m_tick{this}; // a child, so it moves to the measurement thread with the lookup
     bool m_useKernelStamps = true;
+    std::chrono::microseconds m_busyWait{0};
+    QTimer m_busyWaitTurn{this}; // zero interval: one slice of busy waiting per loop turn
+    qint64 m_busyWaitEndsNs = 0;
 
     DatagramSocket m_socket;
     QSocketNotifier* m_notifier = nullptr;
