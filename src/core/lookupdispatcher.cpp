@@ -16,6 +16,11 @@ void LookupDispatcher::setTimeLimit(std::chrono::milliseconds limit,
     m_stream->setTimeLimit(limit, tick);
 }
 
+void LookupDispatcher::setBusyWait(std::chrono::microseconds window) {
+    m_udp->setBusyWait(window);
+    m_stream->setBusyWait(window);
+}
+
 void LookupDispatcher::setHostLookup(const HostLookup& lookup) {
     m_udp->setHostLookup(lookup);
     m_stream->setHostLookup(lookup);

@@ -25,6 +25,7 @@ public:
 
     void setTimeLimit(std::chrono::milliseconds limit, std::chrono::milliseconds tick);
     void setHostLookup(const HostLookup& lookup);
+    void setBusyWait(std::chrono::microseconds window);
     void beginRun();
     void enqueue(const UdpLookup::Request& request);
 

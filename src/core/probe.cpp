@@ -94,7 +94,7 @@ Probe::Probe(Placement placement, QObject* parent)
         m->gather->setTimerType(Qt::PreciseTimer);
         m->gather->setInterval(2);
         // Long enough for a server on this machine or the local network to answer.
-        m->lookup->udp().setBusyWait(std::chrono::microseconds(300));
+        m->lookup->setBusyWait(std::chrono::microseconds(300));
         m->thread.setObjectName(QStringLiteral("measurement"));
         m->thread.start(QThread::HighPriority);
         m->lookup->moveToThread(&m->thread);

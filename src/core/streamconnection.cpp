@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace tarnbell::core {
@@ -200,6 +201,13 @@ bool StreamConnection::write(const QByteArray& bytes, QString& errorText) {
     }
     m_socket->flush();
     return true;
+}
+
+bool StreamConnection::hasBytesWaiting() const {
+    if (m_socket == nullptr || m_socket->socketDescriptor() < 0)
+        return false;
+    pollfd watched{static_cast<int>(m_socket->socketDescriptor()), POLLIN, 0};
+    return ::poll(&watched, 1, 0) > 0;
 }
 
 bool StreamConnection::send(const dns::Bytes& query, ClockReading& sent, QString& errorText) {

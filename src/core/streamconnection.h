@@ -46,6 +46,8 @@ public:
     // A new ID for the next query on this connection: RFC 7766 6.2.1.1 matches replies by
     // ID per connection. DNS over HTTPS uses 0 (RFC 8484 4.1) and matches by stream.
     quint16 nextQueryId();
+    // True when bytes wait on the socket for the event loop to read (asks the kernel).
+    bool hasBytesWaiting() const;
     void close();
 
     // Tests: the largest reply taken (kMaxStreamMessage unless made smaller).

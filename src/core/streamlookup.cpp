@@ -160,8 +160,13 @@ void StreamLookup::sendQuery() {
     m_query[1] = static_cast<std::uint8_t>(id & 0xFF);
     m_state = State::Waiting;
     QString errorText;
-    if (!m_connection->send(m_query, m_sent, errorText))
+    if (!m_connection->send(m_query, m_sent, errorText)) {
         onConnectionFailed(m_connection, errorText);
+        return;
+    }
+    // A reply seen on the socket ends the watch; the event loop's next turn reads it.
+    m_busyWait.start(m_sent.monotonicNs,
+                     [connection = m_connection] { return connection->hasBytesWaiting(); });
 }
 
 void StreamLookup::onReply(StreamConnection* connection, const dns::Bytes& reply,
@@ -243,6 +248,7 @@ void StreamLookup::onTick() {
 
 void StreamLookup::finish(const ProbeResult& result) {
     m_tick.stop();
+    m_busyWait.stop();
     m_state = State::Idle;
     const QPointer<StreamLookup> alive(this);
     emit finished(result);
@@ -254,6 +260,7 @@ void StreamLookup::finish(const ProbeResult& result) {
 
 void StreamLookup::finishLater(const ProbeResult& result) {
     m_tick.stop();
+    m_busyWait.stop();
     m_state = State::Finishing;
     QMetaObject::invokeMethod(
         this, [this, result] { finish(result); }, Qt::QueuedConnection);

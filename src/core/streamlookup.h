@@ -6,6 +6,7 @@
 // every lookup opens its own, and its time includes the set-up. The time limit covers name
 // resolution, set-up and query. Lookups asked for while one is under way run in turn.
 
+#include "core/busywait.h"
 #include "core/lookupprobe.h"
 #include "core/serverendpoint.h"
 #include "core/udplookup.h"
@@ -31,6 +32,8 @@ public:
     ~StreamLookup() override;
 
     void setTimeLimit(std::chrono::milliseconds limit, std::chrono::milliseconds tick);
+    // How long after a send the thread watches the connection without sleeping.
+    void setBusyWait(std::chrono::microseconds window) { m_busyWait.setWindow(window); }
     void setHostLookup(HostLookup lookup);
     void setFreshConnections(bool fresh) { m_fresh = fresh; }
     // Trusted beside the system's certificate authorities.
@@ -72,6 +75,7 @@ private:
     std::chrono::milliseconds m_tickInterval{1000};
     std::chrono::milliseconds m_remaining{0};
     QTimer m_tick{this};
+    BusyWait m_busyWait{this};
 
     std::deque<Request> m_pending;
     State m_state = State::Idle;

@@ -7,7 +7,6 @@
 
 #include <QPointer>
 #include <QSocketNotifier>
-#include <QThread>
 #include <algorithm>
 
 namespace tarnbell::core {
@@ -35,8 +34,6 @@ UdpLookup::UdpLookup(QObject* parent) : QObject(parent), m_buffer(kLargestDatagr
     m_tick.setSingleShot(true);
     m_tick.setTimerType(Qt::PreciseTimer);
     connect(&m_tick, &QTimer::timeout, this, &UdpLookup::onTick);
-    m_busyWaitTurn.setInterval(0);
-    connect(&m_busyWaitTurn, &QTimer::timeout, this, &UdpLookup::busyWait);
 }
 
 UdpLookup::~UdpLookup() {
@@ -149,30 +146,10 @@ void UdpLookup::send() {
         finishLater(failedResult(ProbeOutcome::SocketError, errorText, elapsedSeconds()));
         return;
     }
-    if (m_busyWait.count() > 0) {
-        m_busyWaitEndsNs = m_sent.monotonicNs +
-                           std::chrono::duration_cast<std::chrono::nanoseconds>(m_busyWait).count();
-        m_busyWaitTurn.start();
-    }
-}
-
-void UdpLookup::busyWait() {
-    // Slices of 50 us between turns of the event loop, so that calls queued to this thread
-    // wait no longer than that. The arrival time is the kernel's either way.
-    constexpr qint64 kSliceNs = 50'000;
-    const qint64 sliceEndsNs = std::min(readClocks().monotonicNs + kSliceNs, m_busyWaitEndsNs);
-    while (m_state == State::Waiting) {
-        if (readClocks().monotonicNs >= sliceEndsNs) {
-            if (sliceEndsNs >= m_busyWaitEndsNs)
-                m_busyWaitTurn.stop();
-            return;
-        }
+    m_busyWait.start(m_sent.monotonicNs, [this] {
         onReadable();
-        // A server on this machine may have been woken on this very CPU: it goes first.
-        if (m_state == State::Waiting)
-            QThread::yieldCurrentThread();
-    }
-    m_busyWaitTurn.stop();
+        return m_state != State::Waiting;
+    });
 }
 
 void UdpLookup::onReadable() {
@@ -244,7 +221,7 @@ double UdpLookup::elapsedSeconds() const {
 
 void UdpLookup::finish(const ProbeResult& result) {
     m_tick.stop();
-    m_busyWaitTurn.stop();
+    m_busyWait.stop();
     m_state = State::Idle;
     const QPointer<UdpLookup> alive(this);
     emit finished(result);
@@ -258,7 +235,7 @@ void UdpLookup::finish(const ProbeResult& result) {
 
 void UdpLookup::finishLater(const ProbeResult& result) {
     m_tick.stop();
-    m_busyWaitTurn.stop();
+    m_busyWait.stop();
     m_state = State::Finishing;
     QMetaObject::invokeMethod(
         this, [this, result] { finish(result); }, Qt::QueuedConnection);

@@ -5,6 +5,7 @@
 // way run in turn. Every result leaves through finished(), always from the event loop.
 
 #include "core/arrivalclock.h"
+#include "core/busywait.h"
 #include "core/datagramsocket.h"
 #include "core/lookupprobe.h"
 #include "core/serverendpoint.h"
@@ -46,10 +47,8 @@ public:
     void setHostLookup(HostLookup lookup);
     // Without kernel stamps the arrival is the monotonic clock read on taking the datagram.
     void setKernelTimestamps(bool use) { m_useKernelStamps = use; }
-    // After sending, the thread watches the socket without sleeping for up to `window`: a
-    // reply from a near server is then taken without waiting for a sleeping CPU to wake,
-    // which on a virtual machine costs tens of microseconds per lookup. Zero turns it off.
-    void setBusyWait(std::chrono::microseconds window) { m_busyWait = window; }
+    // How long after a send the thread watches the socket without sleeping (zero: not at all).
+    void setBusyWait(std::chrono::microseconds window) { m_busyWait.setWindow(window); }
     // Names resolved so far are resolved again by the next lookup that needs them.
     void forgetResolvedNames() { m_names.forget(); }
 
@@ -74,7 +73,6 @@ private:
     bool ensureSocket(QString& errorText);
     void closeSocket();
     void onReadable();
-    void busyWait();
     void armTick();
     void onTick();
     double elapsedSeconds() const;
@@ -88,9 +86,7 @@ private:
     std::chrono::milliseconds m_remaining{0};
     QTimer m_tick{this}; // a child, so it moves to the measurement thread with the lookup
     bool m_useKernelStamps = true;
-    std::chrono::microseconds m_busyWait{0};
-    QTimer m_busyWaitTurn{this}; // zero interval: one slice of busy waiting per loop turn
-    qint64 m_busyWaitEndsNs = 0;
+    BusyWait m_busyWait{this};
 
     DatagramSocket m_socket;
     QSocketNotifier* m_notifier = nullptr;
