@@ -92,337 +92,325 @@ QByteArray pointerChain(int hops, int& last) {
 
 class TestCodec final : public QObject {
     Q_OBJECT
-
 private slots:
-    void buildQuery_data();
-    void buildQuery();
-    void queryFitsTheBuffer_data();
-    void queryFitsTheBuffer();
-    void recordTypeCode_data();
-    void recordTypeCode();
-    void corpusReplies_data();
-    void corpusReplies();
-    void readNameStops_data();
-    void readNameStops();
-    void cutAndMutatedReplies();
-    void isAnswerTo_data();
-    void isAnswerTo();
-    void replyHeader_data();
-    void replyHeader();
-    void streamReader_data();
-    void streamReader();
-};
 
-void TestCodec::buildQuery_data() {
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QByteArray>("labels"); // empty when `error` is set
-    QTest::addColumn<QueryError>("error");
-    const auto ok = QueryError::None;
-    QTest::newRow("two labels, A")
-        << QByteArray("a.bc") << 1 << QByteArray(Wire().label("a").label("bc")) << ok;
-    QTest::newRow("trailing dot: empty last label")
-        << QByteArray("a.bc.") << 15 << QByteArray(Wire().label("a").label("bc").u8(0)) << ok;
-    QTest::newRow("empty name") << QByteArray() << 2 << QByteArray(Wire().u8(0)) << ok;
-    // Labels of 64..255 bytes keep their plain length byte, whatever its top bits say.
-    const QByteArray longest(255, 'q');
-    QTest::newRow("255-byte label")
-        << longest + ".t" << 6 << QByteArray(Wire().label(longest).label("t")) << ok;
-    const QByteArray tooLong(256, 'q');
-    QTest::newRow("256 bytes in the middle")
-        << "a." + tooLong + ".b" << 15 << QByteArray() << QueryError::LabelTooLong;
-    QTest::newRow("256 bytes last")
-        << "a." + tooLong << 15 << QByteArray() << QueryError::LabelTooLong;
-}
-
-void TestCodec::buildQuery() {
-    QFETCH(QByteArray, name);
-    QFETCH(int, type);
-    QFETCH(QByteArray, labels);
-    QFETCH(QueryError, error);
-    QCOMPARE(QByteArray::fromStdString(EncodeName(name.toStdString()).labels), labels);
-    const Query query = BuildQuery(name.toStdString(), static_cast<std::uint16_t>(type));
-    QCOMPARE(query.error, error);
-    if (error != QueryError::None) {
-        QVERIFY(query.datagram.empty());
-        return;
+    void buildQuery_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("labels"); // empty when `error` is set
+        QTest::addColumn<QueryError>("error");
+        const auto ok = QueryError::None;
+        QTest::newRow("two labels, A")
+            << QByteArray("a.bc") << 1 << QByteArray(Wire().label("a").label("bc")) << ok;
+        QTest::newRow("trailing dot: empty last label")
+            << QByteArray("a.bc.") << 15 << QByteArray(Wire().label("a").label("bc").u8(0)) << ok;
+        QTest::newRow("empty name") << QByteArray() << 2 << QByteArray(Wire().u8(0)) << ok;
+        // Labels of 64..255 bytes keep their plain length byte, whatever its top bits say.
+        const QByteArray longest(255, 'q');
+        QTest::newRow("255-byte label")
+            << longest + ".t" << 6 << QByteArray(Wire().label(longest).label("t")) << ok;
+        const QByteArray tooLong(256, 'q');
+        QTest::newRow("256 bytes in the middle")
+            << "a." + tooLong + ".b" << 15 << QByteArray() << QueryError::LabelTooLong;
+        QTest::newRow("256 bytes last")
+            << "a." + tooLong << 15 << QByteArray() << QueryError::LabelTooLong;
     }
-    // ID 11 DF, flags 01 00 (RD), QDCOUNT 1; the labels, the zero byte, QTYPE, QCLASS IN.
-    QCOMPARE(toBytes(query.datagram), QByteArray(Wire()
-                                                     .u16(0x11DF)
-                                                     .u16(0x0100)
-                                                     .u16(1)
-                                                     .u16(0)
-                                                     .u16(0)
-                                                     .u16(0)
-                                                     .raw(labels)
-                                                     .u8(0)
-                                                     .u16(type)
-                                                     .u16(1)));
-}
 
-void TestCodec::queryFitsTheBuffer_data() {
-    QTest::addColumn<int>("encodedLength");
-    QTest::addColumn<bool>("fits");
-    // 12 header bytes + the labels + the zero byte + QTYPE + QCLASS = 17 + labels.
-    QTest::newRow("exactly 4001 bytes") << 3984 << true;
-    QTest::newRow("one byte over") << 3985 << false;
-}
-
-void TestCodec::queryFitsTheBuffer() {
-    QFETCH(int, encodedLength);
-    QFETCH(bool, fits);
-    QByteArray name; // labels of 255, then the remainder
-    for (; encodedLength > 256; encodedLength -= 256)
-        name += QByteArray(255, 'a') + '.';
-    name += QByteArray(encodedLength - 1, 'b');
-    const Query query = BuildQuery(name.toStdString(), kTypeMX);
-    QCOMPARE(query.error, fits ? QueryError::None : QueryError::QueryTooLong);
-    QCOMPARE(query.datagram.size(), fits ? kQueryBufferSize : 0);
-}
-
-void TestCodec::recordTypeCode_data() {
-    QTest::addColumn<QByteArray>("choice");
-    QTest::addColumn<int>("code");
-    QTest::newRow("MX 15") << QByteArray("MX 15") << 15;
-    QTest::newRow("no blank") << QByteArray("MX") << 0;
-    QTest::newRow("largest code") << QByteArray("X 65535") << 65535;
-    QTest::newRow("beyond 16 bits") << QByteArray("X 65537") << 0;
-}
-
-void TestCodec::recordTypeCode() {
-    QFETCH(QByteArray, choice);
-    QTEST(int{RecordTypeCode(choice.toStdString())}, "code");
-}
-
-// What the program shows of each seed reply (fuzz/seeds_fuzz_reply.py says how each is
-// built): the best exchange for MX, the question as the reply repeats it otherwise.
-void TestCodec::corpusReplies_data() {
-    QTest::addColumn<QString>("seed");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QByteArray>("text");
-    const QByteArray question("example.test");
-    QTest::newRow("MX") << "mx_one_record" << 15 << QByteArray("mail.example.test");
-    QTest::newRow("A: MX records not read") << "mx_one_record" << 1 << question;
-    QTest::newRow("MX: lowest preference, earlier on a tie")
-        << "mx_three_compressed" << 15 << QByteArray("mx2.example.test");
-    QTest::newRow("MX: a CNAME first") << "mx_cname_first" << 15 << QByteArray();
-    QTest::newRow("MX: ANCOUNT above the records present")
-        << "mx_ancount_too_large" << 15 << QByteArray("b.example.test");
-    QTest::newRow("MX: pointer to a name ending in a pointer")
-        << "pointer_chain" << 15 << QByteArray("a.mx.example.test");
-    QTest::newRow("MX: pointer cycle") << "pointer_two_cycle" << 15 << QByteArray("b.a.");
-    QTest::newRow("MX: forward pointer") << "pointer_forward" << 15 << QByteArray("mail.");
-    QTest::newRow("SOA") << "soa_answer" << 6 << question;
-    QTest::newRow("NS") << "soa_answer" << 2 << question;
-    QTest::newRow("A: NXDOMAIN") << "nxdomain_soa_authority" << 1 << question;
-    QTest::newRow("A: question pointing at itself") << "pointer_to_self" << 1 << QByteArray();
-    QTest::newRow("A: cut inside a label") << "cut_in_label" << 1 << QByteArray("exa");
-    QTest::newRow("A: 64-byte label")
-        << "long_labels" << 1 << QByteArray(64, 'q') + '.' + QByteArray(63, 'r');
-}
-
-void TestCodec::corpusReplies() {
-    QFETCH(QString, seed);
-    QFETCH(int, type);
-    const QByteArray bytes = ::seed(seed);
-    QVERIFY2(!bytes.isEmpty(), qPrintable(corpus(seed)));
-    QTEST(interpret(bytes, type), "text");
-}
-
-// Where a name read ends: on its zero byte, just past its pointer, or at the end of the
-// datagram; a pointer chain is followed only so far.
-void TestCodec::readNameStops_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<int>("end");
-    const QByteArray question = reply(1);
-    QTest::newRow("labels: on the zero byte") << question << 12 << QByteArray("example.test") << 25;
-    QTest::newRow("pointer: past it") << QByteArray(Wire().raw(question).label("mail").pointer(12))
-                                      << 30 << QByteArray("mail.example.test") << 37;
-    QTest::newRow("cut inside a pointer")
-        << QByteArray(Wire().header().label("mail").u8(0xC0)) << 12 << QByteArray("mail.") << 17;
-    QTest::newRow("start at the end") << QByteArray(Wire().header()) << 12 << QByteArray() << 12;
-    int last = 0;
-    const QByteArray allowed = pointerChain(kMaxPointersPerName, last);
-    QTest::newRow("the most pointers allowed") << allowed << last << QByteArray("x") << last + 2;
-    const QByteArray tooMany = pointerChain(kMaxPointersPerName + 1, last);
-    QTest::newRow("one pointer more") << tooMany << last << QByteArray() << last + 2;
-}
-
-void TestCodec::readNameStops() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, start);
-    std::size_t pos = static_cast<std::size_t>(start);
-    QTEST(QByteArray::fromStdString(readName(bytes, pos)), "text");
-    QTEST(int(pos), "end");
-}
-
-// Every seed cut at every length and with every byte set to lengths, pointers and zeros: the
-// readers stay inside the datagram (the sanitizers watch), a name never grows beyond one
-// copy of the datagram per pointer followed, and a cut reply shows no more than part of a
-// name the whole reply holds.
-void TestCodec::cutAndMutatedReplies() {
-    const QStringList seeds = QDir(corpus()).entryList(QDir::Files);
-    QVERIFY(seeds.size() >= 10);
-    const QByteArray query = queryFor("example.test", kTypeMX);
-    const std::uint16_t types[] = {1, 2, 6, 15};
-    for (const QString& name : seeds) {
-        const QByteArray whole = seed(name);
-        QList<QByteArray> names{QByteArray()};
-        for (std::size_t start = 0; start < std::size_t(whole.size()); ++start) {
-            std::size_t pos = start;
-            names << QByteArray::fromStdString(readName(whole, pos));
+    void buildQuery() {
+        QFETCH(QByteArray, name);
+        QFETCH(int, type);
+        QFETCH(QByteArray, labels);
+        QFETCH(QueryError, error);
+        QCOMPARE(QByteArray::fromStdString(EncodeName(name.toStdString()).labels), labels);
+        const Query query = BuildQuery(name.toStdString(), static_cast<std::uint16_t>(type));
+        QCOMPARE(query.error, error);
+        if (error != QueryError::None) {
+            QVERIFY(query.datagram.empty());
+            return;
         }
-        for (qsizetype length = 0; length < whole.size(); ++length) {
-            for (const std::uint16_t type : types) {
-                const QByteArray read = interpret(whole.left(length), type);
-                QVERIFY(length >= 8 || read.isEmpty());
-                if (std::none_of(names.cbegin(), names.cend(),
-                                 [&](const QByteArray& n) { return n.startsWith(read); }))
-                    QFAIL(qPrintable(QStringLiteral("%1 cut at %2 reads \"%3\"")
-                                         .arg(name)
-                                         .arg(length)
-                                         .arg(QString::fromLatin1(read))));
+        // ID 11 DF, flags 01 00 (RD), QDCOUNT 1; the labels, the zero byte, QTYPE, QCLASS IN.
+        QCOMPARE(toBytes(query.datagram), QByteArray(Wire()
+                                                         .u16(0x11DF)
+                                                         .u16(0x0100)
+                                                         .u16(1)
+                                                         .u16(0)
+                                                         .u16(0)
+                                                         .u16(0)
+                                                         .raw(labels)
+                                                         .u8(0)
+                                                         .u16(type)
+                                                         .u16(1)));
+    }
+
+    void queryFitsTheBuffer_data() {
+        QTest::addColumn<int>("encodedLength");
+        QTest::addColumn<bool>("fits");
+        // 12 header bytes + the labels + the zero byte + QTYPE + QCLASS = 17 + labels.
+        QTest::newRow("exactly 4001 bytes") << 3984 << true;
+        QTest::newRow("one byte over") << 3985 << false;
+    }
+
+    void queryFitsTheBuffer() {
+        QFETCH(int, encodedLength);
+        QFETCH(bool, fits);
+        QByteArray name; // labels of 255, then the remainder
+        for (; encodedLength > 256; encodedLength -= 256)
+            name += QByteArray(255, 'a') + '.';
+        name += QByteArray(encodedLength - 1, 'b');
+        const Query query = BuildQuery(name.toStdString(), kTypeMX);
+        QCOMPARE(query.error, fits ? QueryError::None : QueryError::QueryTooLong);
+        QCOMPARE(query.datagram.size(), fits ? kQueryBufferSize : 0);
+    }
+
+    void recordTypeCode_data() {
+        QTest::addColumn<QByteArray>("choice");
+        QTest::addColumn<int>("code");
+        QTest::newRow("MX 15") << QByteArray("MX 15") << 15;
+        QTest::newRow("no blank") << QByteArray("MX") << 0;
+        QTest::newRow("largest code") << QByteArray("X 65535") << 65535;
+        QTest::newRow("beyond 16 bits") << QByteArray("X 65537") << 0;
+    }
+
+    void recordTypeCode() {
+        QFETCH(QByteArray, choice);
+        QTEST(int{RecordTypeCode(choice.toStdString())}, "code");
+    }
+
+    // What the program shows of each seed reply (fuzz/seeds_fuzz_reply.py says how each is
+    // built): the best exchange for MX, the question as the reply repeats it otherwise.
+    void corpusReplies_data() {
+        QTest::addColumn<QString>("seed");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray question("example.test");
+        QTest::newRow("MX") << "mx_one_record" << 15 << QByteArray("mail.example.test");
+        QTest::newRow("A: MX records not read") << "mx_one_record" << 1 << question;
+        QTest::newRow("MX: lowest preference, earlier on a tie")
+            << "mx_three_compressed" << 15 << QByteArray("mx2.example.test");
+        QTest::newRow("MX: a CNAME first") << "mx_cname_first" << 15 << QByteArray();
+        QTest::newRow("MX: ANCOUNT above the records present")
+            << "mx_ancount_too_large" << 15 << QByteArray("b.example.test");
+        QTest::newRow("MX: pointer to a name ending in a pointer")
+            << "pointer_chain" << 15 << QByteArray("a.mx.example.test");
+        QTest::newRow("MX: pointer cycle") << "pointer_two_cycle" << 15 << QByteArray("b.a.");
+        QTest::newRow("MX: forward pointer") << "pointer_forward" << 15 << QByteArray("mail.");
+        QTest::newRow("SOA") << "soa_answer" << 6 << question;
+        QTest::newRow("NS") << "soa_answer" << 2 << question;
+        QTest::newRow("A: NXDOMAIN") << "nxdomain_soa_authority" << 1 << question;
+        QTest::newRow("A: question pointing at itself") << "pointer_to_self" << 1 << QByteArray();
+        QTest::newRow("A: cut inside a label") << "cut_in_label" << 1 << QByteArray("exa");
+        QTest::newRow("A: 64-byte label")
+            << "long_labels" << 1 << QByteArray(64, 'q') + '.' + QByteArray(63, 'r');
+    }
+
+    void corpusReplies() {
+        QFETCH(QString, seed);
+        QFETCH(int, type);
+        const QByteArray bytes = ::seed(seed);
+        QVERIFY2(!bytes.isEmpty(), qPrintable(corpus(seed)));
+        QTEST(interpret(bytes, type), "text");
+    }
+
+    // Where a name read ends: on its zero byte, just past its pointer, or at the end of the
+    // datagram; a pointer chain is followed only so far.
+    void readNameStops_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("end");
+        const QByteArray question = reply(1);
+        QTest::newRow("labels: on the zero byte")
+            << question << 12 << QByteArray("example.test") << 25;
+        QTest::newRow("pointer: past it")
+            << QByteArray(Wire().raw(question).label("mail").pointer(12)) << 30
+            << QByteArray("mail.example.test") << 37;
+        QTest::newRow("cut inside a pointer") << QByteArray(Wire().header().label("mail").u8(0xC0))
+                                              << 12 << QByteArray("mail.") << 17;
+        QTest::newRow("start at the end")
+            << QByteArray(Wire().header()) << 12 << QByteArray() << 12;
+        int last = 0;
+        const QByteArray allowed = pointerChain(kMaxPointersPerName, last);
+        QTest::newRow("the most pointers allowed")
+            << allowed << last << QByteArray("x") << last + 2;
+        const QByteArray tooMany = pointerChain(kMaxPointersPerName + 1, last);
+        QTest::newRow("one pointer more") << tooMany << last << QByteArray() << last + 2;
+    }
+
+    void readNameStops() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, start);
+        std::size_t pos = static_cast<std::size_t>(start);
+        QTEST(QByteArray::fromStdString(readName(bytes, pos)), "text");
+        QTEST(int(pos), "end");
+    }
+
+    // Every seed cut at every length and with every byte set to lengths, pointers and zeros: the
+    // readers stay inside the datagram (the sanitizers watch), a name never grows beyond one
+    // copy of the datagram per pointer followed, and a cut reply shows no more than part of a
+    // name the whole reply holds.
+    void cutAndMutatedReplies() {
+        const QStringList seeds = QDir(corpus()).entryList(QDir::Files);
+        QVERIFY(seeds.size() >= 10);
+        const QByteArray query = queryFor("example.test", kTypeMX);
+        const std::uint16_t types[] = {1, 2, 6, 15};
+        for (const QString& name : seeds) {
+            const QByteArray whole = seed(name);
+            QList<QByteArray> names{QByteArray()};
+            for (std::size_t start = 0; start < std::size_t(whole.size()); ++start) {
+                std::size_t pos = start;
+                names << QByteArray::fromStdString(readName(whole, pos));
             }
-        }
-        for (qsizetype at = 0; at < whole.size(); ++at) {
-            for (const int value : {0x00, 0x01, 0x3F, 0x40, 0xBF, 0xC0, 0xFF}) {
-                QByteArray bytes = whole;
-                bytes[at] = static_cast<char>(value);
-                const auto longest = std::size_t(bytes.size()) * (kMaxPointersPerName + 1);
-                for (const std::uint16_t type : types)
-                    QVERIFY(InterpretReply(view(bytes), type).size() <= longest);
-                for (std::size_t start = 0; start <= std::size_t(bytes.size()); ++start) {
-                    std::size_t pos = start;
-                    QVERIFY(readName(bytes, pos).size() <= longest);
-                    QVERIFY(pos <= std::size_t(bytes.size()));
+            for (qsizetype length = 0; length < whole.size(); ++length) {
+                for (const std::uint16_t type : types) {
+                    const QByteArray read = interpret(whole.left(length), type);
+                    QVERIFY(length >= 8 || read.isEmpty());
+                    if (std::none_of(names.cbegin(), names.cend(),
+                                     [&](const QByteArray& n) { return n.startsWith(read); }))
+                        QFAIL(qPrintable(QStringLiteral("%1 cut at %2 reads \"%3\"")
+                                             .arg(name)
+                                             .arg(length)
+                                             .arg(QString::fromLatin1(read))));
                 }
-                (void)IsAnswerTo(view(bytes), view(query));
-                (void)ReadReplyHeader(view(bytes));
+            }
+            for (qsizetype at = 0; at < whole.size(); ++at) {
+                for (const int value : {0x00, 0x01, 0x3F, 0x40, 0xBF, 0xC0, 0xFF}) {
+                    QByteArray bytes = whole;
+                    bytes[at] = static_cast<char>(value);
+                    const auto longest = std::size_t(bytes.size()) * (kMaxPointersPerName + 1);
+                    for (const std::uint16_t type : types)
+                        QVERIFY(InterpretReply(view(bytes), type).size() <= longest);
+                    for (std::size_t start = 0; start <= std::size_t(bytes.size()); ++start) {
+                        std::size_t pos = start;
+                        QVERIFY(readName(bytes, pos).size() <= longest);
+                        QVERIFY(pos <= std::size_t(bytes.size()));
+                    }
+                    (void)IsAnswerTo(view(bytes), view(query));
+                    (void)ReadReplyHeader(view(bytes));
+                }
             }
         }
     }
-}
 
-void TestCodec::isAnswerTo_data() {
-    QTest::addColumn<QByteArray>("query");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<bool>("answers");
-    const QByteArray mx = queryFor("example.test", kTypeMX);
-    const QByteArray answer = seed("mx_one_record");
-    QTest::newRow("answer") << mx << answer << true;
-    QTest::newRow("NXDOMAIN") << mx << reply(15, 0x8183) << true;
-    QTest::newRow("name in another case")
-        << mx << QByteArray(Wire().header().name("EXAMPLE.Test").u16(15).u16(1)) << true;
-    QTest::newRow("query in mixed case") << queryFor("ExAmple.TEST", kTypeMX) << reply(15) << true;
-    QTest::newRow("QR clear: a query") << mx << reply(15, 0x0180) << false;
-    QTest::newRow("our own query echoed") << mx << mx << false;
-    for (const int at : {0, 1}) {
-        QByteArray otherId = answer;
-        otherId[at] = static_cast<char>(otherId[at] ^ 0x01);
-        QTest::addRow("other ID, byte %d", at) << mx << otherId << false;
-    }
-    QByteArray noQuestion = reply(15);
-    noQuestion[5] = 0;
-    QTest::newRow("QDCOUNT 0: as servers send with FORMERR") << mx << noQuestion << true;
-    noQuestion[2] = 0x01;
-    QTest::newRow("QDCOUNT 0 but QR clear") << mx << noQuestion << false;
-    QTest::newRow("other name of the same length")
-        << mx << QByteArray(Wire().header().name("examplf.test").u16(15).u16(1)) << false;
-    QTest::newRow("same bytes, labels split elsewhere")
-        << mx << QByteArray(Wire().header().name("exampl.etest").u16(15).u16(1)) << false;
-    QTest::newRow("other type") << mx << reply(1) << false;
-    QTest::newRow("other class") << mx << reply(15, 0x8180, 3) << false;
-    for (const int length : {11, 20, 29})
-        QTest::addRow("cut to %d bytes", length) << mx << reply(15).left(length) << false;
-    QTest::newRow("query too short to hold a question") << mx.left(12) << answer << false;
-    // A name with an empty label or a label of 192+ bytes ends early where a server reads
-    // it: the reply repeats that shorter question (as a local dnsmasq does).
-    QTest::newRow("trailing dot: REFUSED for type 0, class 0F00")
-        << queryFor("example.test.", kTypeMX) << seed("refused_trailing_dot") << true;
-    QTest::newRow("trailing dot: the question meant is another")
-        << queryFor("example.test.", kTypeMX) << reply(15) << false;
-    QTest::newRow("leading dot: type 0765, class 7861")
-        << queryFor(".example.test", 1)
-        << QByteArray(Wire().header(0x8185).u8(0).u16(0x0765).u16(0x7861)) << true;
-    QTest::newRow("200-byte label: read as a pointer")
-        << queryFor(QByteArray(200, 'a') + ".test", 1)
-        << QByteArray(Wire().header(0x8185).u8(0xC8).raw("aaaaa")) << true;
-}
-
-void TestCodec::isAnswerTo() {
-    QFETCH(QByteArray, query);
-    QFETCH(QByteArray, reply);
-    QTEST(IsAnswerTo(view(reply), view(query)), "answers");
-}
-
-void TestCodec::replyHeader_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<int>("rcode"); // -1: no header
-    QTest::addColumn<bool>("truncated");
-    QTest::newRow("NOERROR") << reply(15) << 0 << false;
-    QTest::newRow("REFUSED, RA and Z bits beside it") << reply(15, 0x81F5) << 5 << false;
-    QTest::newRow("TC with AA and RD beside it") << reply(15, 0x8782) << 2 << true;
-    QTest::newRow("one byte short of a header") << reply(15).left(11) << -1 << false;
-}
-
-void TestCodec::replyHeader() {
-    QFETCH(QByteArray, reply);
-    QFETCH(int, rcode);
-    const std::optional<ReplyHeader> header = ReadReplyHeader(view(reply));
-    QCOMPARE(header.has_value(), rcode >= 0);
-    if (header) {
-        QCOMPARE(int(header->rcode), rcode);
-        QTEST(header->truncated, "truncated");
-    }
-}
-
-void TestCodec::streamReader_data() {
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<int>("capacity");
-    QTest::addColumn<QList<QByteArray>>("messages"); // handed out, in order
-    QTest::addColumn<bool>("broken");
-    const auto framed = [](const QByteArray& message) {
-        return toBytes(FrameForStream(view(message)));
-    };
-    const QByteArray a = reply(15);
-    const QByteArray b = reply(1, 0x8183);
-    const QByteArray longest(65535, 'x');
-    QTest::newRow("two messages") << framed(a) + framed(b) << 512 << QList{a, b} << false;
-    QTest::newRow("half a message waits")
-        << framed(a).left(a.size() / 2) << 512 << QList<QByteArray>{} << false;
-    QTest::newRow("a message at the capacity") << framed(a) << int(a.size()) << QList{a} << false;
-    QTest::newRow("length over the capacity")
-        << framed(a) + framed(b) << int(a.size()) - 1 << QList<QByteArray>{} << true;
-    QTest::newRow("nothing after a length over the capacity")
-        << framed(a) + QByteArray("\xff\xff") + framed(b) << 512 << QList{a} << true;
-    QTest::newRow("empty message")
-        << framed(a) + QByteArray(2, '\0') + framed(b) << 512 << QList{a} << true;
-    QTest::newRow("longest message") << framed(longest) << 65535 << QList{longest} << false;
-}
-
-void TestCodec::streamReader() {
-    QFETCH(QByteArray, stream);
-    QFETCH(int, capacity);
-    QVERIFY(FrameForStream(view(QByteArray(65536, 'x'))).empty());
-    // The same stream whole, in two cuts and byte by byte: the cut changes nothing.
-    for (const qsizetype piece : {stream.size(), stream.size() / 2 + 1, qsizetype(1)}) {
-        StreamReader reader(static_cast<std::size_t>(capacity));
-        QList<QByteArray> read;
-        StreamReader::Status status = StreamReader::Status::NeedMore;
-        for (qsizetype at = 0; at < stream.size() && status != StreamReader::Status::Broken;
-             at += std::max(piece, qsizetype(1))) {
-            reader.append(view(stream.mid(at, piece)));
-            Bytes message;
-            while ((status = reader.next(message)) == StreamReader::Status::Message)
-                read << toBytes(message);
+    void isAnswerTo_data() {
+        QTest::addColumn<QByteArray>("query");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("answers");
+        const QByteArray mx = queryFor("example.test", kTypeMX);
+        const QByteArray answer = seed("mx_one_record");
+        QTest::newRow("answer") << mx << answer << true;
+        QTest::newRow("NXDOMAIN") << mx << reply(15, 0x8183) << true;
+        QTest::newRow("name in another case")
+            << mx << QByteArray(Wire().header().name("EXAMPLE.Test").u16(15).u16(1)) << true;
+        QTest::newRow("query in mixed case")
+            << queryFor("ExAmple.TEST", kTypeMX) << reply(15) << true;
+        QTest::newRow("QR clear: a query") << mx << reply(15, 0x0180) << false;
+        QTest::newRow("our own query echoed") << mx << mx << false;
+        for (const int at : {0, 1}) {
+            QByteArray otherId = answer;
+            otherId[at] = static_cast<char>(otherId[at] ^ 0x01);
+            QTest::addRow("other ID, byte %d", at) << mx << otherId << false;
         }
-        QTEST(read, "messages");
-        QTEST(reader.broken(), "broken");
+        QByteArray noQuestion = reply(15);
+        noQuestion[5] = 0;
+        QTest::newRow("QDCOUNT 0: as servers send with FORMERR") << mx << noQuestion << true;
+        noQuestion[2] = 0x01;
+        QTest::newRow("QDCOUNT 0 but QR clear") << mx << noQuestion << false;
+        QTest::newRow("other name of the same length")
+            << mx << QByteArray(Wire().header().name("examplf.test").u16(15).u16(1)) << false;
+        QTest::newRow("same bytes, labels split elsewhere")
+            << mx << QByteArray(Wire().header().name("exampl.etest").u16(15).u16(1)) << false;
+        QTest::newRow("other type") << mx << reply(1) << false;
+        QTest::newRow("other class") << mx << reply(15, 0x8180, 3) << false;
+        for (const int length : {11, 20, 29})
+            QTest::addRow("cut to %d bytes", length) << mx << reply(15).left(length) << false;
+        QTest::newRow("query too short to hold a question") << mx.left(12) << answer << false;
+        // A name with an empty label or a label of 192+ bytes ends early where a server reads
+        // it: the reply repeats that shorter question (as a local dnsmasq does).
+        QTest::newRow("trailing dot: REFUSED for type 0, class 0F00")
+            << queryFor("example.test.", kTypeMX) << seed("refused_trailing_dot") << true;
+        QTest::newRow("trailing dot: the question meant is another")
+            << queryFor("example.test.", kTypeMX) << reply(15) << false;
+        QTest::newRow("leading dot: type 0765, class 7861")
+            << queryFor(".example.test", 1)
+            << QByteArray(Wire().header(0x8185).u8(0).u16(0x0765).u16(0x7861)) << true;
+        QTest::newRow("200-byte label: read as a pointer")
+            << queryFor(QByteArray(200, 'a') + ".test", 1)
+            << QByteArray(Wire().header(0x8185).u8(0xC8).raw("aaaaa")) << true;
     }
-}
+
+    void isAnswerTo() {
+        QFETCH(QByteArray, query);
+        QFETCH(QByteArray, reply);
+        QTEST(IsAnswerTo(view(reply), view(query)), "answers");
+    }
+
+    void replyHeader_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("rcode"); // -1: no header
+        QTest::addColumn<bool>("truncated");
+        QTest::newRow("NOERROR") << reply(15) << 0 << false;
+        QTest::newRow("REFUSED, RA and Z bits beside it") << reply(15, 0x81F5) << 5 << false;
+        QTest::newRow("TC with AA and RD beside it") << reply(15, 0x8782) << 2 << true;
+        QTest::newRow("one byte short of a header") << reply(15).left(11) << -1 << false;
+    }
+
+    void replyHeader() {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, rcode);
+        const std::optional<ReplyHeader> header = ReadReplyHeader(view(reply));
+        QCOMPARE(header.has_value(), rcode >= 0);
+        if (header) {
+            QCOMPARE(int(header->rcode), rcode);
+            QTEST(header->truncated, "truncated");
+        }
+    }
+
+    void streamReader_data() {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QList<QByteArray>>("messages"); // handed out, in order
+        QTest::addColumn<bool>("broken");
+        const auto framed = [](const QByteArray& message) {
+            return toBytes(FrameForStream(view(message)));
+        };
+        const QByteArray a = reply(15);
+        const QByteArray b = reply(1, 0x8183);
+        const QByteArray longest(65535, 'x');
+        QTest::newRow("two messages") << framed(a) + framed(b) << 512 << QList{a, b} << false;
+        QTest::newRow("half a message waits")
+            << framed(a).left(a.size() / 2) << 512 << QList<QByteArray>{} << false;
+        QTest::newRow("a message at the capacity")
+            << framed(a) << int(a.size()) << QList{a} << false;
+        QTest::newRow("length over the capacity")
+            << framed(a) + framed(b) << int(a.size()) - 1 << QList<QByteArray>{} << true;
+        QTest::newRow("nothing after a length over the capacity")
+            << framed(a) + QByteArray("\xff\xff") + framed(b) << 512 << QList{a} << true;
+        QTest::newRow("empty message")
+            << framed(a) + QByteArray(2, '\0') + framed(b) << 512 << QList{a} << true;
+        QTest::newRow("longest message") << framed(longest) << 65535 << QList{longest} << false;
+    }
+
+    void streamReader() {
+        QFETCH(QByteArray, stream);
+        QFETCH(int, capacity);
+        QVERIFY(FrameForStream(view(QByteArray(65536, 'x'))).empty());
+        // The same stream whole, in two cuts and byte by byte: the cut changes nothing.
+        for (const qsizetype piece : {stream.size(), stream.size() / 2 + 1, qsizetype(1)}) {
+            StreamReader reader(static_cast<std::size_t>(capacity));
+            QList<QByteArray> read;
+            StreamReader::Status status = StreamReader::Status::NeedMore;
+            for (qsizetype at = 0; at < stream.size() && status != StreamReader::Status::Broken;
+                 at += std::max(piece, qsizetype(1))) {
+                reader.append(view(stream.mid(at, piece)));
+                Bytes message;
+                while ((status = reader.next(message)) == StreamReader::Status::Message)
+                    read << toBytes(message);
+            }
+            QTEST(read, "messages");
+            QTEST(reader.broken(), "broken");
+        }
+    }
+};
 
 QTEST_APPLESS_MAIN(TestCodec)
 #include "tst_codec.moc"

@@ -100,427 +100,381 @@ Q_DECLARE_METATYPE(ScriptedProbe::Reply)
 
 class TestEngine final : public QObject {
     Q_OBJECT
-
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
-    void wholeRun();
-    void failuresCountTenSeconds_data();
-    void failuresCountTenSeconds();
-    void silentServerShowsDots();
-    void refusesSecondRunAndEmptyLists();
-    void winners_data();
-    void winners();
-    void localResolverRow_data();
-    void localResolverRow();
-    void secondRunSortsInAndMarksEarlierRows_data();
-    void secondRunSortsInAndMarksEarlierRows();
-    void roundsRotateAndSplitColdFromWarm();
-    void checkPoints_data();
-    void checkPoints();
-    void pauseThenResume();
-    void pauseClickedInsideTheYield();
-    void leftoverRequestsAreCleared();
-};
 
-void TestEngine::wholeRun() {
-    Rig rig;
-    rig.probe.setDefaultReply(Reply::answered(0.015625));
-    rig.probe.setReply("ns.example", "b.test", Reply::answered(0.0478));
-    rig.reset.restart(); // as at window start
-    bool resetDuringRun = true;
-    rig.at("192.0.2.1", "a.test", [&] { resetDuringRun = rig.reset.isActive(); });
+    void wholeRun() {
+        Rig rig;
+        rig.probe.setDefaultReply(Reply::answered(0.015625));
+        rig.probe.setReply("ns.example", "b.test", Reply::answered(0.0478));
+        rig.reset.restart(); // as at window start
+        bool resetDuringRun = true;
+        rig.at("192.0.2.1", "a.test", [&] { resetDuringRun = rig.reset.isActive(); });
 
-    QCOMPARE(rig.run({kS1, "ns.example"}, {"a.test", "b.test"}, "A 1"),
-             "Completed!\r\n\r\nFastest server was:\r\n" + kS1);
-    // Servers outer, domains inner, both in list order; labels never reach the probe.
-    QCOMPARE(rig.calls(), (QStringList{"192.0.2.1/a.test", "192.0.2.1/b.test", "ns.example/a.test",
-                                       "ns.example/b.test"}));
-    QCOMPARE(rig.probe.calls().last().recordType, quint16(1));
-    QCOMPARE(Rig::row(rig.lookups, 3), (QStringList{"b.test", "ns.example", "47 ms", "00000047"}));
-    // (15.625 + 47.8) / 2 ms; the median of 15 and 47 whole ms.
-    QCOMPARE(Rig::row(rig.summary, 1),
-             (QStringList{"ns.example", "31 ms", "00000031", "31 ms", "00000031"}));
-    QCOMPARE(rig.mark(0), kWinner);
-    QCOMPARE(rig.mark(1), kNone);
-    QCOMPARE(rig.progress, (QList<double>{0, 25, 50, 75, 100}));
-    QVERIFY(!rig.engine.isRunning());
-    QCOMPARE(rig.engine.currentRow(), -1);
-    // The "Ready." reset waits while the run goes and starts afresh after it.
-    QVERIFY(!resetDuringRun);
-    QVERIFY(rig.reset.isActive());
-    QCOMPARE(rig.reset.readyStep(), 0);
-}
-
-void TestEngine::failuresCountTenSeconds_data() {
-    QTest::addColumn<Reply>("reply");
-    QTest::addColumn<bool>("textShown"); // the row shows the probe's error text
-    QTest::newRow("query not built")
-        << Reply::failed(ProbeOutcome::QueryNotBuilt, 0.0, "Name cannot be encoded") << true;
-    // A quick failure must not pass for a fast answer, with or without words for it.
-    QTest::newRow("socket error") << Reply::failed(ProbeOutcome::SocketError, 0.001,
-                                                   "Connection refused")
-                                  << true;
-    QTest::newRow("no error text") << Reply::failed(ProbeOutcome::SocketError, 0.001, "") << false;
-    QTest::newRow("REFUSED") << Reply::replied(5, 0.001) << false;
-    QTest::newRow("SERVFAIL") << Reply::replied(2, 0.001) << false;
-}
-
-void TestEngine::failuresCountTenSeconds() {
-    QFETCH(Reply, reply);
-    QFETCH(bool, textShown);
-    Rig rig;
-    rig.probe.setDefaultReply(Reply::answered(0.015625));
-    rig.probe.setReply("192.0.2.1", "bad.test", reply);
-    rig.probe.setReply("192.0.2.1", "c.test", Reply::answered(0.03125));
-    QSignalSpy measured(&rig.engine, &BenchmarkEngine::lookupMeasured);
-
-    QVERIFY(rig.run({kS1}, {"a.test", "bad.test", "c.test"}).startsWith("Completed!"));
-    QCOMPARE(rig.probe.calls().size(), 3);
-    const QString shown = Rig::row(rig.lookups, 1).at(2);
-    QVERIFY2(!shown.isEmpty() && !shown.endsWith(" ms"), qPrintable(shown));
-    if (textShown)
-        QCOMPARE(shown, reply.errorText);
-    QCOMPARE(Rig::row(rig.lookups, 1).at(3), QStringLiteral("00010000"));
-    // (15.625 + 10000 + 31.25) / 3 ms; median of 15, 31, 10000.
-    QCOMPARE(Rig::row(rig.summary, 0),
-             (QStringList{kS1, "3348 ms", "00003348", "31 ms", "00000031"}));
-    // Callers still learn what really happened.
-    QCOMPARE(measured.at(1).at(3).value<ProbeResult>().outcome, reply.outcome);
-}
-
-void TestEngine::silentServerShowsDots() {
-    Rig rig;
-    rig.engine.setDotInterval(1);
-    rig.probe.setHolding(true);
-    rig.probe.setDefaultReply(Reply::timedOut());
-    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
-    QVERIFY(rig.start({kS1}, {"a.test", "b.test"}));
-
-    // The row under test fills with dots up to 25, then takes the timeout.
-    QTRY_VERIFY(rig.probe.isWaiting());
-    QCOMPARE(rig.engine.currentRow(), 0);
-    QTRY_COMPARE(Rig::row(rig.lookups, 0).at(2), QString(25, QLatin1Char('.')));
-    QCOMPARE(Rig::row(rig.lookups, 0).at(3), QStringLiteral("."));
-    QVERIFY(rig.probe.release());
-    // The next row gets its own dots; the finished one keeps its time.
-    QTRY_VERIFY(rig.lookups.rowCount() == 2 &&
-                Rig::row(rig.lookups, 1).at(2).startsWith(QLatin1Char('.')));
-    QCOMPARE(Rig::row(rig.lookups, 0).at(2), QStringLiteral("10000 ms"));
-    QVERIFY(rig.probe.release());
-    QVERIFY(done.wait(10000));
-}
-
-void TestEngine::refusesSecondRunAndEmptyLists() {
-    Rig rig;
-    QVERIFY(!rig.start({}, {"a.test"}));
-    QVERIFY(!rig.start({kS1}, {}));
-    rig.engine.cmdPause_Click(); // idle: the buttons are disabled, nothing happens
-    rig.engine.cmdSkip_Click();
-    rig.engine.stop();
-    QCOMPARE(rig.engine.pauseFlag(), 0);
-    QVERIFY(!rig.engine.skipFlag() && !rig.engine.wasStopped());
-    QVERIFY(rig.status.isEmpty());
-
-    rig.probe.setHolding(true);
-    QVERIFY(rig.start({kS1}, {"a.test"}));
-    QVERIFY(!rig.start({kS2}, {"b.test"}));
-    QTRY_VERIFY(rig.probe.isWaiting());
-    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
-    rig.probe.release();
-    QVERIFY(done.wait(10000));
-    QCOMPARE(rig.calls(), QStringList{"192.0.2.1/a.test"});
-}
-
-// One time per domain for each server; 10 is a timeout, -1 a quick REFUSED.
-void TestEngine::winners_data() {
-    QTest::addColumn<QList<double>>("first");
-    QTest::addColumn<QList<double>>("second");
-    QTest::addColumn<QString>("winners"); // mean / median winner, one name when the same
-    // The marks of each row's server, mean and median cells.
-    QTest::addColumn<QList<int>>("firstMarks");
-    QTest::addColumn<QList<int>>("secondMarks");
-    const QList<int> all{kWinner, kWinner, kWinner};
-    const QList<int> none{kNone, kNone, kNone};
-    QTest::newRow("equal means: the first keeps the title")
-        << QList<double>{0.03125} << QList<double>{0.03125} << kS1 << all << all;
-    // The later mean is lower, but the medians (31 ms each) tie: the earlier server keeps it.
-    QTest::newRow("later mean lower, same whole ms: both marked")
-        << QList<double>{0.03175} << QList<double>{0.03125} << kS2 + " / " + kS1 << all << all;
-    QTest::newRow("different whole ms: one marked")
-        << QList<double>{0.03125} << QList<double>{0.046875} << kS1 << all << none;
-    // The first: 7.8125, 7.8125, 125 ms -> mean 46.875, median 7; the second 31.25 ms each.
-    QTest::newRow("mean and median winners differ")
-        << QList<double>{0.0078125, 0.0078125, 0.125} << QList<double>{0.03125, 0.03125, 0.03125}
-        << kS2 + " / " + kS1 << QList<int>{kWinner, kNone, kWinner}
-        << QList<int>{kWinner, kWinner, kNone};
-    QTest::newRow("nobody answered")
-        << QList<double>{10} << QList<double>{-1} << "" << none << none;
-}
-
-void TestEngine::winners() {
-    QFETCH(QList<double>, first);
-    QFETCH(QList<double>, second);
-    QFETCH(QString, winners);
-    QFETCH(QList<int>, firstMarks);
-    QFETCH(QList<int>, secondMarks);
-    Rig rig;
-    QStringList domains;
-    const auto reply = [](double s) {
-        return s >= 10 ? Reply::timedOut() : s < 0 ? Reply::replied(5, 0.001) : Reply::answered(s);
-    };
-    for (int i = 0; i < first.size(); ++i) {
-        domains << QStringLiteral("d%1.test").arg(i);
-        rig.probe.setReply("192.0.2.1", domains.last(), reply(first.at(i)));
-        rig.probe.setReply("192.0.2.2", domains.last(), reply(second.at(i)));
+        QCOMPARE(rig.run({kS1, "ns.example"}, {"a.test", "b.test"}, "A 1"),
+                 "Completed!\r\n\r\nFastest server was:\r\n" + kS1);
+        // Servers outer, domains inner, both in list order; labels never reach the probe.
+        QCOMPARE(rig.calls(), (QStringList{"192.0.2.1/a.test", "192.0.2.1/b.test",
+                                           "ns.example/a.test", "ns.example/b.test"}));
+        QCOMPARE(rig.probe.calls().last().recordType, quint16(1));
+        QCOMPARE(Rig::row(rig.lookups, 3),
+                 (QStringList{"b.test", "ns.example", "47 ms", "00000047"}));
+        // (15.625 + 47.8) / 2 ms; the median of 15 and 47 whole ms.
+        QCOMPARE(Rig::row(rig.summary, 1),
+                 (QStringList{"ns.example", "31 ms", "00000031", "31 ms", "00000031"}));
+        QCOMPARE(rig.mark(0), kWinner);
+        QCOMPARE(rig.mark(1), kNone);
+        QCOMPARE(rig.progress, (QList<double>{0, 25, 50, 75, 100}));
+        QVERIFY(!rig.engine.isRunning());
+        // The "Ready." reset waits while the run goes and starts afresh after it.
+        QVERIFY(!resetDuringRun);
+        QVERIFY(rig.reset.isActive());
+        QCOMPARE(rig.reset.readyStep(), 0);
     }
-    QSignalSpy fastest(&rig.engine, &BenchmarkEngine::fastestServerChanged);
 
-    const QString text = rig.run({kS1, kS2}, domains);
-    if (winners.isEmpty())
-        QCOMPARE(text, QStringLiteral("No DNS server answered."));
-    else if (winners.contains(" / "))
-        QCOMPARE(text, "Completed!\r\n\r\nFastest servers were:\r\n" + winners +
-                           "\r\n(mean average/median average)");
-    else
-        QCOMPARE(text, "Completed!\r\n\r\nFastest server was:\r\n" + winners);
-    QCOMPARE(fastest.last().first().toString(), winners.section(" / ", 0, 0));
-    for (int row = 0; row < 2; ++row)
-        QCOMPARE((QList<int>{rig.mark(row), rig.mark(row, SummaryTableModel::MeanResponse),
-                             rig.mark(row, SummaryTableModel::MedianResponse)}),
-                 row == 0 ? firstMarks : secondMarks);
-}
-
-void TestEngine::localResolverRow_data() {
-    QTest::addColumn<QString>("local");
-    QTest::addColumn<double>("localSeconds");
-    QTest::addColumn<QList<int>>("rowMarks"); // local entry, other, leading-blank entry
-    QTest::newRow("slower local resolver is red")
-        << "192.0.2.1" << 0.0625 << QList<int>{kLocal, kWinner, kNone};
-    QTest::newRow("winning local resolver turns blue")
-        << "192.0.2.1" << 0.015625 << QList<int>{kWinner, kNone, kNone};
-    QTest::newRow("no local resolver") << "" << 0.0625 << QList<int>{kNone, kWinner, kNone};
-    QTest::newRow("address compared exactly")
-        << "192.0.2.10" << 0.0625 << QList<int>{kNone, kWinner, kNone};
-}
-
-void TestEngine::localResolverRow() {
-    QFETCH(QString, local);
-    QFETCH(double, localSeconds);
-    QFETCH(QList<int>, rowMarks);
-    Rig rig;
-    int asked = 0;
-    rig.engine.setLocalResolverSource([&asked, local] {
-        ++asked;
-        return local;
-    });
-    rig.probe.setDefaultReply(Reply::answered(0.0625));
-    rig.probe.setReply("192.0.2.1", "a.test", Reply::answered(localSeconds));
-    rig.probe.setReply("192.0.2.2", "a.test", Reply::answered(0.03125));
-
-    QVERIFY(rig.run({"192.0.2.1 - local", "192.0.2.2", " 192.0.2.3"}, {"a.test"})
-                .startsWith("Completed!"));
-    QCOMPARE(rig.calls().last(), QStringLiteral("/a.test")); // a leading blank: empty address
-    QCOMPARE(asked, 1);                                      // one answer for the whole run
-    QCOMPARE((QList<int>{rig.mark(0), rig.mark(1), rig.mark(2)}), rowMarks);
-}
-
-void TestEngine::secondRunSortsInAndMarksEarlierRows_data() {
-    QTest::addColumn<bool>("clickBetweenRuns");
-    QTest::addColumn<QStringList>("order");
-    QTest::newRow("ascending") << false << QStringList{"A", "B", "D", "C"};
-    // A click on "Mean Response" turns the summary descending for later runs as well.
-    QTest::newRow("descending after a click") << true << QStringList{"C", "B", "D", "A"};
-}
-
-void TestEngine::secondRunSortsInAndMarksEarlierRows() {
-    QFETCH(bool, clickBetweenRuns);
-    Rig rig;
-    rig.probe.setReply("A", "a.test", Reply::answered(0.03125));    // 31 ms
-    rig.probe.setReply("B", "a.test", Reply::answered(0.05078125)); // 50 ms
-    rig.probe.setReply("C", "a.test", Reply::answered(0.0625));     // 62 ms
-    rig.probe.setReply("D", "a.test", Reply::answered(0.05));       // 50 ms
-
-    QVERIFY(rig.run({"A", "B"}, {"a.test"}).endsWith("\r\nA"));
-    QCOMPARE(rig.mark(1), kNone);
-    if (clickBetweenRuns)
-        rig.summaryProxy.columnClicked(SummaryTableModel::MeanResponse);
-    QVERIFY(rig.run({"C", "D"}, {"a.test"}).endsWith("\r\nD"));
-    QTEST(Rig::column(rig.summaryProxy, 0), "order");
-    // D's 50 ms also marks B from the first run; A keeps its mark.
-    QCOMPARE((QList<int>{rig.mark(0), rig.mark(1), rig.mark(2), rig.mark(3)}),
-             (QList<int>{kWinner, kWinner, kNone, kWinner}));
-    QCOMPARE(rig.lookups.rowCount(), 4);
-}
-
-void TestEngine::roundsRotateAndSplitColdFromWarm() {
-    Rig rig;
-    rig.probe.setDefaultReply(Reply::answered(0.015625));
-    rig.probe.setReply("192.0.2.3", "b.test", Reply::replied(0, 0.03125, true));
-    QVERIFY(rig.run({kS1, kS2, "192.0.2.3"}, {"a.test", "b.test"}, "MX 15", 3)
-                .startsWith("Completed!"));
-
-    // Each round starts one server further down; a server's row waits for its last round.
-    QString order;
-    for (qsizetype i = 0; i < rig.probe.calls().size(); i += 2)
-        order += rig.probe.calls().at(i).server.right(1);
-    QCOMPARE(order, QStringLiteral("123231312"));
-    QCOMPARE(rig.lookups.rowCount(), 18);
-    QCOMPARE(Rig::column(rig.summary, 0), (QStringList{"192.0.2.3", kS1, kS2}));
-    // Progress counts lookups done in the whole grid: 17 of 18 before the last.
-    QCOMPARE(rig.progress.size(), 19);
-    QCOMPARE(rig.progress.at(17), 100.0 * 17 / 18);
-    for (int server = 0; server < 3; ++server) {
-        const ServerFigures figures = rig.engine.figures().server(server);
-        QCOMPARE(figures.cold.lookups, 2);
-        QCOMPARE(figures.warm.lookups, 4);
+    void failuresCountTenSeconds_data() {
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<bool>("textShown"); // the row shows the probe's error text
+        QTest::newRow("query not built")
+            << Reply::failed(ProbeOutcome::QueryNotBuilt, 0.0, "Name cannot be encoded") << true;
+        // A quick failure must not pass for a fast answer, with or without words for it.
+        QTest::newRow("socket error")
+            << Reply::failed(ProbeOutcome::SocketError, 0.001, "Connection refused") << true;
+        QTest::newRow("no error text")
+            << Reply::failed(ProbeOutcome::SocketError, 0.001, "") << false;
+        QTest::newRow("REFUSED") << Reply::replied(5, 0.001) << false;
+        QTest::newRow("SERVFAIL") << Reply::replied(2, 0.001) << false;
     }
-    // A truncated reply is an answer with its time, and its row says so on hover.
-    QCOMPARE(Rig::row(rig.lookups, 5).at(2), QStringLiteral("31 ms"));
-    QVERIFY(!rig.lookups.index(5, 2).data(Qt::ToolTipRole).toString().isEmpty());
-    QVERIFY(rig.lookups.index(4, 2).data(Qt::ToolTipRole).toString().isEmpty());
-}
 
-void TestEngine::checkPoints_data() {
-    QTest::addColumn<QString>("action"); // skip, stop, or pause then stop once paused
-    QTest::addColumn<QString>("at");     // the lookup at whose start the click comes
-    QTest::addColumn<QStringList>("calls");
-    QTest::addColumn<int>("summarised");
+    void failuresCountTenSeconds() {
+        QFETCH(Reply, reply);
+        QFETCH(bool, textShown);
+        Rig rig;
+        rig.probe.setDefaultReply(Reply::answered(0.015625));
+        rig.probe.setReply("192.0.2.1", "bad.test", reply);
+        rig.probe.setReply("192.0.2.1", "c.test", Reply::answered(0.03125));
+        QSignalSpy measured(&rig.engine, &BenchmarkEngine::lookupMeasured);
 
-    const QStringList s1{"192.0.2.1/a.test", "192.0.2.1/b.test", "192.0.2.1/c.test"};
-    const QStringList s2{"192.0.2.2/a.test", "192.0.2.2/b.test", "192.0.2.2/c.test"};
-    // The lookup under way completes and is counted before the skip takes effect.
-    QTest::newRow("skip mid-server") << "skip" << s1[1] << s1.mid(0, 2) + s2 << 2;
-    QTest::newRow("skip the last server") << "skip" << s2[0] << s1 + s2.mid(0, 1) << 2;
-    QTest::newRow("stop mid-server") << "stop" << s1[1] << s1.mid(0, 2) << 1;
-    QTest::newRow("pause, then stop") << "pause" << s1[0] << s1.mid(0, 1) << 1;
-    QTest::newRow("stop at a server's last lookup: the next never starts")
-        << "stop" << s1[2] << s1 << 1;
-    QTest::newRow("stop at the second server") << "stop" << s2[0] << s1 + s2.mid(0, 1) << 2;
-}
+        QVERIFY(rig.run({kS1}, {"a.test", "bad.test", "c.test"}).startsWith("Completed!"));
+        QCOMPARE(rig.probe.calls().size(), 3);
+        const QString shown = Rig::row(rig.lookups, 1).at(2);
+        QVERIFY2(!shown.isEmpty() && !shown.endsWith(" ms"), qPrintable(shown));
+        if (textShown)
+            QCOMPARE(shown, reply.errorText);
+        QCOMPARE(Rig::row(rig.lookups, 1).at(3), QStringLiteral("00010000"));
+        // (15.625 + 10000 + 31.25) / 3 ms; median of 15, 31, 10000.
+        QCOMPARE(Rig::row(rig.summary, 0),
+                 (QStringList{kS1, "3348 ms", "00003348", "31 ms", "00000031"}));
+        // Callers still learn what really happened.
+        QCOMPARE(measured.at(1).at(3).value<ProbeResult>().outcome, reply.outcome);
+    }
 
-void TestEngine::checkPoints() {
-    QFETCH(QString, action);
-    QFETCH(QString, at);
-    QFETCH(QStringList, calls);
-    QFETCH(int, summarised);
-    Rig rig;
-    rig.probe.setDefaultReply(Reply::answered(0.015625));
-    const QStringList domains{"a.test", "b.test", "c.test"};
-    for (const QString& domain : domains)
-        rig.probe.setReply("192.0.2.2", domain, Reply::answered(0.001));
-    rig.at(at.section('/', 0, 0), at.section('/', 1), [&] {
-        if (action == "skip")
-            rig.engine.cmdSkip_Click();
-        else if (action == "pause")
-            rig.engine.cmdPause_Click();
+    void silentServerShowsDots() {
+        Rig rig;
+        rig.engine.setDotInterval(1);
+        rig.probe.setHolding(true);
+        rig.probe.setDefaultReply(Reply::timedOut());
+        QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
+        QVERIFY(!rig.start({}, {"a.test"}) && !rig.start({kS1}, {}));
+        QVERIFY(rig.start({kS1}, {"a.test", "b.test"}));
+        QVERIFY(!rig.start({kS2}, {"b.test"})); // one run at a time
+
+        // The row under test fills with dots up to 25, then takes the timeout.
+        QTRY_VERIFY(rig.probe.isWaiting());
+        QCOMPARE(rig.engine.currentRow(), 0);
+        QTRY_COMPARE(Rig::row(rig.lookups, 0).at(2), QString(25, QLatin1Char('.')));
+        QCOMPARE(Rig::row(rig.lookups, 0).at(3), QStringLiteral("."));
+        QVERIFY(rig.probe.release());
+        // The next row gets its own dots; the finished one keeps its time.
+        QTRY_VERIFY(rig.lookups.rowCount() == 2 &&
+                    Rig::row(rig.lookups, 1).at(2).startsWith(QLatin1Char('.')));
+        QCOMPARE(Rig::row(rig.lookups, 0).at(2), QStringLiteral("10000 ms"));
+        QVERIFY(rig.probe.release());
+        QVERIFY(done.wait(10000));
+        QCOMPARE(rig.probe.calls().size(), 2);
+    }
+
+    // One time per domain for each server; 10 is a timeout, -1 a quick REFUSED.
+    void winners_data() {
+        QTest::addColumn<QList<double>>("first");
+        QTest::addColumn<QList<double>>("second");
+        QTest::addColumn<QString>("winners"); // mean / median winner, one name when the same
+        // The marks of each row's server, mean and median cells.
+        QTest::addColumn<QList<int>>("firstMarks");
+        QTest::addColumn<QList<int>>("secondMarks");
+        const QList<int> all{kWinner, kWinner, kWinner};
+        const QList<int> none{kNone, kNone, kNone};
+        QTest::newRow("equal means: the first keeps the title")
+            << QList<double>{0.03125} << QList<double>{0.03125} << kS1 << all << all;
+        // The later mean is lower, but the medians (31 ms each) tie: the earlier server keeps it.
+        QTest::newRow("later mean lower, same whole ms: both marked")
+            << QList<double>{0.03175} << QList<double>{0.03125} << kS2 + " / " + kS1 << all << all;
+        QTest::newRow("different whole ms: one marked")
+            << QList<double>{0.03125} << QList<double>{0.046875} << kS1 << all << none;
+        // The first: 7.8125, 7.8125, 125 ms -> mean 46.875, median 7; the second 31.25 ms each.
+        QTest::newRow("mean and median winners differ")
+            << QList<double>{0.0078125, 0.0078125, 0.125}
+            << QList<double>{0.03125, 0.03125, 0.03125} << kS2 + " / " + kS1
+            << QList<int>{kWinner, kNone, kWinner} << QList<int>{kWinner, kWinner, kNone};
+        QTest::newRow("nobody answered")
+            << QList<double>{10} << QList<double>{-1} << "" << none << none;
+    }
+
+    void winners() {
+        QFETCH(QList<double>, first);
+        QFETCH(QList<double>, second);
+        QFETCH(QString, winners);
+        QFETCH(QList<int>, firstMarks);
+        QFETCH(QList<int>, secondMarks);
+        Rig rig;
+        QStringList domains;
+        const auto reply = [](double s) {
+            return s >= 10 ? Reply::timedOut()
+                   : s < 0 ? Reply::replied(5, 0.001)
+                           : Reply::answered(s);
+        };
+        for (int i = 0; i < first.size(); ++i) {
+            domains << QStringLiteral("d%1.test").arg(i);
+            rig.probe.setReply("192.0.2.1", domains.last(), reply(first.at(i)));
+            rig.probe.setReply("192.0.2.2", domains.last(), reply(second.at(i)));
+        }
+        QSignalSpy fastest(&rig.engine, &BenchmarkEngine::fastestServerChanged);
+
+        const QString text = rig.run({kS1, kS2}, domains);
+        if (winners.isEmpty())
+            QCOMPARE(text, QStringLiteral("No DNS server answered."));
+        else if (winners.contains(" / "))
+            QCOMPARE(text, "Completed!\r\n\r\nFastest servers were:\r\n" + winners +
+                               "\r\n(mean average/median average)");
         else
-            rig.engine.stop();
-    });
-    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
-    QVERIFY(rig.start({kS1, kS2}, domains));
-    if (action == "pause") {
-        QTRY_COMPARE(rig.status, QStringLiteral("Paused!"));
-        rig.engine.stop();
+            QCOMPARE(text, "Completed!\r\n\r\nFastest server was:\r\n" + winners);
+        QCOMPARE(fastest.last().first().toString(), winners.section(" / ", 0, 0));
+        for (int row = 0; row < 2; ++row)
+            QCOMPARE((QList<int>{rig.mark(row), rig.mark(row, SummaryTableModel::MeanResponse),
+                                 rig.mark(row, SummaryTableModel::MedianResponse)}),
+                     row == 0 ? firstMarks : secondMarks);
     }
-    QVERIFY(done.wait(10000));
 
-    QCOMPARE(rig.calls(), calls);
-    QCOMPARE(rig.lookups.rowCount(), calls.size());
-    // Each summary holds exactly the lookups made of its server.
-    QCOMPARE(rig.summary.rowCount(), summarised);
-    for (int server = 0; server < summarised; ++server)
-        QCOMPARE(rig.engine.figures().server(server).all.lookups,
-                 calls.filter(QStringLiteral("192.0.2.%1/").arg(server + 1)).size());
-    // Progress counts places in the full grid, so a skipped server's lookups count as done.
-    QList<double> progress;
-    for (const QString& call : calls)
-        progress << 100.0 *
-                        ((call.section('/', 0, 0).right(1).toInt() - 1) * 3 +
-                         domains.indexOf(call.section('/', 1))) /
-                        6;
-    QCOMPARE(rig.progress, progress << 100.0);
-    // The fastest of what was measured is named and marked.
-    const QString fastest = summarised == 2 ? kS2 : kS1;
-    QCOMPARE(done.first().first().toString(),
-             "Completed!\r\n\r\nFastest server was:\r\n" + fastest);
-    QCOMPARE(Rig::column(rig.summaryProxy, 0).first(), fastest);
-    QCOMPARE(rig.mark(summarised - 1), kWinner);
-    const bool stopped = action != "skip";
-    QCOMPARE(rig.engine.wasStopped(), stopped);
-    QCOMPARE(rig.status == QStringLiteral("Stopped."), stopped);
-    QVERIFY(!rig.engine.skipFlag());
+    void localResolverRow_data() {
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<double>("localSeconds");
+        QTest::addColumn<QList<int>>("rowMarks"); // local entry, other, leading-blank entry
+        QTest::newRow("slower local resolver is red")
+            << "192.0.2.1" << 0.0625 << QList<int>{kLocal, kWinner, kNone};
+        QTest::newRow("winning local resolver turns blue")
+            << "192.0.2.1" << 0.015625 << QList<int>{kWinner, kNone, kNone};
+        QTest::newRow("address compared exactly")
+            << "192.0.2.10" << 0.0625 << QList<int>{kNone, kWinner, kNone};
+    }
 
-    // The next run starts afresh.
-    QVERIFY(rig.run({kS1}, {"a.test"}).startsWith("Completed!"));
-    QVERIFY(!rig.engine.wasStopped());
-    QVERIFY(rig.status.startsWith("Completed!"));
-}
-
-void TestEngine::pauseThenResume() {
-    Rig rig;
-    rig.probe.setDefaultReply(Reply::answered(0.015625));
-    rig.at("192.0.2.1", "a.test", [&rig] { rig.engine.cmdPause_Click(); });
-    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
-    QVERIFY(rig.start({kS1}, {"a.test", "b.test", "c.test"}));
-
-    QTRY_COMPARE(rig.status, QStringLiteral("Paused!"));
-    for (int spin = 0; spin < 20; ++spin)
-        QCoreApplication::processEvents();
-    // Paused after the lookup under way, with nothing left to run until Resume.
-    QCOMPARE(rig.probe.calls().size(), 1);
-    QVERIFY(rig.engine.isRunning());
-    QCOMPARE(rig.engine.pauseFlag(), 1);
-    // A stray finish while paused is not taken for a lookup.
-    Q_EMIT rig.probe.finished(ProbeResult{});
-    QCOMPARE(rig.lookups.rowCount(), 1);
-    QCOMPARE(Rig::row(rig.lookups, 0).at(2), QStringLiteral("15 ms"));
-
-    rig.engine.cmdPause_Click(); // Resume
-    QCOMPARE(rig.engine.pauseFlag(), 0);
-    QVERIFY(done.wait(10000));
-    QCOMPARE(rig.probe.calls().size(), 3);
-}
-
-void TestEngine::pauseClickedInsideTheYield() {
-    // A click after the check but before the lookup starts still reaches the Paused state
-    // with Resume enabled, instead of waiting behind a disabled button.
-    Rig rig;
-    QObject::connect(
-        &rig.engine, &BenchmarkEngine::serverUnderTestChanged, [&rig](const QString& entry) {
-            if (entry == kS2)
-                QMetaObject::invokeMethod(
-                    &rig.engine, [&rig] { rig.engine.cmdPause_Click(); }, Qt::QueuedConnection);
+    void localResolverRow() {
+        QFETCH(QString, local);
+        QFETCH(double, localSeconds);
+        QFETCH(QList<int>, rowMarks);
+        Rig rig;
+        int asked = 0;
+        rig.engine.setLocalResolverSource([&asked, local] {
+            ++asked;
+            return local;
         });
-    QSignalSpy pauseButton(&rig.engine, &BenchmarkEngine::pauseButtonChanged);
-    QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
-    QVERIFY(rig.start({kS1, kS2}, {"a.test"}));
+        rig.probe.setDefaultReply(Reply::answered(0.0625));
+        rig.probe.setReply("192.0.2.1", "a.test", Reply::answered(localSeconds));
+        rig.probe.setReply("192.0.2.2", "a.test", Reply::answered(0.03125));
 
-    QTRY_COMPARE(rig.status, QStringLiteral("Paused!"));
-    QCOMPARE(rig.probe.calls().size(), 1);
-    QVERIFY(pauseButton.last().at(1).toBool());
-    rig.engine.cmdPause_Click();
-    QVERIFY(done.wait(10000));
-    QCOMPARE(rig.probe.calls().size(), 2);
-}
+        QVERIFY(rig.run({"192.0.2.1 - local", "192.0.2.2", " 192.0.2.3"}, {"a.test"})
+                    .startsWith("Completed!"));
+        QCOMPARE(rig.calls().last(), QStringLiteral("/a.test")); // a leading blank: empty address
+        QCOMPARE(asked, 1);                                      // one answer for the whole run
+        QCOMPARE((QList<int>{rig.mark(0), rig.mark(1), rig.mark(2)}), rowMarks);
+    }
 
-void TestEngine::leftoverRequestsAreCleared() {
-    Rig rig;
-    // Pause and Skip pressed while the run is already marking its winners.
-    const auto hook = QObject::connect(&rig.engine, &BenchmarkEngine::progressChanged,
-                                       [&rig](const QString&, double percent) {
-                                           if (percent == 100.0) {
-                                               rig.engine.cmdPause_Click();
-                                               rig.engine.cmdSkip_Click();
-                                           }
-                                       });
-    QVERIFY(rig.run({kS1}, {"a.test"}).startsWith("Completed!"));
-    QObject::disconnect(hook);
+    void secondRunSortsInAndMarksEarlierRows() {
+        Rig rig;
+        rig.probe.setReply("A", "a.test", Reply::answered(0.03125));    // 31 ms
+        rig.probe.setReply("B", "a.test", Reply::answered(0.05078125)); // 50 ms
+        rig.probe.setReply("C", "a.test", Reply::answered(0.0625));     // 62 ms
+        rig.probe.setReply("D", "a.test", Reply::answered(0.05));       // 50 ms
 
-    QVERIFY(rig.run({kS2}, {"a.test", "b.test"}).startsWith("Completed!"));
-    QCOMPARE(rig.calls().mid(1), (QStringList{"192.0.2.2/a.test", "192.0.2.2/b.test"}));
-    QCOMPARE(rig.engine.pauseFlag(), 0);
-    QVERIFY(!rig.engine.skipFlag());
-}
+        QVERIFY(rig.run({"A", "B"}, {"a.test"}).endsWith("\r\nA"));
+        QCOMPARE(rig.mark(1), kNone);
+        // A click on "Mean Response" turns the summary descending for later runs as well.
+        rig.summaryProxy.columnClicked(SummaryTableModel::MeanResponse);
+        QVERIFY(rig.run({"C", "D"}, {"a.test"}).endsWith("\r\nD"));
+        QCOMPARE(Rig::column(rig.summaryProxy, 0), (QStringList{"C", "B", "D", "A"}));
+        // D's 50 ms also marks B from the first run; A keeps its mark.
+        QCOMPARE((QList<int>{rig.mark(0), rig.mark(1), rig.mark(2), rig.mark(3)}),
+                 (QList<int>{kWinner, kWinner, kNone, kWinner}));
+    }
+
+    void roundsRotateAndSplitColdFromWarm() {
+        Rig rig;
+        rig.probe.setDefaultReply(Reply::answered(0.015625));
+        rig.probe.setReply("192.0.2.3", "b.test", Reply::replied(0, 0.03125, true));
+        QVERIFY(rig.run({kS1, kS2, "192.0.2.3"}, {"a.test", "b.test"}, "MX 15", 3)
+                    .startsWith("Completed!"));
+
+        // Each round starts one server further down; a server's row waits for its last round.
+        QString order;
+        for (qsizetype i = 0; i < rig.probe.calls().size(); i += 2)
+            order += rig.probe.calls().at(i).server.right(1);
+        QCOMPARE(order, QStringLiteral("123231312"));
+        QCOMPARE(rig.lookups.rowCount(), 18);
+        QCOMPARE(Rig::column(rig.summary, 0), (QStringList{"192.0.2.3", kS1, kS2}));
+        // Progress counts lookups done in the whole grid: 17 of 18 before the last.
+        QCOMPARE(rig.progress.size(), 19);
+        QCOMPARE(rig.progress.at(17), 100.0 * 17 / 18);
+        for (int server = 0; server < 3; ++server) {
+            const ServerFigures figures = rig.engine.figures().server(server);
+            QCOMPARE(figures.cold.lookups, 2);
+            QCOMPARE(figures.warm.lookups, 4);
+        }
+        // A truncated reply is an answer with its time, and its row says so on hover.
+        QCOMPARE(Rig::row(rig.lookups, 5).at(2), QStringLiteral("31 ms"));
+        QVERIFY(!rig.lookups.index(5, 2).data(Qt::ToolTipRole).toString().isEmpty());
+    }
+
+    void checkPoints_data() {
+        QTest::addColumn<QString>("action"); // skip, stop, or pause then stop once paused
+        QTest::addColumn<QString>("at");     // the lookup at whose start the click comes
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<int>("summarised");
+
+        const QStringList s1{"192.0.2.1/a.test", "192.0.2.1/b.test", "192.0.2.1/c.test"};
+        const QStringList s2{"192.0.2.2/a.test", "192.0.2.2/b.test", "192.0.2.2/c.test"};
+        // The lookup under way completes and is counted before the skip takes effect.
+        QTest::newRow("skip mid-server") << "skip" << s1[1] << s1.mid(0, 2) + s2 << 2;
+        QTest::newRow("skip the last server") << "skip" << s2[0] << s1 + s2.mid(0, 1) << 2;
+        QTest::newRow("stop mid-server") << "stop" << s1[1] << s1.mid(0, 2) << 1;
+        QTest::newRow("pause, then stop") << "pause" << s1[0] << s1.mid(0, 1) << 1;
+        QTest::newRow("stop at a server's last lookup: the next never starts")
+            << "stop" << s1[2] << s1 << 1;
+        QTest::newRow("stop at the second server") << "stop" << s2[0] << s1 + s2.mid(0, 1) << 2;
+    }
+
+    void checkPoints() {
+        QFETCH(QString, action);
+        QFETCH(QString, at);
+        QFETCH(QStringList, calls);
+        QFETCH(int, summarised);
+        Rig rig;
+        rig.probe.setDefaultReply(Reply::answered(0.015625));
+        const QStringList domains{"a.test", "b.test", "c.test"};
+        for (const QString& domain : domains)
+            rig.probe.setReply("192.0.2.2", domain, Reply::answered(0.001));
+        rig.at(at.section('/', 0, 0), at.section('/', 1), [&] {
+            if (action == "skip")
+                rig.engine.cmdSkip_Click();
+            else if (action == "pause")
+                rig.engine.cmdPause_Click();
+            else
+                rig.engine.stop();
+        });
+        QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
+        QVERIFY(rig.start({kS1, kS2}, domains));
+        if (action == "pause") {
+            QTRY_COMPARE(rig.status, QStringLiteral("Paused!"));
+            rig.engine.stop();
+        }
+        QVERIFY(done.wait(10000));
+
+        QCOMPARE(rig.calls(), calls);
+        QCOMPARE(rig.lookups.rowCount(), calls.size());
+        // Each summary holds exactly the lookups made of its server.
+        QCOMPARE(rig.summary.rowCount(), summarised);
+        for (int server = 0; server < summarised; ++server)
+            QCOMPARE(rig.engine.figures().server(server).all.lookups,
+                     calls.filter(QStringLiteral("192.0.2.%1/").arg(server + 1)).size());
+        // Progress counts places in the full grid, so a skipped server's lookups count as done.
+        QList<double> progress;
+        for (const QString& call : calls)
+            progress << 100.0 *
+                            ((call.section('/', 0, 0).right(1).toInt() - 1) * 3 +
+                             domains.indexOf(call.section('/', 1))) /
+                            6;
+        QCOMPARE(rig.progress, progress << 100.0);
+        // The fastest of what was measured is named and marked.
+        const QString fastest = summarised == 2 ? kS2 : kS1;
+        QCOMPARE(done.first().first().toString(),
+                 "Completed!\r\n\r\nFastest server was:\r\n" + fastest);
+        QCOMPARE(Rig::column(rig.summaryProxy, 0).first(), fastest);
+        QCOMPARE(rig.mark(summarised - 1), kWinner);
+        const bool stopped = action != "skip";
+        QCOMPARE(rig.engine.wasStopped(), stopped);
+        QCOMPARE(rig.status == QStringLiteral("Stopped."), stopped);
+        QVERIFY(!rig.engine.skipFlag());
+
+        // The next run starts afresh.
+        QVERIFY(rig.run({kS1}, {"a.test"}).startsWith("Completed!"));
+        QVERIFY(!rig.engine.wasStopped());
+        QVERIFY(rig.status.startsWith("Completed!"));
+    }
+
+    void pauseThenResume() {
+        Rig rig;
+        rig.probe.setDefaultReply(Reply::answered(0.015625));
+        rig.at("192.0.2.1", "a.test", [&rig] { rig.engine.cmdPause_Click(); });
+        QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
+        QVERIFY(rig.start({kS1}, {"a.test", "b.test", "c.test"}));
+
+        QTRY_COMPARE(rig.status, QStringLiteral("Paused!"));
+        for (int spin = 0; spin < 20; ++spin)
+            QCoreApplication::processEvents();
+        // Paused after the lookup under way, with nothing left to run until Resume.
+        QCOMPARE(rig.probe.calls().size(), 1);
+        QVERIFY(rig.engine.isRunning());
+        QCOMPARE(rig.engine.pauseFlag(), 1);
+        // A stray finish while paused is not taken for a lookup.
+        Q_EMIT rig.probe.finished(ProbeResult{});
+        QCOMPARE(rig.lookups.rowCount(), 1);
+        QCOMPARE(Rig::row(rig.lookups, 0).at(2), QStringLiteral("15 ms"));
+
+        rig.engine.cmdPause_Click(); // Resume
+        QCOMPARE(rig.engine.pauseFlag(), 0);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(rig.probe.calls().size(), 3);
+    }
+
+    void pauseClickedInsideTheYield() {
+        // A click after the check but before the lookup starts still reaches the Paused state
+        // with Resume enabled, instead of waiting behind a disabled button.
+        Rig rig;
+        QObject::connect(
+            &rig.engine, &BenchmarkEngine::serverUnderTestChanged, [&rig](const QString& entry) {
+                if (entry == kS2)
+                    QMetaObject::invokeMethod(
+                        &rig.engine, [&rig] { rig.engine.cmdPause_Click(); }, Qt::QueuedConnection);
+            });
+        QSignalSpy pauseButton(&rig.engine, &BenchmarkEngine::pauseButtonChanged);
+        QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
+        QVERIFY(rig.start({kS1, kS2}, {"a.test"}));
+
+        QTRY_COMPARE(rig.status, QStringLiteral("Paused!"));
+        QCOMPARE(rig.probe.calls().size(), 1);
+        QVERIFY(pauseButton.last().at(1).toBool());
+        rig.engine.cmdPause_Click();
+        QVERIFY(done.wait(10000));
+        QCOMPARE(rig.probe.calls().size(), 2);
+    }
+
+    void leftoverRequestsAreCleared() {
+        Rig rig;
+        // Pause and Skip pressed while the run is already marking its winners.
+        const auto hook = QObject::connect(&rig.engine, &BenchmarkEngine::progressChanged,
+                                           [&rig](const QString&, double percent) {
+                                               if (percent == 100.0) {
+                                                   rig.engine.cmdPause_Click();
+                                                   rig.engine.cmdSkip_Click();
+                                               }
+                                           });
+        QVERIFY(rig.run({kS1}, {"a.test"}).startsWith("Completed!"));
+        QObject::disconnect(hook);
+
+        QVERIFY(rig.run({kS2}, {"a.test", "b.test"}).startsWith("Completed!"));
+        QCOMPARE(rig.calls().mid(1), (QStringList{"192.0.2.2/a.test", "192.0.2.2/b.test"}));
+        QCOMPARE(rig.engine.pauseFlag(), 0);
+        QVERIFY(!rig.engine.skipFlag());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestEngine)
 #include "tst_engine.moc"

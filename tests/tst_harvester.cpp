@@ -43,232 +43,226 @@ struct Watch {
 class TestHarvester final : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void requestBytesAndChosenCount();
-    void harvests_data();
-    void harvests();
-    void seedAndListReadWhenNeeded();
-    void secondHarvestRereadsFirstReply();
-    void failures_data();
-    void failures();
-    void endedMidHarvest_data();
-    void endedMidHarvest();
-};
 
-// One HTTP/1.1 request per connection, which the host ends by closing.
-void TestHarvester::requestBytesAndChosenCount() {
-    CannedHttpServer server;
-    QVERIFY(server.isListening());
-    const QStringList hosts = numberedHosts(QStringLiteral("site%1.example"), 30);
-    server.setPage(resultPage(hosts));
-    Harvester harvester;
-    Watch watch(harvester);
-    QVERIFY(harvester.start(server.target(), QStringLiteral("QXZ"), 20, {}));
-    QVERIFY(!harvester.start(server.target(), QStringLiteral("QXZ"), 20, {}));
-    QVERIFY(watch.waitFinished());
+    // One HTTP/1.1 request per connection, which the host ends by closing.
+    void requestBytesAndChosenCount() {
+        CannedHttpServer server;
+        QVERIFY(server.isListening());
+        const QStringList hosts = numberedHosts(QStringLiteral("site%1.example"), 30);
+        server.setPage(resultPage(hosts));
+        Harvester harvester;
+        Watch watch(harvester);
+        QVERIFY(harvester.start(server.target(), QStringLiteral("QXZ"), 20, {}));
+        QVERIFY(!harvester.start(server.target(), QStringLiteral("QXZ"), 20, {}));
+        QVERIFY(watch.waitFinished());
 
-    QVERIFY(watch.ok());
-    QCOMPARE(server.requests().size(), 1);
-    const QByteArray request = server.requests().constFirst();
-    QVERIFY(request.contains("\r\nHost: 127.0.0.1:" + QByteArray::number(server.port()) + "\r\n"));
-    QVERIFY(request.contains("\r\nConnection: close\r\n"));
-    QVERIFY(request.endsWith("\r\n\r\n"));
-    QCOMPARE(watch.names.size(), 1);
-    QCOMPARE(watch.added(), hosts.first(20));
-    QVERIFY(!harvester.isBusy());
-}
-
-void TestHarvester::harvests_data() {
-    QTest::addColumn<Mode>("mode");
-    QTest::addColumn<QList<QByteArray>>("redirects"); // "{port}" is the server's port
-    QTest::addColumn<QByteArray>("page");
-    QTest::addColumn<QStringList>("added");
-    QTest::addColumn<QList<QByteArray>>("requestLines");
-
-    const QByteArray first = "GET /search?q=ABC&num=6 HTTP/1.1";
-    const QByteArray ok = "HTTP/1.1 200 OK\r\n\r\n";
-    QTest::newRow("redirected, https links")
-        << Mode::Page << QList<QByteArray>{"https://127.0.0.1:{port}/web?q=ABC"}
-        << ok + "<a href=\"https://a.example/x\"> http://b.example/ https://www.google.com/"
-        << QStringList{"a.example", "b.example"}
-        << QList<QByteArray>{first, "GET /web?q=ABC HTTP/1.1"};
-    // A link split between two chunks stays whole; the size lines are not text.
-    QTest::newRow("chunked") << Mode::Page << QList<QByteArray>{}
-                             << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-                                           "a\r\nhttp://spl\r\nC;x=1\r\nit.example/ \r\n0\r\n\r\n")
-                             << QStringList{"split.example"} << QList<QByteArray>{first};
-    QTest::newRow("one byte at a time")
-        << Mode::OneByteAtATime << QList<QByteArray>{}
-        << ok + "<a href=\"http://split.example/x\"><a href=\"https://www.Google.com/\">"
-        << QStringList{"split.example", "www.Google.com"} << QList<QByteArray>{first};
-}
-
-void TestHarvester::harvests() {
-    QFETCH(Mode, mode);
-    QFETCH(QList<QByteArray>, redirects);
-    QFETCH(QByteArray, page);
-    QFETCH(QList<QByteArray>, requestLines);
-    CannedHttpServer server(mode);
-    QVERIFY(server.isListening());
-    for (QByteArray& location : redirects)
-        location.replace("{port}", QByteArray::number(server.port()));
-    server.setRedirects(redirects);
-    server.setPage(page);
-    Harvester harvester;
-    Watch watch(harvester);
-    QVERIFY(harvester.start(server.target(), QStringLiteral("ABC"), 5, {}));
-    QVERIFY(watch.waitFinished());
-
-    QVERIFY(watch.ok());
-    QTEST(watch.added(), "added");
-    QList<QByteArray> lines;
-    for (const QByteArray& request : server.requests())
-        lines << requestLine(request);
-    QCOMPARE(lines, requestLines);
-}
-
-// The seed box may be reseeded while connecting, and the list edited while receiving.
-void TestHarvester::seedAndListReadWhenNeeded() {
-    CannedHttpServer server;
-    server.setPage(resultPage({"a.example", "b.example", "c.example"}));
-    Harvester harvester;
-    Watch watch(harvester);
-    QString seed = QStringLiteral("OLD");
-    QStringList domains;
-    QVERIFY(harvester.start(
-        server.target(), [&seed] { return seed; }, 20, [&domains] { return domains; }));
-    seed = QStringLiteral("NEW");
-    domains = QStringList{"b.example"};
-    QVERIFY(watch.waitFinished());
-
-    QCOMPARE(requestLine(server.requests().at(0)), "GET /search?q=NEW&num=25 HTTP/1.1");
-    QCOMPARE(watch.added(), (QStringList{"a.example", "c.example"}));
-}
-
-void TestHarvester::secondHarvestRereadsFirstReply() {
-    CannedHttpServer server;
-    // The first reply ends in half a link that the second reply must not complete.
-    server.setPage(resultPage({"a.example", "b.example", "c.example"}) + "http://half");
-    Harvester harvester;
-    {
-        Watch first(harvester);
-        QVERIFY(harvester.start(server.target(), QStringLiteral("ONE"), 20, {}));
-        QVERIFY(first.waitFinished());
-        QCOMPARE(first.added().size(), 3);
+        QVERIFY(watch.ok());
+        QCOMPARE(server.requests().size(), 1);
+        const QByteArray request = server.requests().constFirst();
+        QVERIFY(
+            request.contains("\r\nHost: 127.0.0.1:" + QByteArray::number(server.port()) + "\r\n"));
+        QVERIFY(request.contains("\r\nConnection: close\r\n"));
+        QVERIFY(request.endsWith("\r\n\r\n"));
+        QCOMPARE(watch.names.size(), 1);
+        QCOMPARE(watch.added(), hosts.first(20));
+        QVERIFY(!harvester.isBusy());
     }
 
-    // The user deleted b.example: it comes back, first, and counts towards the two asked.
-    server.setPage("HTTP/1.1 200 OK\r\n\r\n.example/ " + linksTo({"d.example", "e.example"}));
-    Watch second(harvester);
-    QVERIFY(harvester.start(server.target(), QStringLiteral("TWO"), 2,
-                            QStringList{"a.example", "c.example"}));
-    QVERIFY(second.waitFinished());
-    QVERIFY(second.ok());
-    QCOMPARE(second.added(), (QStringList{"b.example", "d.example"}));
-    // The pages' bodies only: no response head is parsed for links.
-    QVERIFY(harvester.searchBuffer().startsWith("\r\n<html>"));
-    QVERIFY(harvester.searchBuffer().contains("http://half\r\n.example/ <a"));
-}
+    void harvests_data() {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<QList<QByteArray>>("redirects"); // "{port}" is the server's port
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QList<QByteArray>>("requestLines");
 
-void TestHarvester::failures_data() {
-    QTest::addColumn<Mode>("mode");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QList<QByteArray>>("redirects");
-    QTest::addColumn<bool>("trusted"); // the host's certificate authority is known
-    QTest::addColumn<int>("timeLimitMs");
-    QTest::addColumn<QString>("status"); // part of the last status text
+        const QByteArray first = "GET /search?q=ABC&num=6 HTTP/1.1";
+        const QByteArray ok = "HTTP/1.1 200 OK\r\n\r\n";
+        QTest::newRow("redirected, https links")
+            << Mode::Page << QList<QByteArray>{"https://127.0.0.1:{port}/web?q=ABC"}
+            << ok + "<a href=\"https://a.example/x\"> http://b.example/ https://www.google.com/"
+            << QStringList{"a.example", "b.example"}
+            << QList<QByteArray>{first, "GET /web?q=ABC HTTP/1.1"};
+        // A link split between two chunks stays whole; the size lines are not text.
+        QTest::newRow("chunked") << Mode::Page << QList<QByteArray>{}
+                                 << QByteArray(
+                                        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                        "a\r\nhttp://spl\r\nC;x=1\r\nit.example/ \r\n0\r\n\r\n")
+                                 << QStringList{"split.example"} << QList<QByteArray>{first};
+        QTest::newRow("one byte at a time")
+            << Mode::OneByteAtATime << QList<QByteArray>{}
+            << ok + "<a href=\"http://split.example/x\"><a href=\"https://www.Google.com/\">"
+            << QStringList{"split.example", "www.Google.com"} << QList<QByteArray>{first};
+    }
 
-    const QByteArray links = resultPage({"a.example", "b.example"});
-    const QList<QByteArray> none;
-    QTest::newRow("refused") << Mode::Refuse << links << none << true << 20000
-                             << "Connection refused";
-    // The system's authorities do not know the throwaway one.
-    QTest::newRow("untrusted certificate")
-        << Mode::Page << links << none << false << 20000 << "Could not connect";
-    QTest::newRow("never closes") << Mode::NeverClose << links << none << true << 300
-                                  << "did not finish its reply in time";
-    QTest::newRow("silent") << Mode::NeverClose << QByteArray() << none << true << 300
-                            << "did not finish";
-    QTest::newRow("endless") << Mode::Endless << links << none << true << 60000 << "256 KiB";
-    QTest::newRow("no web page") << Mode::Page << linksTo({"a.example"}) << none << true << 20000
-                                 << "did not answer with a web page";
-    QTest::newRow("error status") << Mode::Page << "HTTP/1.1 429 Too Many Requests\r\n\r\n" + links
-                                  << none << true << 20000 << "429 Too Many Requests";
-    QTest::newRow("redirected twice") << Mode::Page << links << QList<QByteArray>{"/a", "/b"}
-                                      << true << 20000 << "redirected more than once";
-    QTest::newRow("redirected to plain http")
-        << Mode::Page << links << QList<QByteArray>{"http://127.0.0.1/"} << true << 20000
-        << "not HTTPS";
-}
+    void harvests() {
+        QFETCH(Mode, mode);
+        QFETCH(QList<QByteArray>, redirects);
+        QFETCH(QByteArray, page);
+        QFETCH(QList<QByteArray>, requestLines);
+        CannedHttpServer server(mode);
+        QVERIFY(server.isListening());
+        for (QByteArray& location : redirects)
+            location.replace("{port}", QByteArray::number(server.port()));
+        server.setRedirects(redirects);
+        server.setPage(page);
+        Harvester harvester;
+        Watch watch(harvester);
+        QVERIFY(harvester.start(server.target(), QStringLiteral("ABC"), 5, {}));
+        QVERIFY(watch.waitFinished());
 
-// Every failure ends the harvest with a plain status, adds nothing, and leaves the
-// harvester ready for the next click.
-void TestHarvester::failures() {
-    QFETCH(Mode, mode);
-    QFETCH(QByteArray, reply);
-    QFETCH(QList<QByteArray>, redirects);
-    QFETCH(bool, trusted);
-    QFETCH(int, timeLimitMs);
-    QFETCH(QString, status);
+        QVERIFY(watch.ok());
+        QTEST(watch.added(), "added");
+        QList<QByteArray> lines;
+        for (const QByteArray& request : server.requests())
+            lines << requestLine(request);
+        QCOMPARE(lines, requestLines);
+    }
 
-    CannedHttpServer server(mode);
-    QVERIFY(server.isListening());
-    server.setPage(reply);
-    server.setRedirects(redirects);
-    SearchTarget target = server.target();
-    if (!trusted)
-        target.caCertificates.clear();
-    Harvester harvester;
-    harvester.setTimeLimit(std::chrono::milliseconds(timeLimitMs));
-    harvester.setBufferLimit(256 * 1024);
-    Watch watch(harvester);
-    QVERIFY(harvester.start(target, QStringLiteral("ABC"), 20, {}));
-    QVERIFY(watch.waitFinished());
+    // The seed box may be reseeded while connecting, and the list edited while receiving.
+    void seedAndListReadWhenNeeded() {
+        CannedHttpServer server;
+        server.setPage(resultPage({"a.example", "b.example", "c.example"}));
+        Harvester harvester;
+        Watch watch(harvester);
+        QString seed = QStringLiteral("OLD");
+        QStringList domains;
+        QVERIFY(harvester.start(
+            server.target(), [&seed] { return seed; }, 20, [&domains] { return domains; }));
+        seed = QStringLiteral("NEW");
+        domains = QStringList{"b.example"};
+        QVERIFY(watch.waitFinished());
 
-    QVERIFY(!watch.ok());
-    QVERIFY(watch.names.isEmpty());
-    const QString last = watch.status.last().at(0).toString();
-    QVERIFY2(last.contains(status), qPrintable(last));
-    QVERIFY(!harvester.isBusy());
-    QVERIFY(harvester.searchBuffer().size() <= 256 * 1024);
+        QCOMPARE(requestLine(server.requests().at(0)), "GET /search?q=NEW&num=25 HTTP/1.1");
+        QCOMPARE(watch.added(), (QStringList{"a.example", "c.example"}));
+    }
 
-    // Nothing late arrives from the failed connection, and the next harvest runs.
-    QTest::qWait(50);
-    QCOMPARE(watch.finished.size(), 1);
-    CannedHttpServer good;
-    good.setPage(resultPage({"c.example"}));
-    Watch next(harvester);
-    QVERIFY(harvester.start(good.target(), QStringLiteral("ABC"), 20, {}));
-    QVERIFY(next.waitFinished());
-    QCOMPARE(next.added(), QStringList{"c.example"});
-}
+    void secondHarvestRereadsFirstReply() {
+        CannedHttpServer server;
+        // The first reply ends in half a link that the second reply must not complete.
+        server.setPage(resultPage({"a.example", "b.example", "c.example"}) + "http://half");
+        Harvester harvester;
+        {
+            Watch first(harvester);
+            QVERIFY(harvester.start(server.target(), QStringLiteral("ONE"), 20, {}));
+            QVERIFY(first.waitFinished());
+            QCOMPARE(first.added().size(), 3);
+        }
 
-void TestHarvester::endedMidHarvest_data() {
-    QTest::addColumn<bool>("destroy");
-    QTest::newRow("destroyed") << true;
-    QTest::newRow("aborted") << false;
-}
+        // The user deleted b.example: it comes back, first, and counts towards the two asked.
+        server.setPage("HTTP/1.1 200 OK\r\n\r\n.example/ " + linksTo({"d.example", "e.example"}));
+        Watch second(harvester);
+        QVERIFY(harvester.start(server.target(), QStringLiteral("TWO"), 2,
+                                QStringList{"a.example", "c.example"}));
+        QVERIFY(second.waitFinished());
+        QVERIFY(second.ok());
+        QCOMPARE(second.added(), (QStringList{"b.example", "d.example"}));
+        // The pages' bodies only: no response head is parsed for links.
+        QVERIFY(harvester.searchBuffer().startsWith("\r\n<html>"));
+        QVERIFY(harvester.searchBuffer().contains("http://half\r\n.example/ <a"));
+    }
 
-// Gone or aborted, a harvest under way says nothing more, even past its time limit.
-void TestHarvester::endedMidHarvest() {
-    QFETCH(bool, destroy);
-    CannedHttpServer server(Mode::NeverClose);
-    server.setPage(resultPage({"a.example"}));
-    auto harvester = std::make_unique<Harvester>();
-    harvester->setTimeLimit(500ms);
-    Watch watch(*harvester);
-    QVERIFY(harvester->start(server.target(), QStringLiteral("ABC"), 20, {}));
-    QTRY_VERIFY(!server.requests().isEmpty());
-    const qsizetype texts = watch.status.size();
-    if (destroy)
-        harvester.reset();
-    else
-        harvester->abort();
-    QTest::qWait(600);
-    QVERIFY(watch.finished.isEmpty() && watch.names.isEmpty());
-    QCOMPARE(watch.status.size(), texts);
-    if (!destroy)
-        QVERIFY(!harvester->isBusy());
-}
+    void failures_data() {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QList<QByteArray>>("redirects");
+        QTest::addColumn<bool>("trusted"); // the host's certificate authority is known
+        QTest::addColumn<int>("timeLimitMs");
+        QTest::addColumn<QString>("status"); // part of the last status text
+
+        const QByteArray links = resultPage({"a.example", "b.example"});
+        const QList<QByteArray> none;
+        QTest::newRow("refused") << Mode::Refuse << links << none << true << 20000
+                                 << "Connection refused";
+        // The system's authorities do not know the throwaway one.
+        QTest::newRow("untrusted certificate")
+            << Mode::Page << links << none << false << 20000 << "Could not connect";
+        QTest::newRow("never closes") << Mode::NeverClose << links << none << true << 300
+                                      << "did not finish its reply in time";
+        QTest::newRow("silent") << Mode::NeverClose << QByteArray() << none << true << 300
+                                << "did not finish";
+        QTest::newRow("endless") << Mode::Endless << links << none << true << 60000 << "256 KiB";
+        QTest::newRow("no web page") << Mode::Page << linksTo({"a.example"}) << none << true
+                                     << 20000 << "did not answer with a web page";
+        QTest::newRow("error status")
+            << Mode::Page << "HTTP/1.1 429 Too Many Requests\r\n\r\n" + links << none << true
+            << 20000 << "429 Too Many Requests";
+        QTest::newRow("redirected twice") << Mode::Page << links << QList<QByteArray>{"/a", "/b"}
+                                          << true << 20000 << "redirected more than once";
+        QTest::newRow("redirected to plain http")
+            << Mode::Page << links << QList<QByteArray>{"http://127.0.0.1/"} << true << 20000
+            << "not HTTPS";
+    }
+
+    // Every failure ends the harvest with a plain status, adds nothing, and leaves the
+    // harvester ready for the next click.
+    void failures() {
+        QFETCH(Mode, mode);
+        QFETCH(QByteArray, reply);
+        QFETCH(QList<QByteArray>, redirects);
+        QFETCH(bool, trusted);
+        QFETCH(int, timeLimitMs);
+        QFETCH(QString, status);
+
+        CannedHttpServer server(mode);
+        QVERIFY(server.isListening());
+        server.setPage(reply);
+        server.setRedirects(redirects);
+        SearchTarget target = server.target();
+        if (!trusted)
+            target.caCertificates.clear();
+        Harvester harvester;
+        harvester.setTimeLimit(std::chrono::milliseconds(timeLimitMs));
+        harvester.setBufferLimit(256 * 1024);
+        Watch watch(harvester);
+        QVERIFY(harvester.start(target, QStringLiteral("ABC"), 20, {}));
+        QVERIFY(watch.waitFinished());
+
+        QVERIFY(!watch.ok());
+        QVERIFY(watch.names.isEmpty());
+        const QString last = watch.status.last().at(0).toString();
+        QVERIFY2(last.contains(status), qPrintable(last));
+        QVERIFY(!harvester.isBusy());
+        QVERIFY(harvester.searchBuffer().size() <= 256 * 1024);
+
+        // Nothing late arrives from the failed connection, and the next harvest runs.
+        QTest::qWait(50);
+        QCOMPARE(watch.finished.size(), 1);
+        CannedHttpServer good;
+        good.setPage(resultPage({"c.example"}));
+        Watch next(harvester);
+        QVERIFY(harvester.start(good.target(), QStringLiteral("ABC"), 20, {}));
+        QVERIFY(next.waitFinished());
+        QCOMPARE(next.added(), QStringList{"c.example"});
+    }
+
+    void endedMidHarvest_data() {
+        QTest::addColumn<bool>("destroy");
+        QTest::newRow("destroyed") << true;
+        QTest::newRow("aborted") << false;
+    }
+
+    // Gone or aborted, a harvest under way says nothing more, even past its time limit.
+    void endedMidHarvest() {
+        QFETCH(bool, destroy);
+        CannedHttpServer server(Mode::NeverClose);
+        server.setPage(resultPage({"a.example"}));
+        auto harvester = std::make_unique<Harvester>();
+        harvester->setTimeLimit(500ms);
+        Watch watch(*harvester);
+        QVERIFY(harvester->start(server.target(), QStringLiteral("ABC"), 20, {}));
+        QTRY_VERIFY(!server.requests().isEmpty());
+        const qsizetype texts = watch.status.size();
+        if (destroy)
+            harvester.reset();
+        else
+            harvester->abort();
+        QTest::qWait(600);
+        QVERIFY(watch.finished.isEmpty() && watch.names.isEmpty());
+        QCOMPARE(watch.status.size(), texts);
+        if (!destroy)
+            QVERIFY(!harvester->isBusy());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestHarvester)
 #include "tst_harvester.moc"

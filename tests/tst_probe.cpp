@@ -281,36 +281,6 @@ private Q_SLOTS:
         QCOMPARE(m_responder->queryCount(), 1);
     }
 
-    // Every server, one socket; the same query bytes to each.
-    void probesShareOneSocketAndTheQueryBytes() {
-        FakeResponder second;
-        QCOMPARE(m_probe->localPort(), quint16(0));
-        lookup();
-        const quint16 port = m_probe->localPort();
-        QVERIFY(port != 0);
-        lookup(kDomain, second.serverText());
-        QCOMPARE(m_probe->localPort(), port);
-        QCOMPARE(second.queries(), m_responder->queries());
-    }
-
-    void serverTextForms_data() {
-        QTest::addColumn<bool>("ipv6");
-        QTest::addColumn<QString>("form"); // %1 is the port
-        QTest::newRow("IPv4 and port") << false << QStringLiteral("127.0.0.1:%1");
-        QTest::newRow("host name and port") << false << QStringLiteral("localhost:%1");
-        QTest::newRow("IPv6 in brackets and port") << true << QStringLiteral("[::1]:%1");
-    }
-    void serverTextForms() {
-        QFETCH(bool, ipv6);
-        QFETCH(QString, form);
-        if (ipv6 && !m_responder->listenIPv6())
-            QSKIP("no IPv6 loopback on this machine");
-        const ProbeResult result =
-            lookup(kDomain, form.arg(ipv6 ? m_responder->portIPv6() : m_responder->port()));
-        QCOMPARE(result.outcome, ProbeOutcome::Answered);
-        QCOMPARE(m_responder->queryCount(), 1);
-    }
-
     // Refused before anything leaves the machine, still from the event loop.
     void failuresComeFromTheEventLoop_data() {
         QTest::addColumn<QString>("server");
@@ -350,18 +320,6 @@ private Q_SLOTS:
         QCOMPARE(spy.at(1).at(0).value<ProbeResult>().rcode, 0);
         QCOMPARE(spy.at(2).at(0).value<ProbeResult>().outcome, ProbeOutcome::HostNotFound);
         QVERIFY(!m_probe->isBusy());
-    }
-
-    void nextLookupMayStartFromFinished() {
-        int finished = 0;
-        connect(m_probe.get(), &Probe::finished, this, [&](const ProbeResult& result) {
-            QCOMPARE(result.outcome, ProbeOutcome::Answered);
-            if (++finished < 3)
-                m_probe->MX_Query_Speed(m_responder->serverText(), kDomain, kTypeA);
-        });
-        m_probe->MX_Query_Speed(m_responder->serverText(), kDomain, kTypeA);
-        QTRY_COMPARE_WITH_TIMEOUT(finished, 3, 15000);
-        QCOMPARE(m_responder->queryCount(), 3);
     }
 
     void probeMayGoAtAnyTime_data() {
