@@ -44,30 +44,6 @@ class TestHarvester final : public QObject {
     Q_OBJECT
 private Q_SLOTS:
 
-    // One HTTP/1.1 request per connection, which the host ends by closing.
-    void requestBytesAndChosenCount() {
-        CannedHttpServer server;
-        QVERIFY(server.isListening());
-        const QStringList hosts = numberedHosts(QStringLiteral("site%1.example"), 30);
-        server.setPage(resultPage(hosts));
-        Harvester harvester;
-        Watch watch(harvester);
-        QVERIFY(harvester.start(server.target(), QStringLiteral("QXZ"), 20, {}));
-        QVERIFY(!harvester.start(server.target(), QStringLiteral("QXZ"), 20, {}));
-        QVERIFY(watch.waitFinished());
-
-        QVERIFY(watch.ok());
-        QCOMPARE(server.requests().size(), 1);
-        const QByteArray request = server.requests().constFirst();
-        QVERIFY(
-            request.contains("\r\nHost: 127.0.0.1:" + QByteArray::number(server.port()) + "\r\n"));
-        QVERIFY(request.contains("\r\nConnection: close\r\n"));
-        QVERIFY(request.endsWith("\r\n\r\n"));
-        QCOMPARE(watch.names.size(), 1);
-        QCOMPARE(watch.added(), hosts.first(20));
-        QVERIFY(!harvester.isBusy());
-    }
-
     void harvests_data() {
         QTest::addColumn<Mode>("mode");
         QTest::addColumn<QList<QByteArray>>("redirects"); // "{port}" is the server's port
