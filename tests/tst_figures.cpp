@@ -70,218 +70,194 @@ ServerFigures withMedian(const QString& entry, double meanMs, double medianMs,
 
 class TestFigures final : public QObject {
     Q_OBJECT
-
 private Q_SLOTS:
-    void figuresOfOneServer_data();
-    void figuresOfOneServer();
-    void medianInterval_data();
-    void medianInterval();
-    void mannWhitney_data();
-    void mannWhitney();
-    void tiesOfARun();
-    void fastestServers_data();
-    void fastestServers();
-    void tableFastestFirstWithColdAndWarm();
+
+    void figuresOfOneServer_data() {
+        QTest::addColumn<QList<LookupRecord>>("lookups");
+        // mean, median, CI low, CI high, min, p90, max, stddev
+        QTest::addColumn<QList<double>>("times");
+        // answered, timed out, failed
+        QTest::addColumn<QList<int>>("counts");
+
+        // The median comes from whole milliseconds, as the summary list's: (20 + 35) / 2.
+        QTest::newRow("two lookups")
+            << QList<LookupRecord>{answered(0.0204), answered(0.035)}
+            << QList<double>{27.7, 27.5, 20, 35, 20.4, 35, 35, 7.3} << QList<int>{2, 0, 0};
+        QTest::newRow("odd count, unsorted")
+            << QList<LookupRecord>{answered(0.030), answered(0.010), answered(0.020)}
+            << QList<double>{20, 20, 10, 30, 10, 30, 30, 8.16496580927726} << QList<int>{3, 0, 0};
+        // Ten lookups of 1..10 ms: the 9th value is the nearest-rank 90th percentile, and
+        // P(Binomial(10, 1/2) <= 1) = 11/1024 <= 2.5 % < 56/1024 gives the 2nd and 9th values.
+        QList<LookupRecord> ten;
+        for (int ms = 10; ms >= 1; --ms)
+            ten.append(answered(ms / 1000.0));
+        QTest::newRow("ten lookups")
+            << ten << QList<double>{5.5, 5.5, 2, 9, 1, 9, 10, 2.8722813232690143}
+            << QList<int>{10, 0, 0};
+        QTest::newRow("a timeout counts 10000 ms")
+            << QList<LookupRecord>{answered(0.010), timedOut()}
+            << QList<double>{5005, 5005, 10, 10000, 10, 10000, 10000, 4995} << QList<int>{1, 1, 0};
+        // Failures after 2 ms count 10 s as well: an outright failure, and replies that refuse
+        // or cannot answer. NXDOMAIN and a truncated reply are answers with their time.
+        ProbeResult notFound;
+        notFound.outcome = ProbeOutcome::HostNotFound;
+        notFound.seconds = 0.002;
+        notFound.errorText = "not found";
+        QTest::newRow("failures count 10000 ms")
+            << QList<LookupRecord>{lookupRecord("s", "d", notFound), replied(5, 0.002),
+                                   replied(2, 0.002), replied(4, 0.002), replied(1, 0.002)}
+            << QList<double>{10000, 10000, 10000, 10000, 10000, 10000, 10000, 0}
+            << QList<int>{0, 0, 5};
+        QTest::newRow("NXDOMAIN and TC are answers")
+            << QList<LookupRecord>{replied(3, 0.004), replied(0, 0.002, true)}
+            << QList<double>{3, 3, 2, 4, 2, 4, 4, 1} << QList<int>{2, 0, 0};
+    }
+
+    void figuresOfOneServer() {
+        QFETCH(QList<LookupRecord>, lookups);
+        QFETCH(QList<double>, times);
+        QFETCH(QList<int>, counts);
+        const TimeFigures f = serverFigures("s", lookups, false).all;
+        const QList<double> got{f.meanMs, f.medianMs, f.medianLowMs, f.medianHighMs,
+                                f.minMs,  f.p90Ms,    f.maxMs,       f.stddevMs};
+        for (qsizetype i = 0; i < times.size(); ++i)
+            QVERIFY2(
+                std::abs(got[i] - times[i]) < 1e-9,
+                qPrintable(QString("figure %1: %2, expected %3").arg(i).arg(got[i]).arg(times[i])));
+        QCOMPARE((QList<int>{f.answered, f.timeouts, f.failures}), counts);
+        QCOMPARE(f.lookups, int(lookups.size()));
+    }
+
+    void medianInterval_data() {
+        QTest::addColumn<QList<double>>("sorted");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        // 1/32 > 2.5 %: five values cannot give a 95 % interval, so it is the whole range.
+        QTest::newRow("five values") << range(1, 5) << 1.0 << 5.0;
+        // 2^-1000 underflows a double; the interval must still come out right.
+        QTest::newRow("1000 values") << range(1, 1000) << 469.0 << 532.0;
+        // The textbook ranks for 100 values are the 40th and the 61st.
+        QTest::newRow("100 values") << range(1, 100) << 40.0 << 61.0;
+    }
+
+    void medianInterval() {
+        QFETCH(QList<double>, sorted);
+        const Interval interval = tarnbell::core::medianInterval(sorted);
+        QTEST(interval.low, "low");
+        QTEST(interval.high, "high");
+    }
+
+    void mannWhitney_data() {
+        QTest::addColumn<QList<double>>("a");
+        QTest::addColumn<QList<double>>("b");
+        QTest::addColumn<double>("p");
+        // U = 0, mean 8, variance 12: z = 7.5 / sqrt(12), p = erfc(z / sqrt(2)).
+        QTest::newRow("separated fours") << range(1, 4) << range(5, 8) << 0.03038282197657751;
+        QTest::newRow("every value equal")
+            << QList<double>(5, 10000.0) << QList<double>(3, 10000.0) << 1.0;
+    }
+
+    void mannWhitney() {
+        QFETCH(QList<double>, a);
+        QFETCH(QList<double>, b);
+        QFETCH(double, p);
+        QVERIFY(std::abs(mannWhitneyP(a, b) - p) < 1e-12);
+        QVERIFY(std::abs(mannWhitneyP(b, a) - p) < 1e-12); // two-sided
+    }
+
+    void tiesOfARun() {
+        // Four servers of 30 lookups from fixed seeds: two from one distribution, one clearly
+        // slower, one that never answers. Then a run in which nobody answers.
+        RunFigures run;
+        run.start({"fast", "alike", "slower", "dead", "unasked"}, QString());
+        for (const QList<LookupRecord>& lookups :
+             {sample(0, 1, 20, 5, 30), sample(1, 2, 20, 5, 30), sample(2, 3, 26, 5, 30)})
+            for (const LookupRecord& lookup : lookups)
+                run.add(lookup);
+        for (int i = 0; i < 30; ++i) {
+            LookupRecord refused = replied(5, 0.0001);
+            refused.serverIndex = 3;
+            run.add(refused);
+        }
+        const QList<ServerFigures> servers = run.servers();
+        QCOMPARE(servers.size(), 4); // a server without lookups has no figures
+        const FastestServers fastest = tarnbell::core::fastestServers(servers);
+        QVERIFY(fastest.any());
+        QVERIFY(fastest.byMedian == "fast" || fastest.byMedian == "alike");
+        QList<bool> tied;
+        for (const ServerFigures& server : servers)
+            tied.append(server.tiedWithFastest);
+        QCOMPARE(tied, (QList<bool>{true, true, false, false}));
+
+        run.start({"a", "b"}, QString());
+        LookupRecord silent = timedOut();
+        run.add(silent);
+        silent.serverIndex = 1;
+        run.add(silent);
+        const QList<ServerFigures> unanswered = run.servers();
+        QVERIFY(!tarnbell::core::fastestServers(unanswered).any());
+        QVERIFY(!unanswered[0].tiedWithFastest && !unanswered[1].tiedWithFastest);
+    }
+
+    void fastestServers_data() {
+        QTest::addColumn<QList<ServerFigures>>("servers");
+        QTest::addColumn<QString>("byMean");
+        QTest::addColumn<QString>("byMedian");
+        QTest::newRow("equal means: the first keeps it")
+            << QList<ServerFigures>{withMedian("a", 40.5, 40), withMedian("b", 40.5, 39)} << "a"
+            << "b";
+        // Medians compare on whole milliseconds: 39.5 and 39 tie.
+        QTest::newRow("median tie on whole milliseconds")
+            << QList<ServerFigures>{withMedian("a", 50, 39.5), withMedian("b", 45, 39)} << "b"
+            << "a";
+        QTest::newRow("a server that never answered is never fastest")
+            << QList<ServerFigures>{withMedian("a", 10000, 10000, 0), withMedian("b", 10000, 10000)}
+            << "b"
+            << "b";
+    }
+
+    void fastestServers() {
+        QFETCH(QList<ServerFigures>, servers);
+        const FastestServers fastest = tarnbell::core::fastestServers(servers);
+        QTEST(fastest.byMean, "byMean");
+        QTEST(fastest.byMedian, "byMedian");
+    }
+
+    void tableFastestFirstWithColdAndWarm() {
+        RunFigures run;
+        run.start({"10.0.0.1 - slow", "10.0.0.2 - local", "10.0.0.3 - dead"}, "10.0.0.2");
+        const auto add = [&run](int server, LookupRecord record) {
+            record.serverIndex = server;
+            run.add(record);
+        };
+        for (int round = 0; round < 3; ++round) {
+            add(0, answered(round == 0 ? 0.090 : 0.030, round));
+            add(1, answered(round == 0 ? 0.080 : 0.010, round));
+        }
+        add(2, timedOut()); // skipped after its first lookup
+        FiguresTableModel table;
+        QAbstractItemModelTester tester(&table,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        table.setFigures(run.servers());
+        const auto cell = [&table](int row, int column) {
+            return table.index(row, column).data().toString();
+        };
+        QCOMPARE(table.rowCount(), 3);
+        QCOMPARE(cell(0, FiguresTableModel::Server), "10.0.0.2 - local");
+        QCOMPARE(cell(0, FiguresTableModel::Median), "10.00");
+        QCOMPARE(table.index(0, 0).data(MarkRole).toInt(), int(Mark::Winner));
+
+        table.setLookupSet(LookupSet::Cold);
+        QCOMPARE(cell(0, FiguresTableModel::Lookups), "1");
+        QCOMPARE(cell(0, FiguresTableModel::Median), "80.00");
+        table.setLookupSet(LookupSet::Warm);
+        QCOMPARE(cell(0, FiguresTableModel::Lookups), "2");
+        QCOMPARE(cell(1, FiguresTableModel::Mean), "30.00");
+        // The dead server's first round is all it had: its warm set is empty, not zero.
+        QCOMPARE(cell(2, FiguresTableModel::Lookups), "0");
+        QCOMPARE(cell(2, FiguresTableModel::Mean), QString());
+    }
 };
-
-void TestFigures::figuresOfOneServer_data() {
-    QTest::addColumn<QList<LookupRecord>>("lookups");
-    // mean, median, CI low, CI high, min, p90, max, stddev
-    QTest::addColumn<QList<double>>("times");
-    // answered, timed out, failed
-    QTest::addColumn<QList<int>>("counts");
-
-    QTest::newRow("one lookup") << QList<LookupRecord>{answered(0.0478)}
-                                << QList<double>{47.8, 47, 47, 47, 47.8, 47.8, 47.8, 0}
-                                << QList<int>{1, 0, 0};
-    // The median comes from whole milliseconds, as the summary list's: (20 + 35) / 2.
-    QTest::newRow("two lookups") << QList<LookupRecord>{answered(0.0204), answered(0.035)}
-                                 << QList<double>{27.7, 27.5, 20, 35, 20.4, 35, 35, 7.3}
-                                 << QList<int>{2, 0, 0};
-    QTest::newRow("odd count, unsorted")
-        << QList<LookupRecord>{answered(0.030), answered(0.010), answered(0.020)}
-        << QList<double>{20, 20, 10, 30, 10, 30, 30, 8.16496580927726} << QList<int>{3, 0, 0};
-    // Ten lookups of 1..10 ms: the 9th value is the nearest-rank 90th percentile, and
-    // P(Binomial(10, 1/2) <= 1) = 11/1024 <= 2.5 % < 56/1024 gives the 2nd and 9th values.
-    QList<LookupRecord> ten;
-    for (int ms = 10; ms >= 1; --ms)
-        ten.append(answered(ms / 1000.0));
-    QTest::newRow("ten lookups") << ten
-                                 << QList<double>{5.5, 5.5, 2, 9, 1, 9, 10, 2.8722813232690143}
-                                 << QList<int>{10, 0, 0};
-    QTest::newRow("all timed out")
-        << QList<LookupRecord>{timedOut(), timedOut(), timedOut()}
-        << QList<double>{10000, 10000, 10000, 10000, 10000, 10000, 10000, 0} << QList<int>{0, 3, 0};
-    QTest::newRow("a timeout counts 10000 ms")
-        << QList<LookupRecord>{answered(0.010), timedOut()}
-        << QList<double>{5005, 5005, 10, 10000, 10, 10000, 10000, 4995} << QList<int>{1, 1, 0};
-    // Failures after 2 ms count 10 s as well: an outright failure, and replies that refuse
-    // or cannot answer. NXDOMAIN and a truncated reply are answers with their time.
-    ProbeResult notFound;
-    notFound.outcome = ProbeOutcome::HostNotFound;
-    notFound.seconds = 0.002;
-    notFound.errorText = "not found";
-    QTest::newRow("failures count 10000 ms")
-        << QList<LookupRecord>{lookupRecord("s", "d", notFound), replied(5, 0.002),
-                               replied(2, 0.002), replied(4, 0.002), replied(1, 0.002)}
-        << QList<double>{10000, 10000, 10000, 10000, 10000, 10000, 10000, 0} << QList<int>{0, 0, 5};
-    QTest::newRow("NXDOMAIN and TC are answers")
-        << QList<LookupRecord>{replied(3, 0.004), replied(0, 0.002, true)}
-        << QList<double>{3, 3, 2, 4, 2, 4, 4, 1} << QList<int>{2, 0, 0};
-}
-
-void TestFigures::figuresOfOneServer() {
-    QFETCH(QList<LookupRecord>, lookups);
-    QFETCH(QList<double>, times);
-    QFETCH(QList<int>, counts);
-    const TimeFigures f = serverFigures("s", lookups, false).all;
-    const QList<double> got{f.meanMs, f.medianMs, f.medianLowMs, f.medianHighMs,
-                            f.minMs,  f.p90Ms,    f.maxMs,       f.stddevMs};
-    for (qsizetype i = 0; i < times.size(); ++i)
-        QVERIFY2(
-            std::abs(got[i] - times[i]) < 1e-9,
-            qPrintable(QString("figure %1: %2, expected %3").arg(i).arg(got[i]).arg(times[i])));
-    QCOMPARE((QList<int>{f.answered, f.timeouts, f.failures}), counts);
-    QCOMPARE(f.lookups, int(lookups.size()));
-}
-
-void TestFigures::medianInterval_data() {
-    QTest::addColumn<QList<double>>("sorted");
-    QTest::addColumn<double>("low");
-    QTest::addColumn<double>("high");
-    // 1/32 > 2.5 %: five values cannot give a 95 % interval, so it is the whole range.
-    QTest::newRow("five values") << range(1, 5) << 1.0 << 5.0;
-    QTest::newRow("six values") << range(1, 6) << 1.0 << 6.0;
-    // The textbook ranks for 100 values are the 40th and the 61st.
-    QTest::newRow("100 values") << range(1, 100) << 40.0 << 61.0;
-    // 2^-1000 underflows a double; the interval must still come out right.
-    QTest::newRow("1000 values") << range(1, 1000) << 469.0 << 532.0;
-}
-
-void TestFigures::medianInterval() {
-    QFETCH(QList<double>, sorted);
-    const Interval interval = tarnbell::core::medianInterval(sorted);
-    QTEST(interval.low, "low");
-    QTEST(interval.high, "high");
-}
-
-void TestFigures::mannWhitney_data() {
-    QTest::addColumn<QList<double>>("a");
-    QTest::addColumn<QList<double>>("b");
-    QTest::addColumn<double>("p");
-    // U = 0, mean 8, variance 12: z = 7.5 / sqrt(12), p = erfc(z / sqrt(2)).
-    QTest::newRow("separated fours") << range(1, 4) << range(5, 8) << 0.03038282197657751;
-    QTest::newRow("the same sample") << range(1, 20) << range(1, 20) << 1.0;
-    QTest::newRow("every value equal")
-        << QList<double>(5, 10000.0) << QList<double>(3, 10000.0) << 1.0;
-    QTest::newRow("an empty sample") << range(1, 4) << QList<double>{} << 1.0;
-}
-
-void TestFigures::mannWhitney() {
-    QFETCH(QList<double>, a);
-    QFETCH(QList<double>, b);
-    QFETCH(double, p);
-    QVERIFY(std::abs(mannWhitneyP(a, b) - p) < 1e-12);
-    QVERIFY(std::abs(mannWhitneyP(b, a) - p) < 1e-12); // two-sided
-}
-
-void TestFigures::tiesOfARun() {
-    // Four servers of 30 lookups from fixed seeds: two from one distribution, one clearly
-    // slower, one that never answers. Then a run in which nobody answers.
-    RunFigures run;
-    run.start({"fast", "alike", "slower", "dead", "unasked"}, QString());
-    for (const QList<LookupRecord>& lookups :
-         {sample(0, 1, 20, 5, 30), sample(1, 2, 20, 5, 30), sample(2, 3, 26, 5, 30)})
-        for (const LookupRecord& lookup : lookups)
-            run.add(lookup);
-    for (int i = 0; i < 30; ++i) {
-        LookupRecord refused = replied(5, 0.0001);
-        refused.serverIndex = 3;
-        run.add(refused);
-    }
-    const QList<ServerFigures> servers = run.servers();
-    QCOMPARE(servers.size(), 4); // a server without lookups has no figures
-    const FastestServers fastest = tarnbell::core::fastestServers(servers);
-    QVERIFY(fastest.any());
-    QVERIFY(fastest.byMedian == "fast" || fastest.byMedian == "alike");
-    QList<bool> tied;
-    for (const ServerFigures& server : servers)
-        tied.append(server.tiedWithFastest);
-    QCOMPARE(tied, (QList<bool>{true, true, false, false}));
-
-    run.start({"a", "b"}, QString());
-    LookupRecord silent = timedOut();
-    run.add(silent);
-    silent.serverIndex = 1;
-    run.add(silent);
-    const QList<ServerFigures> unanswered = run.servers();
-    QVERIFY(!tarnbell::core::fastestServers(unanswered).any());
-    QVERIFY(!unanswered[0].tiedWithFastest && !unanswered[1].tiedWithFastest);
-}
-
-void TestFigures::fastestServers_data() {
-    QTest::addColumn<QList<ServerFigures>>("servers");
-    QTest::addColumn<QString>("byMean");
-    QTest::addColumn<QString>("byMedian");
-    QTest::newRow("equal means: the first keeps it")
-        << QList<ServerFigures>{withMedian("a", 40.5, 40), withMedian("b", 40.5, 39)} << "a"
-        << "b";
-    // Medians compare on whole milliseconds: 39.5 and 39 tie.
-    QTest::newRow("median tie on whole milliseconds")
-        << QList<ServerFigures>{withMedian("a", 50, 39.5), withMedian("b", 45, 39)} << "b"
-        << "a";
-    QTest::newRow("a server that never answered is never fastest")
-        << QList<ServerFigures>{withMedian("a", 10000, 10000, 0), withMedian("b", 10000, 10000)}
-        << "b"
-        << "b";
-    QTest::newRow("nobody answered")
-        << QList<ServerFigures>{withMedian("a", 10000, 10000, 0)} << QString() << QString();
-}
-
-void TestFigures::fastestServers() {
-    QFETCH(QList<ServerFigures>, servers);
-    const FastestServers fastest = tarnbell::core::fastestServers(servers);
-    QTEST(fastest.byMean, "byMean");
-    QTEST(fastest.byMedian, "byMedian");
-}
-
-void TestFigures::tableFastestFirstWithColdAndWarm() {
-    RunFigures run;
-    run.start({"10.0.0.1 - slow", "10.0.0.2 - local", "10.0.0.3 - dead"}, "10.0.0.2");
-    const auto add = [&run](int server, LookupRecord record) {
-        record.serverIndex = server;
-        run.add(record);
-    };
-    for (int round = 0; round < 3; ++round) {
-        add(0, answered(round == 0 ? 0.090 : 0.030, round));
-        add(1, answered(round == 0 ? 0.080 : 0.010, round));
-    }
-    add(2, timedOut()); // skipped after its first lookup
-    FiguresTableModel table;
-    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    table.setFigures(run.servers());
-    const auto cell = [&table](int row, int column) {
-        return table.index(row, column).data().toString();
-    };
-    QCOMPARE(table.rowCount(), 3);
-    QCOMPARE(cell(0, FiguresTableModel::Server), "10.0.0.2 - local");
-    QCOMPARE(cell(2, FiguresTableModel::Server), "10.0.0.3 - dead");
-    QCOMPARE(cell(0, FiguresTableModel::Median), "10.00");
-    QCOMPARE(table.index(0, 0).data(MarkRole).toInt(), int(Mark::Winner));
-    QCOMPARE(table.index(2, 0).data(MarkRole).toInt(), int(Mark::None));
-    QCOMPARE(cell(2, FiguresTableModel::TimedOut), "1");
-
-    table.setLookupSet(LookupSet::Cold);
-    QCOMPARE(cell(0, FiguresTableModel::Lookups), "1");
-    QCOMPARE(cell(0, FiguresTableModel::Median), "80.00");
-    QCOMPARE(cell(1, FiguresTableModel::Median), "90.00");
-    table.setLookupSet(LookupSet::Warm);
-    QCOMPARE(cell(0, FiguresTableModel::Lookups), "2");
-    QCOMPARE(cell(1, FiguresTableModel::Mean), "30.00");
-    // The dead server's first round is all it had: its warm set is empty, not zero.
-    QCOMPARE(cell(2, FiguresTableModel::Lookups), "0");
-    QCOMPARE(cell(2, FiguresTableModel::Mean), QString());
-}
 
 QTEST_GUILESS_MAIN(TestFigures)
 #include "tst_figures.moc"

@@ -1,5 +1,5 @@
 // The timed UDP probe against the in-process fake responder: what ends a wait, what does
-// not, the time it reports and the text form of that time.
+// not, and the time it reports.
 
 #include "core/probe.h"
 #include "dns/moddns.h"
@@ -7,24 +7,17 @@
 
 #include <QElapsedTimer>
 #include <QHostAddress>
-#include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <limits>
 
 using namespace std::chrono_literals;
-using tarnbell::core::ClockReading;
-using tarnbell::core::formatSeconds;
-using tarnbell::core::MeasuredSpan;
-using tarnbell::core::Probe;
-using tarnbell::core::ProbeOutcome;
-using tarnbell::core::ProbeResult;
-using tarnbell::core::TimeSource;
+using namespace tarnbell::core;
 using tarnbell::testing::FakeResponder;
 
 namespace {
 constexpr quint16 kTypeA = 1;
-constexpr quint16 kTypeMX = 15;
 const QString kDomain = QStringLiteral("example.org");
 } // namespace
 
@@ -38,16 +31,18 @@ private:
 
     // One lookup of `domain` at `server` (the responder when empty), waited for; fails the
     // test when finished() comes synchronously, more than once, or not at all.
-    void lookup(const QString& domain, ProbeResult& result, quint16 type = kTypeA,
-                const QString& server = QString()) {
+    ProbeResult lookup(const QString& domain = kDomain, const QString& server = QString()) {
         QSignalSpy spy(m_probe.get(), &Probe::finished);
-        m_probe->MX_Query_Speed(server.isNull() ? m_responder->serverText() : server, domain, type);
-        QCOMPARE(spy.count(), 0);
-        QVERIFY(m_probe->isBusy());
-        QVERIFY(spy.wait(15000));
-        QCOMPARE(spy.count(), 1);
-        QVERIFY(!m_probe->isBusy());
-        result = spy.at(0).at(0).value<ProbeResult>();
+        m_probe->MX_Query_Speed(server.isNull() ? m_responder->serverText() : server, domain,
+                                kTypeA);
+        [&] {
+            QCOMPARE(spy.count(), 0);
+            QVERIFY(m_probe->isBusy());
+            QVERIFY(spy.wait(15000));
+            QCOMPARE(spy.count(), 1);
+            QVERIFY(!m_probe->isBusy());
+        }();
+        return spy.isEmpty() ? ProbeResult{} : spy.at(0).at(0).value<ProbeResult>();
     }
 
 private Q_SLOTS:
@@ -57,73 +52,28 @@ private Q_SLOTS:
         m_probe = std::make_unique<Probe>();
     }
 
-    void formatsSeconds_data() {
-        QTest::addColumn<double>("seconds");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("46.875 ms") << 0.046875 << " 0.046875";
-        QTest::newRow("zero") << 0.0 << " 0";
-        QTest::newRow("negative zero") << -0.0 << " 0";
-        QTest::newRow("shortest decimal, not binary noise") << 0.1 << " 0.1";
-        QTest::newRow("15 significant digits") << 1.0 / 3.0 << " 0.333333333333333";
-        QTest::newRow("rounded at the 15th digit") << 2.0 / 3.0 << " 0.666666666666667";
-        QTest::newRow("nanoseconds, no exponent") << 1.234e-9 << " 0.000000001234";
-        QTest::newRow("exactly ten keeps its blank") << 10.0 << " 10";
-        QTest::newRow("rounds up to ten") << 9.9999999999999991 << " 10";
-        QTest::newRow("just above ten") << 10.000001 << "10";
-        QTest::newRow("negative") << -0.25 << "-0.25";
-        QTest::newRow("not a number") << std::nan("") << "10";
-    }
-    void formatsSeconds() {
-        QFETCH(double, seconds);
-        QTEST(formatSeconds(seconds), "text");
-    }
-
-    void formatsSecondsWhateverTheLocale() {
-        const QLocale saved;
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        const QString text = formatSeconds(1234.5e-4);
-        QLocale::setDefault(saved);
-        QCOMPARE(text, QStringLiteral(" 0.12345"));
-    }
-
     // Any reply that repeats the question ends the wait, whatever its RCODE, after the
-    // responder's delay; what the probe reads from it depends on the record type.
+    // responder's delay.
     void answers_data() {
         QTest::addColumn<int>("delayMs");
         QTest::addColumn<FakeResponder::Reply>("reply");
-        QTest::addColumn<quint16>("type");
-        QTest::addColumn<QString>("replyText");
-        const QString echo = QStringLiteral("Example.ORG");
-        QTest::newRow("A at once: the question echo")
-            << 0 << FakeResponder::Reply::Answer << kTypeA << echo;
-        QTest::newRow("A after 50 ms") << 50 << FakeResponder::Reply::Answer << kTypeA << echo;
-        QTest::newRow("MX: the first of the lowest preference")
-            << 0 << FakeResponder::Reply::Answer << kTypeMX << QStringLiteral("first10.example");
-        QTest::newRow("NXDOMAIN counts like any answer")
-            << 0 << FakeResponder::Reply::NxDomain << kTypeA << echo;
+        QTest::addColumn<int>("rcode");
+        QTest::newRow("at once") << 0 << FakeResponder::Reply::Answer << 0;
+        QTest::newRow("after 50 ms") << 50 << FakeResponder::Reply::Answer << 0;
+        QTest::newRow("NXDOMAIN") << 0 << FakeResponder::Reply::NxDomain << 3;
     }
     void answers() {
         QFETCH(int, delayMs);
         QFETCH(FakeResponder::Reply, reply);
-        QFETCH(quint16, type);
-        QFETCH(QString, replyText);
-        m_responder->setDefaultBehaviour({.reply = reply,
-                                          .delay = std::chrono::milliseconds(delayMs),
-                                          .mx = {{20, QStringLiteral("mx20.example")},
-                                                 {10, QStringLiteral("first10.example")},
-                                                 {10, QStringLiteral("second10.example")}}});
-        ProbeResult result;
-        lookup(QStringLiteral("Example.ORG"), result, type);
-        if (QTest::currentTestFailed())
-            return;
-
+        m_responder->setDefaultBehaviour(
+            {.reply = reply, .delay = std::chrono::milliseconds(delayMs)});
+        const ProbeResult result = lookup(QStringLiteral("Example.ORG"));
         QCOMPARE(result.outcome, ProbeOutcome::Answered);
-        QVERIFY2(result.seconds >= delayMs / 1000.0, qPrintable(result.secondsText));
-        // Lax on purpose: a loaded machine may be slow, never early.
-        QVERIFY2(result.seconds < delayMs / 1000.0 + 0.5, qPrintable(result.secondsText));
-        QCOMPARE(result.secondsText, formatSeconds(result.seconds));
-        QCOMPARE(result.replyText, replyText);
-        QVERIFY(result.errorText.isEmpty());
+        QTEST(result.rcode, "rcode");
+        // Never early; the upper bound is lax on purpose, as a loaded machine may be slow.
+        QVERIFY2(result.seconds >= delayMs / 1000.0, qPrintable(QString::number(result.seconds)));
+        QVERIFY2(result.seconds < delayMs / 1000.0 + 5,
+                 qPrintable(QString::number(result.seconds)));
         QCOMPARE(m_responder->queryCount(), 1);
     }
 
@@ -149,12 +99,9 @@ private Q_SLOTS:
                                                                      : FakeResponder::Reply::Custom,
                                           .craft = craft});
         m_probe->setTimeout(3, 20ms);
-        ProbeResult result;
-        lookup(kDomain, result);
+        const ProbeResult result = lookup();
         QCOMPARE(result.outcome, ProbeOutcome::TimedOut);
         QCOMPARE(result.seconds, 10.0);
-        QCOMPARE(result.secondsText, QStringLiteral("10"));
-        QVERIFY(result.replyText.isEmpty());
         QVERIFY(!result.failed());
         QCOMPARE(m_responder->queryCount(), 1);
     }
@@ -175,54 +122,60 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i) {
             QElapsedTimer waited;
             waited.start();
-            ProbeResult result;
-            lookup(kDomain, result);
-            QCOMPARE(result.outcome, ProbeOutcome::TimedOut);
+            QCOMPARE(lookup().outcome, ProbeOutcome::TimedOut);
             shortest = std::min(shortest, waited.elapsed());
         }
         QVERIFY2(shortest >= limitMs - 1 && shortest < limitMs + 5,
                  qPrintable(QString::number(shortest)));
     }
 
-    // Datagrams that are not this probe's answer are read, dropped, and the wait goes on.
+    // Datagrams that are not this probe's answer are read, dropped, and the wait goes on;
+    // an answer with no question section (as servers send with FORMERR) counts only from
+    // the queried port.
     void strayDatagramsAreIgnored_data() {
         QTest::addColumn<bool>("otherPortFirst");
         QTest::addColumn<bool>("fromOtherPort");
+        QTest::addColumn<bool>("formErr");
         QTest::addColumn<bool>("answered");
-        QTest::newRow("only from another port") << false << true << false;
-        QTest::newRow("another port, then the server") << true << false << true;
+        QTest::newRow("only from another port") << false << true << false << false;
+        QTest::newRow("another port, then the server") << true << false << false << true;
+        QTest::newRow("FORMERR from the server") << false << false << true << true;
+        QTest::newRow("FORMERR from another port") << false << true << true << false;
     }
     void strayDatagramsAreIgnored() {
         QFETCH(bool, otherPortFirst);
         QFETCH(bool, fromOtherPort);
+        QFETCH(bool, formErr);
         QFETCH(bool, answered);
+        const auto questionless = [](const QByteArray& query) {
+            return query.first(2) + QByteArray::fromHex("81010000000000000000");
+        };
         m_responder->setDefaultBehaviour(
-            {.delay = 100ms, .fromOtherPort = fromOtherPort, .otherPortFirst = otherPortFirst});
+            {.reply = formErr ? FakeResponder::Reply::Custom : FakeResponder::Reply::Answer,
+             .delay = 100ms,
+             .craft = questionless,
+             .fromOtherPort = fromOtherPort,
+             .otherPortFirst = otherPortFirst});
         m_probe->setTimeout(4, 100ms);
         QSignalSpy sent(m_responder.get(), &FakeResponder::replySent);
-        ProbeResult result;
-        lookup(kDomain, result);
+        const ProbeResult result = lookup();
         QVERIFY(sent.count() >= 1); // the stray one did reach the probe's socket
         QCOMPARE(result.outcome, answered ? ProbeOutcome::Answered : ProbeOutcome::TimedOut);
         if (answered)
             QVERIFY(result.seconds >= 0.1);
     }
 
+    // A reply to the query before, about another name, is no answer to this one.
     void lateReplyToAnEarlierProbeIsIgnored() {
         m_responder->setBehaviour(QStringLiteral("old.example"),
                                   {.reply = FakeResponder::Reply::Silent});
         m_responder->setBehaviour(QStringLiteral("new.example"),
                                   {.delay = 100ms, .staleFirst = true});
         m_probe->setTimeout(2, 20ms);
-        ProbeResult first;
-        lookup(QStringLiteral("old.example"), first);
-        QCOMPARE(first.outcome, ProbeOutcome::TimedOut);
-
+        QCOMPARE(lookup(QStringLiteral("old.example")).outcome, ProbeOutcome::TimedOut);
         m_probe->setTimeout(20, 100ms);
-        ProbeResult second;
-        lookup(QStringLiteral("new.example"), second);
+        const ProbeResult second = lookup(QStringLiteral("new.example"));
         QCOMPARE(second.outcome, ProbeOutcome::Answered);
-        QCOMPARE(second.replyText, QStringLiteral("new.example"));
         QVERIFY(second.seconds >= 0.1);
     }
 
@@ -231,38 +184,10 @@ private Q_SLOTS:
     void lateReplyToTheSameQuestionIsNotTheNextAnswer() {
         m_responder->setDefaultBehaviour({.delay = 120ms});
         m_probe->setTimeout(5, 20ms);
-        ProbeResult first;
-        lookup(kDomain, first);
-        QCOMPARE(first.outcome, ProbeOutcome::TimedOut);
+        QCOMPARE(lookup().outcome, ProbeOutcome::TimedOut);
         const quint16 firstPort = m_probe->localPort();
-        ProbeResult second;
-        lookup(kDomain, second); // the first reply lands 20 ms into this wait
-        QCOMPARE(second.outcome, ProbeOutcome::TimedOut);
+        QCOMPARE(lookup().outcome, ProbeOutcome::TimedOut); // the first reply lands in this wait
         QVERIFY(m_probe->localPort() != firstPort);
-    }
-
-    // A response with our ID and no question section (as servers send with FORMERR) is the
-    // server's answer when it comes from the queried port.
-    void questionlessErrorReply_data() {
-        QTest::addColumn<bool>("fromOtherPort");
-        QTest::newRow("from the server") << false;
-        QTest::newRow("from another port") << true;
-    }
-    void questionlessErrorReply() {
-        QFETCH(bool, fromOtherPort);
-        const auto formErr = [](const QByteArray& query) {
-            return query.first(2) + QByteArray::fromHex("81010000000000000000");
-        };
-        m_responder->setDefaultBehaviour({.reply = FakeResponder::Reply::Custom,
-                                          .delay = 30ms,
-                                          .craft = formErr,
-                                          .fromOtherPort = fromOtherPort});
-        m_probe->setTimeout(4, 50ms);
-        ProbeResult result;
-        lookup(kDomain, result);
-        QCOMPARE(result.outcome, fromOtherPort ? ProbeOutcome::TimedOut : ProbeOutcome::Answered);
-        if (!fromOtherPort)
-            QVERIFY(result.seconds >= 0.03);
     }
 
     // The time a lookup reports sits within a millisecond above the responder's own service
@@ -279,8 +204,7 @@ private Q_SLOTS:
         m_probe->setKernelTimestamps(kernelStamps);
         double bestExcess = 1.0;
         for (int i = 0; i < 3; ++i) {
-            ProbeResult result;
-            lookup(kDomain, result);
+            const ProbeResult result = lookup();
             QCOMPARE(result.outcome, ProbeOutcome::Answered);
 #ifdef Q_OS_LINUX
             QCOMPARE(result.timeSource, kernelStamps ? TimeSource::Kernel : TimeSource::Monotonic);
@@ -332,8 +256,7 @@ private Q_SLOTS:
         for (const int expectedCalls : {1, 1, 2}) {
             if (expectedCalls == 2)
                 m_probe->beginRun();
-            ProbeResult result;
-            lookup(kDomain, result, kTypeA, QStringLiteral("dns.example"));
+            const ProbeResult result = lookup(kDomain, QStringLiteral("dns.example"));
             QCOMPARE(result.outcome, ProbeOutcome::HostNotFound);
             QVERIFY2(result.errorText.contains(QStringLiteral("dns.example")),
                      qPrintable(result.errorText));
@@ -341,78 +264,51 @@ private Q_SLOTS:
         }
     }
 
-    void probesShareOneSocketAndTheQueryBytes() {
-        FakeResponder second;
-        QCOMPARE(m_probe->localPort(), quint16(0));
-        ProbeResult result;
-        lookup(kDomain, result, kTypeMX);
-        const quint16 port = m_probe->localPort();
-        QVERIFY(port != 0);
-        lookup(kDomain, result, kTypeMX, second.serverText());
-        QCOMPARE(m_probe->localPort(), port);
-        QCOMPARE(m_responder->queries().size(), 1);
-        QCOMPARE(second.queries(), m_responder->queries());
-        QVERIFY(second.queries().constFirst().startsWith(QByteArray::fromHex("11DF0100")));
-    }
-
-    void serverTextForms_data() {
-        QTest::addColumn<bool>("ipv6");
-        QTest::addColumn<QString>("form"); // %1 is the port
-        QTest::newRow("IPv4 and port") << false << QStringLiteral("127.0.0.1:%1");
-        QTest::newRow("host name and port") << false << QStringLiteral("localhost:%1");
-        QTest::newRow("IPv6 in brackets and port") << true << QStringLiteral("[::1]:%1");
-    }
-    void serverTextForms() {
-        QFETCH(bool, ipv6);
-        QFETCH(QString, form);
-        if (ipv6 && !m_responder->listenIPv6())
-            QSKIP("no IPv6 loopback on this machine");
-        ProbeResult result;
-        lookup(kDomain, result, kTypeA,
-               form.arg(ipv6 ? m_responder->portIPv6() : m_responder->port()));
+    // The clock starts when the query leaves, not while the server's name is looked up.
+    void hostNameResolutionIsNotTimed() {
+        m_probe->setHostLookup([](const QString&, QObject* context, auto done) {
+            QTimer::singleShot(300ms, context, [done] {
+                done({QHostAddress(QHostAddress::LocalHost)}, QString());
+            });
+        });
+        QElapsedTimer waited;
+        waited.start();
+        const ProbeResult result =
+            lookup(kDomain, QStringLiteral("dns.example:%1").arg(m_responder->port()));
         QCOMPARE(result.outcome, ProbeOutcome::Answered);
+        QVERIFY(waited.elapsed() >= 300); // the resolution did take its time
+        QVERIFY2(result.seconds < 0.15, qPrintable(QString::number(result.seconds)));
         QCOMPARE(m_responder->queryCount(), 1);
     }
 
+    // Refused before anything leaves the machine, still from the event loop.
     void failuresComeFromTheEventLoop_data() {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("domain");
         QTest::addColumn<ProbeOutcome>("outcome");
-        QTest::addColumn<QString>("errorText"); // empty: any text
-        using tarnbell::dns::QueryError;
-        using tarnbell::dns::QueryErrorText;
         QTest::newRow("label too long")
-            << QString() << QString(256, u'a') + QStringLiteral(".example")
-            << ProbeOutcome::QueryNotBuilt
-            << QString::fromLatin1(QueryErrorText(QueryError::LabelTooLong));
+            << QString() << QString(256, u'a') + ".example" << ProbeOutcome::QueryNotBuilt;
         QTest::newRow("query too long")
-            << QString() << QStringList(40, QString(120, u'b')).join(u'.')
-            << ProbeOutcome::QueryNotBuilt
-            << QString::fromLatin1(QueryErrorText(QueryError::QueryTooLong));
-        // Refused before any lookup: nothing leaves the machine.
-        QTest::newRow("port out of range") << QStringLiteral("127.0.0.1:70000") << kDomain
-                                           << ProbeOutcome::HostNotFound << QString();
+            << QString() << QStringList(40, QString(120, u'b')).join('.')
+            << ProbeOutcome::QueryNotBuilt;
+        QTest::newRow("port out of range")
+            << QStringLiteral("127.0.0.1:70000") << kDomain << ProbeOutcome::HostNotFound;
         QTest::newRow("empty server")
-            << QStringLiteral("") << kDomain << ProbeOutcome::HostNotFound << QString();
+            << QStringLiteral("") << kDomain << ProbeOutcome::HostNotFound;
     }
     void failuresComeFromTheEventLoop() {
         QFETCH(QString, server);
         QFETCH(QString, domain);
-        QFETCH(ProbeOutcome, outcome);
-        QFETCH(QString, errorText);
-        ProbeResult result;
-        lookup(domain, result, kTypeA, server);
-        QCOMPARE(result.outcome, outcome);
+        const ProbeResult result = lookup(domain, server);
+        QTEST(result.outcome, "outcome");
         QVERIFY(result.failed());
-        QCOMPARE(result.secondsText, QStringLiteral("10"));
         QVERIFY(!result.errorText.isEmpty());
-        if (!errorText.isEmpty())
-            QCOMPARE(result.errorText, errorText);
         QCOMPARE(m_responder->queryCount(), 0);
     }
 
     void callsWhileBusyRunInTurn() {
-        m_responder->setBehaviour(QStringLiteral("slow.example"), {.delay = 100ms});
+        m_responder->setBehaviour(QStringLiteral("slow.example"),
+                                  {.reply = FakeResponder::Reply::NxDomain, .delay = 100ms});
         QSignalSpy spy(m_probe.get(), &Probe::finished);
         const QString server = m_responder->serverText();
         m_probe->MX_Query_Speed(server, QStringLiteral("slow.example"), kTypeA);
@@ -420,24 +316,10 @@ private Q_SLOTS:
         m_probe->MX_Query_Speed(QStringLiteral("1.2.3"), QStringLiteral("x.example"), kTypeA);
         QVERIFY(m_probe->isBusy());
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 3, 15000);
-        QCOMPARE(spy.at(0).at(0).value<ProbeResult>().replyText, QStringLiteral("slow.example"));
-        QCOMPARE(spy.at(1).at(0).value<ProbeResult>().replyText, QStringLiteral("fast.example"));
+        QCOMPARE(spy.at(0).at(0).value<ProbeResult>().rcode, 3);
+        QCOMPARE(spy.at(1).at(0).value<ProbeResult>().rcode, 0);
         QCOMPARE(spy.at(2).at(0).value<ProbeResult>().outcome, ProbeOutcome::HostNotFound);
         QVERIFY(!m_probe->isBusy());
-        QCOMPARE(m_responder->queryCount(), 2);
-    }
-
-    void nextLookupMayStartFromFinished() {
-        QStringList replies;
-        connect(m_probe.get(), &Probe::finished, this, [&](const ProbeResult& result) {
-            replies << result.replyText;
-            if (replies.size() < 3)
-                m_probe->MX_Query_Speed(m_responder->serverText(),
-                                        QStringLiteral("n%1.example").arg(replies.size()), kTypeA);
-        });
-        m_probe->MX_Query_Speed(m_responder->serverText(), QStringLiteral("n0.example"), kTypeA);
-        QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 3, 15000);
-        QCOMPARE(replies, (QStringList{"n0.example", "n1.example", "n2.example"}));
     }
 
     void probeMayGoAtAnyTime_data() {
