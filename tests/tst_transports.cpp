@@ -1,9 +1,10 @@
-// Lookups over UDP, TCP, TLS and HTTPS against a real resolver (unbound), and against a small
-// in-process TCP server for what a real one will not do on demand (close a kept connection, stall a
-// handshake, send half a message).
+// Lookups over UDP, TCP, TLS and HTTPS against a real resolver (unbound), over UDP against an
+// authoritative server (NSD), and against a small in-process TCP server for what a real one
+// will not do on demand (close a kept connection, stall a handshake, send half a message).
 
 #include "core/probe.h"
 #include "dns/streamframe.h"
+#include "fixtures/realdnsserver.h"
 #include "fixtures/realresolver.h"
 
 #include <QElapsedTimer>
@@ -112,6 +113,7 @@ class TestTransports final : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         TARNBELL_START_SERVER(m_resolver);
+        TARNBELL_START_SERVER(m_nsd);
         m_ca = QSslCertificate::fromPath(m_resolver.caFile());
         QVERIFY(!m_ca.isEmpty());
     }
@@ -123,6 +125,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("rcode");
         QTest::newRow("UDP, NXDOMAIN") << m_resolver.udpEntry() << "nothing.example.test" << 1 << 3;
+        QTest::newRow("NSD, MX") << m_nsd.serverText() << "example.test" << 15 << 0;
         QTest::newRow("UDP") << m_resolver.udpEntry() << "example.test" << 1 << 0;
         QTest::newRow("TCP") << m_resolver.tcpEntry() << "example.test" << 15 << 0;
         QTest::newRow("TLS") << m_resolver.tlsEntry() << "example.test" << 1 << 0;
@@ -261,6 +264,7 @@ private Q_SLOTS:
 
 private:
     RealResolver m_resolver;
+    tarnbell::testing::RealDnsServer m_nsd;
     QList<QSslCertificate> m_ca;
 };
 
