@@ -11,14 +11,12 @@
 #include <QElapsedTimer>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QList>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
 #include <chrono>
-#include <functional>
 #include <memory>
 
 namespace tarnbell::testing {
@@ -37,9 +35,10 @@ inline gui::HarvestTarget nowhere() {
 }
 
 // A window around `probe` (a scripted one answering 47.1 ms when null), with
-// `localResolver` as the machine's own resolver, short timers, so a test never waits
-// seconds, and `harvest` as its search host. It remembers its settings in `settingsFile`
-// only; without one it remembers nothing, so no test reads or writes the user's settings.
+// `localResolver` as the machine's own resolver, `readyResetInterval` ms per tick of the
+// "Ready." countdown and `harvest` as its search host. It
+// remembers its settings in `settingsFile` only; without one it remembers nothing, so no
+// test reads or writes the user's settings.
 inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QString(),
                                               int readyResetInterval = 100,
                                               std::unique_ptr<core::LookupProbe> probe = {},
@@ -103,19 +102,17 @@ inline QString acceptMessage(int timeoutMs = 5000) {
     return text;
 }
 
-// Types `text` into the input box open now and presses OK (or Cancel when `cancel`);
-// returns the box's prompt, or a null text if none opened.
-inline QString answerInput(const QString& text, bool cancel = false, int timeoutMs = 5000) {
-    QInputDialog* input = waitForModal<QInputDialog>(timeoutMs);
+// Types `text` into the input box open now and presses OK (or Cancel when `cancel`); false
+// when none opened.
+inline bool answerInput(const QString& text, bool cancel = false) {
+    QInputDialog* input = waitForModal<QInputDialog>();
     if (!input)
-        return {};
-    const QString prompt = input->labelText();
-    if (auto* field = input->findChild<QLineEdit*>())
-        QTest::keyClicks(field, text);
+        return false;
+    input->setTextValue(text);
     auto* buttons = input->findChild<QDialogButtonBox*>();
     buttons->button(cancel ? QDialogButtonBox::Cancel : QDialogButtonBox::Ok)->click();
     QTest::qWait(0);
-    return prompt;
+    return true;
 }
 
 } // namespace tarnbell::testing
