@@ -44,9 +44,7 @@ Figures runOnce(LookupProbe& probe, const QString& serverAddress) {
     BenchmarkEngine engine(&probe, &lookups, &summary);
     double probeSeconds = 0.0;
     QObject::connect(&engine, &BenchmarkEngine::lookupMeasured,
-                     [&](int, const QString&, const QString&, const ProbeResult& result) {
-                         probeSeconds += result.seconds;
-                     });
+                     [&](int, const LookupRecord& record) { probeSeconds += record.seconds; });
     QEventLoop loop;
     QObject::connect(&engine, &BenchmarkEngine::finished, &loop, &QEventLoop::quit);
 

@@ -67,8 +67,7 @@ int main(int argc, char* argv[]) {
         QElapsedTimer clock;
         clock.start();
         const QByteArray file =
-            exportFileBytes(exportText(snapshotTable(lookupOrder, kLookupColumnWidths),
-                                       snapshotTable(summaryOrder, kSummaryColumnWidths)));
+            exportFileBytes(exportText(snapshotTable(lookupOrder), snapshotTable(summaryOrder)));
         build.append(millisecondsSince(clock));
         clock.restart();
         if (const QString problem = writeWholeFile(path, file); !problem.isEmpty()) {

@@ -50,9 +50,9 @@ Figures clickedRun(core::Probe::Placement placement, int servers, int domains, b
     Figures figures;
     std::vector<double> measured;
     QObject::connect(window.engine(), &core::BenchmarkEngine::lookupMeasured, &window,
-                     [&](int, const QString&, const QString&, const core::ProbeResult& result) {
-                         measured.push_back(result.seconds);
-                         ++figures.sources[result.timeSource];
+                     [&](int, const core::LookupRecord& record) {
+                         measured.push_back(record.seconds);
+                         ++figures.sources[record.timeSource];
                      });
     QTimer busyTimer;
     busyTimer.setInterval(50);

@@ -18,7 +18,7 @@ namespace tarnbell::cli {
 
 namespace {
 
-constexpr double kMaxTimeoutSeconds = 10.0;
+constexpr double kMaxTimeoutSeconds = core::kUnansweredSeconds;
 constexpr int kMaxRounds = 20;
 
 // Wrapped by hand: the parser prints the description as it is.

@@ -2,6 +2,8 @@
 // The command line of tarnbell-cli: what it accepts, and every check made before a single
 // query is sent or a byte written.
 
+#include "core/lookupprobe.h"
+
 #include <QList>
 #include <QSslCertificate>
 #include <QString>
@@ -20,16 +22,16 @@ enum ExitStatus {
 };
 
 struct CliOptions {
-    QStringList servers;                // server entries, in run order
-    QStringList domains;                // domains, in run order
-    QString recordTypeChoice = "MX 15"; // as the window's record-type choice
-    double timeoutSeconds = 10.0;       // the wait for each answer
-    QString outputPath;                 // the CSV; "-" for standard output, empty for none
-    QString jsonPath;                   // the JSON; "-" for standard output, empty for none
-    bool quiet = false;                 // errors only: no progress bar, no completion text
-    int rounds = 1;                     // how often the domain list is asked of every server
-    bool freshConnections = false;      // stream transports: a new connection per lookup
-    QList<QSslCertificate> extraCas;    // trusted beside the system's authorities
+    QStringList servers;                              // server entries, in run order
+    QStringList domains;                              // domains, in run order
+    QString recordTypeChoice = "MX 15";               // as the window's record-type choice
+    double timeoutSeconds = core::kUnansweredSeconds; // the wait for each answer
+    QString outputPath;              // the CSV; "-" for standard output, empty for none
+    QString jsonPath;                // the JSON; "-" for standard output, empty for none
+    bool quiet = false;              // errors only: no progress bar, no completion text
+    int rounds = 1;                  // how often the domain list is asked of every server
+    bool freshConnections = false;   // stream transports: a new connection per lookup
+    QList<QSslCertificate> extraCas; // trusted beside the system's authorities
 };
 
 struct ParsedCommandLine {

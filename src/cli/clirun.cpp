@@ -12,6 +12,7 @@
 #include "core/resultmodels.h"
 #include "core/resultsortproxy.h"
 #include "core/runreport.h"
+#include "core/runwording.h"
 #include "core/statistics.h"
 
 #include <QJsonDocument>
@@ -36,7 +37,6 @@ struct CliRun::Impl {
     core::ResultSortProxy lookupOrder{core::ResultSortProxy::List::Lookups};
     core::ResultSortProxy summaryOrder{core::ResultSortProxy::List::Summary};
     core::BenchmarkEngine engine{&probe, &lookups, &summary};
-    core::RunRecorder recorder{&engine, &summary};
     ProgressLine progress;
     QTimer progressClock; // the times on the progress line move on between lookups too
     StopSignals stopSignals;
@@ -66,18 +66,18 @@ CliRun::CliRun(const CliOptions& options, QObject* parent)
     : QObject(parent), m(std::make_unique<Impl>(options)) {
     core::BenchmarkEngine& engine = m->engine;
     // The summary is ordered by mean after every server, as the window orders it.
-    connect(&engine, &core::BenchmarkEngine::summaryResortRequested, this,
+    connect(&engine, &core::BenchmarkEngine::serverSummarised, this,
             [this] { m->summaryOrder.resortByMean(); });
-    connect(&engine, &core::BenchmarkEngine::progressChanged, this,
-            [this](const QString&, double percent, core::Rgb) { m->progress.setPercent(percent); });
-    connect(&engine, &core::BenchmarkEngine::lookupFinished, this,
-            [this] { m->progress.setFinished(++m->finishedLookups, m->totalLookups()); });
-    connect(&engine, &core::BenchmarkEngine::domainIndexChanged, this, [this](int index) {
+    connect(&engine, &core::BenchmarkEngine::lookupMeasured, this, [this] {
+        m->progress.setFinished(++m->finishedLookups, m->totalLookups());
+        m->progress.setPercent(m->engine.percentDone());
+    });
+    connect(&engine, &core::BenchmarkEngine::lookupStarted, this, [this](int, int domainIndex) {
         m->progress.setLookup(core::recordTypeMnemonic(m->options.recordTypeChoice),
                               m->options.servers.value(m->serverIndex),
-                              m->options.domains.value(index));
+                              m->options.domains.value(domainIndex));
     });
-    connect(&engine, &core::BenchmarkEngine::serverIndexChanged, this,
+    connect(&engine, &core::BenchmarkEngine::serverStarted, this,
             [this](int index) { m->serverIndex = index; });
     connect(&engine, &core::BenchmarkEngine::finished, this, &CliRun::finish);
     connect(&m->progressClock, &QTimer::timeout, this, [this] { m->progress.redraw(); });
@@ -107,26 +107,26 @@ void CliRun::stop(int signalNumber) {
     }
 }
 
-void CliRun::finish(const QString& completionText) {
+void CliRun::finish() {
     m->progressClock.stop();
     m->progress.clear();
     const bool interrupted = m->engine.wasStopped();
 
-    const QList<core::ServerFigures> servers = m->recorder.servers();
+    const QList<core::ServerFigures> servers = m->engine.figures().servers();
     // Files first: a standard output that blocks or has gone cannot cost them. Each is built
     // only when asked for: on a long run, building one costs as much as thousands of lookups.
     QList<std::pair<QString, QByteArray>> outputs;
     if (!m->options.outputPath.isEmpty()) {
         // The same text the window's Export CSV builds, from the lists in their shown order
         // with the columns the window shows at first.
-        const QString csv =
-            core::exportText(core::snapshotTable(m->lookupOrder, core::kLookupColumnWidths),
-                             core::snapshotTable(m->summaryOrder, core::kSummaryColumnWidths));
+        const QString csv = core::exportText(core::snapshotTable(m->lookupOrder),
+                                             core::snapshotTable(m->summaryOrder));
         outputs.append({m->options.outputPath, core::exportFileBytes(csv)});
     }
     if (!m->options.jsonPath.isEmpty()) {
-        QJsonObject json = core::runReportJson(
-            core::recordTypeMnemonic(m->options.recordTypeChoice), m->recorder.lookups(), servers);
+        QJsonObject json =
+            core::runReportJson(core::recordTypeMnemonic(m->options.recordTypeChoice),
+                                m->engine.figures().lookups(), servers);
         json.insert(QStringLiteral("timeout_seconds"), m->options.timeoutSeconds);
         json.insert(QStringLiteral("interrupted"), interrupted);
         outputs.append({m->options.jsonPath, QJsonDocument(json).toJson()});
@@ -142,12 +142,12 @@ void CliRun::finish(const QString& completionText) {
     if (interrupted) {
         printProblem(QStringLiteral("interrupted by %1 after %2 of %3 lookups%4")
                          .arg(StopSignals::name(m->stopSignal))
-                         .arg(m->recorder.lookups().size())
+                         .arg(m->engine.figures().lookups().size())
                          .arg(m->totalLookups())
                          .arg(problems.isEmpty() ? QStringLiteral("; what was measured is written")
                                                  : QString()));
     } else if (!m->options.quiet) {
-        QString text = completionText;
+        QString text = core::completionMessageText(m->engine.outcome());
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         printToStderr(text + QLatin1Char('\n'));
     }

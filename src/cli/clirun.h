@@ -26,7 +26,7 @@ Q_SIGNALS:
 private:
     // A stop signal: the run ends after the lookup under way, its outputs written.
     void stop(int signalNumber);
-    void finish(const QString& completionText);
+    void finish();
 
     struct Impl;
     std::unique_ptr<Impl> m;

@@ -1,6 +1,7 @@
 #include "cli/progressline.h"
 
 #include "core/controltext.h"
+#include "core/runwording.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -90,8 +91,7 @@ QString ProgressLine::render(const State& state, int columns) {
     QString compact;
     QString shortest; // the address without the label
     if (!server.isEmpty()) {
-        full =
-            QStringLiteral("Querying %1 for %2 record of %3").arg(server, state.recordType, domain);
+        full = core::queryingText(server, state.recordType, domain);
         compact = domain + QStringLiteral(" @ ") + server;
         shortest = domain + QStringLiteral(" @ ") + server.section(QLatin1Char(' '), 0, 0);
     }

@@ -1,9 +1,9 @@
 #include "core/benchmarkengine.h"
 
-#include "core/runtimers.h"
 #include "dns/moddns.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tarnbell::core {
 
@@ -41,13 +41,9 @@ struct BenchmarkEngine::Impl {
     LookupTableModel* lookups;
     SummaryTableModel* summary;
     std::function<QString()> localResolver = [] { return QString(); };
-    ReadyReset* readyReset = nullptr;
-    QTimer dotTimer;
-    DotAnimator dots;
 
     Phase phase = Phase::Idle;
     RunRequest request;
-    QString mnemonic;
     quint16 recordType = 0;
 
     int pauseFlag = 0;
@@ -70,12 +66,10 @@ struct BenchmarkEngine::Impl {
     RunFigures runFigures;
     QList<ServerFigures> summarised; // the servers with a summary row, in list order
     FastestServers fastest;
-    CompletionWording wording;
+    double percentDone = 0.0;
 
     Impl(BenchmarkEngine* owner, LookupProbe* p, LookupTableModel* l, SummaryTableModel* s)
-        : q(owner), probe(p), lookups(l), summary(s) {
-        dotTimer.setInterval(100);
-    }
+        : q(owner), probe(p), lookups(l), summary(s) {}
 
     const QString& entry() const { return request.servers.at(server); }
     void updateHold() { hold->store(pauseFlag != 0 || skipFlag || stopFlag); }
@@ -105,7 +99,6 @@ struct BenchmarkEngine::Impl {
     void summariseMeasured();
     void finishRun();
     void complete();
-    void dotTick();
 };
 
 void BenchmarkEngine::Impl::planRun() {
@@ -126,10 +119,8 @@ void BenchmarkEngine::Impl::planRun() {
 
 void BenchmarkEngine::Impl::startServer() {
     server = (position + round) % request.servers.size();
-    Q_EMIT q->serverIndexChanged(static_cast<int>(server));
-    Q_EMIT q->statusChanged(QStringLiteral("Getting ready to connect to DNS Server ") + entry());
-    Q_EMIT q->serverUnderTestChanged(entry());
     domain = 0;
+    Q_EMIT q->serverStarted(static_cast<int>(server));
     pauseCheck();
 }
 
@@ -162,18 +153,14 @@ void BenchmarkEngine::Impl::afterPauseYield() {
 
 void BenchmarkEngine::Impl::showPaused() {
     pauseShown = true;
-    Q_EMIT q->pauseButtonChanged(QStringLiteral("Resume"), true);
-    Q_EMIT q->statusChanged(QStringLiteral("Paused!"));
+    Q_EMIT q->pauseStateChanged(PauseState::Paused);
 }
 
 void BenchmarkEngine::Impl::startLookup() {
     const QString& name = request.domains.at(domain);
-    Q_EMIT q->domainIndexChanged(static_cast<int>(domain));
     const int row = lookups->appendLookup(entry(), name);
-    Q_EMIT q->lookupRowAdded(row);
     currentRow = row;
-    Q_EMIT q->statusChanged(QStringLiteral("Querying ") + entry() + QStringLiteral(" for ") +
-                            mnemonic + QStringLiteral(" record of ") + name);
+    Q_EMIT q->lookupStarted(row, static_cast<int>(domain));
     phase = Phase::Probing;
     nextStarted = false;
     probe->lookUpPlanned(planIndex(), serverAddress(entry()), name, recordType);
@@ -199,17 +186,14 @@ void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
     if (record.truncated && !failed)
         lookups->setToolTip(row,
                             QStringLiteral("Truncated reply (TC bit set): timed as an answer"));
-    Q_EMIT q->lookupFinished(row);
     runFigures.add(record);
 
     const qsizetype servers = request.servers.size();
     const auto total = static_cast<double>(request.rounds * servers * request.domains.size());
     const auto done =
         static_cast<double>((round * servers + position) * request.domains.size() + domain);
-    const double percentDone = 100.0 * done / total;
-    Q_EMIT q->progressChanged(progressText(percentDone), percentDone, progressFill(percentDone));
-    Q_EMIT q->countsChanged();
-    Q_EMIT q->lookupMeasured(row, entry(), request.domains.at(domain), result);
+    percentDone = 100.0 * done / total;
+    Q_EMIT q->lookupMeasured(row, record);
     // The result came through the event loop, so every click made during the lookup has
     // been handled: the checks can follow at once, without another trip through the loop.
     skipCheck();
@@ -217,9 +201,8 @@ void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
 
 void BenchmarkEngine::Impl::skipCheck() {
     if (skipNow() || stopNow()) {
-        if (skipFlag)
-            Q_EMIT q->skipButtonChanged(true);
-        skipFlag = false;
+        if (std::exchange(skipFlag, false))
+            Q_EMIT q->skipPendingChanged(false);
         updateHold();
         summarise();
         return;
@@ -239,8 +222,6 @@ void BenchmarkEngine::Impl::summarise() {
         nextServer();
         return;
     }
-    Q_EMIT q->statusChanged(QStringLiteral("Calculating average response time..."));
-
     const ServerFigures serverFigures = runFigures.server(static_cast<int>(server));
     const double mean = serverFigures.all.meanMs;
     const double median = serverFigures.all.medianMs;
@@ -256,9 +237,7 @@ void BenchmarkEngine::Impl::summarise() {
                                        }),
                       serverFigures);
     fastest = fastestServers(summarised);
-    Q_EMIT q->fastestServerChanged(fastest.byMean);
-    Q_EMIT q->summaryRowAdded(row);
-    Q_EMIT q->summaryResortRequested();
+    Q_EMIT q->serverSummarised(row);
     yieldThen(Phase::ResortYield, &Impl::nextServer);
 }
 
@@ -295,9 +274,6 @@ void BenchmarkEngine::Impl::nextServer() {
 }
 
 void BenchmarkEngine::Impl::finishRun() {
-    Q_EMIT q->progressTextChanged(QString());
-    dotTimer.stop();
-
     // Every row whose whole milliseconds equal the winner's is marked, earlier runs' too;
     // when no server answered there is no winner to mark.
     const QString meanKey =
@@ -317,30 +293,13 @@ void BenchmarkEngine::Impl::finishRun() {
         }
     }
 
-    Q_EMIT q->progressChanged(progressCompleteText(), 100.0, progressCompleteFill());
-    wording = completionWording(fastest.byMean, fastest.byMedian);
+    percentDone = 100.0;
     yieldThen(Phase::CompletionYield, &Impl::complete);
 }
 
 void BenchmarkEngine::Impl::complete() {
-    const QString noAnswer = QStringLiteral("No DNS server answered.");
-    Q_EMIT q->statusChanged(stopFlag        ? QStringLiteral("Stopped.")
-                            : fastest.any() ? completionStatus(wording)
-                                            : noAnswer);
-    if (readyReset)
-        readyReset->restart();
-    const QString text = fastest.any() ? completionText(wording) : noAnswer;
     phase = Phase::Idle;
-    Q_EMIT q->finished(text);
-}
-
-void BenchmarkEngine::Impl::dotTick() {
-    const QString text = dots.tick(currentRow);
-    if (text.isNull())
-        return;
-    if (lookups->data(lookups->index(currentRow, LookupTableModel::ResponseTime)).toString() !=
-        text)
-        lookups->setResponseText(currentRow, text);
+    Q_EMIT q->finished();
 }
 
 // ---- BenchmarkEngine --------------------------------------------------------------------
@@ -353,7 +312,6 @@ BenchmarkEngine::BenchmarkEngine(LookupProbe* probe, LookupTableModel* lookups,
         if (m->phase == Impl::Phase::Probing)
             m->lookupDone(result);
     });
-    connect(&m->dotTimer, &QTimer::timeout, this, [this] { m->dotTick(); });
 }
 
 BenchmarkEngine::~BenchmarkEngine() = default;
@@ -362,21 +320,12 @@ void BenchmarkEngine::setLocalResolverSource(std::function<QString()> source) {
     m->localResolver = source ? std::move(source) : [] { return QString(); };
 }
 
-void BenchmarkEngine::setReadyReset(ReadyReset* reset) {
-    m->readyReset = reset;
-}
-
-void BenchmarkEngine::setDotInterval(int milliseconds) {
-    m->dotTimer.setInterval(milliseconds);
-}
-
 bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     if (isRunning() || request.servers.isEmpty() || request.domains.isEmpty())
         return false;
 
     Impl& r = *m;
     r.request = request;
-    r.mnemonic = recordTypeMnemonic(request.recordTypeChoice);
     r.recordType = dns::RecordTypeCode(request.recordTypeChoice.toStdString());
     // A pause or skip asked for after the last run's final check belongs to that run.
     r.pauseFlag = 0;
@@ -385,19 +334,15 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     r.nextStarted = false;
     r.updateHold();
     r.pauseShown = false;
-    Q_EMIT pauseButtonChanged(QStringLiteral("Pause"), true);
-    Q_EMIT skipButtonChanged(true);
-
-    r.dotTimer.start();
-    if (r.readyReset)
-        r.readyReset->stop();
-    Q_EMIT statusChanged(QStringLiteral("Adding domains to list..."));
+    r.percentDone = 0.0;
     r.request.rounds = std::max(request.rounds, 1);
     // One answer for the whole run: a row is the local resolver's or not, round after round.
     r.runFigures.start(request.servers, r.localResolver());
     r.summarised.clear();
     r.fastest = {};
-    Q_EMIT progressTextChanged(QStringLiteral("0% complete"));
+    Q_EMIT runStarted();
+    Q_EMIT pauseStateChanged(PauseState::Running);
+    Q_EMIT skipPendingChanged(false);
 
     r.probe->beginRun();
     r.planRun();
@@ -416,16 +361,15 @@ void BenchmarkEngine::cmdPause_Click() {
         return;
     Impl& r = *m;
     if (r.pauseFlag == 0) {
-        Q_EMIT pauseButtonChanged(QStringLiteral("Pause"), false);
-        Q_EMIT statusChanged(QStringLiteral("Finishing current lookup before pausing..."));
         r.pauseFlag = 1;
         r.updateHold();
+        Q_EMIT pauseStateChanged(PauseState::Requested);
         return;
     }
-    Q_EMIT pauseButtonChanged(QStringLiteral("Pause"), true);
     r.pauseFlag = 0;
     r.pauseShown = false;
     r.updateHold();
+    Q_EMIT pauseStateChanged(PauseState::Running);
     // The run waits in Paused with nothing queued: resume it from the event loop, as the
     // next pass of its wait would have.
     if (r.phase == Impl::Phase::Paused)
@@ -437,7 +381,7 @@ void BenchmarkEngine::cmdSkip_Click() {
         return;
     m->skipFlag = true;
     m->updateHold();
-    Q_EMIT skipButtonChanged(false);
+    Q_EMIT skipPendingChanged(true);
 }
 
 void BenchmarkEngine::stop() {
@@ -465,6 +409,22 @@ bool BenchmarkEngine::skipFlag() const {
 
 int BenchmarkEngine::currentRow() const {
     return m->currentRow;
+}
+
+const RunRequest& BenchmarkEngine::request() const {
+    return m->request;
+}
+
+double BenchmarkEngine::percentDone() const {
+    return m->percentDone;
+}
+
+const FastestServers& BenchmarkEngine::fastest() const {
+    return m->fastest;
+}
+
+RunOutcome BenchmarkEngine::outcome() const {
+    return {m->stopFlag, m->fastest};
 }
 
 const RunFigures& BenchmarkEngine::figures() const {

@@ -1,23 +1,22 @@
 #pragma once
 // The benchmark run: every server asked about every domain, servers outer, domains inner,
 // one lookup at a time. Event-driven on the one thread: each lookup starts from the event
-// loop and ends on the probe's finished(); nothing nests the event loop.
+// loop and ends on the probe's finished(); nothing nests the event loop. It tells what the
+// run does; which control shows it, and in what words or colours, is its caller's business.
 
 #include "core/figures.h"
 #include "core/lookupprobe.h"
 #include "core/resultmodels.h"
+#include "core/runwording.h"
 #include "core/statistics.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <functional>
 #include <memory>
 
 namespace tarnbell::core {
-
-class ReadyReset;
 
 struct RunRequest {
     QStringList servers;      // server entries as the user sees them ("1.2.3.4 - label")
@@ -28,6 +27,9 @@ struct RunRequest {
     int rounds = 1;
 };
 
+// Where a pause stands: none, asked for and waiting for the lookup under way, or in force.
+enum class PauseState { Running, Requested, Paused };
+
 class BenchmarkEngine final : public QObject {
     Q_OBJECT
 public:
@@ -35,12 +37,8 @@ public:
                     QObject* parent = nullptr);
     ~BenchmarkEngine() override;
 
-    // Where the machine's own resolver comes from (GetLocalDNS unless a test injects one).
+    // Where the machine's own resolver comes from (none unless set); read once per run.
     void setLocalResolverSource(std::function<QString()> source);
-    // The status reset that the run stops at its start and restarts at its end.
-    void setReadyReset(ReadyReset* reset);
-    // Interval of the dots timer (100 ms unless a test injects another).
-    void setDotInterval(int milliseconds);
 
     // Starts a run (BenchmarkDNS). The caller has checked that both lists are non-empty.
     // Returns false, doing nothing, while a run is under way.
@@ -63,30 +61,30 @@ public:
     int pauseFlag() const;
     bool skipFlag() const;
     int currentRow() const; // source row of the lookup under way, -1 for none
+    // The run under way (or the last one), as asked for.
+    const RunRequest& request() const;
+    // The share of the run's lookups made so far, 0 to 100.
+    double percentDone() const;
+    // The fastest of the servers summarised so far.
+    const FastestServers& fastest() const;
+    // How the last run ended; meaningful once finished() was emitted.
+    RunOutcome outcome() const;
     // The lookups of the current (or last) run and every figure made from them.
     const RunFigures& figures() const;
 
 Q_SIGNALS:
-    void statusChanged(const QString& text);           // lS
-    void serverUnderTestChanged(const QString& entry); // lDNS
-    void serverIndexChanged(int index);                // lServers selection
-    void domainIndexChanged(int index);                // lDomains selection
-    void progressChanged(const QString& text, double percent, tarnbell::core::Rgb fill);
-    // lProgress alone, the bar unchanged: "0% complete" at the start, "" before the marking.
-    void progressTextChanged(const QString& text);
-    void lookupRowAdded(int sourceRow); // select and scroll into view
-    void lookupFinished(int sourceRow);
-    // Every lookup's full measurement, for callers that keep more than the rows show.
-    void lookupMeasured(int sourceRow, const QString& serverEntry, const QString& domain,
-                        const tarnbell::core::ProbeResult& result);
-    void countsChanged();                            // DoCount
-    void fastestServerChanged(const QString& entry); // lwhowon
-    void summaryRowAdded(int sourceRow);             // select and scroll into view
-    void summaryResortRequested();                   // re-sort by mean key
-    void pauseButtonChanged(const QString& caption, bool enabled);
-    void skipButtonChanged(bool enabled);
-    // The run has ended: the completion status is already on the status line.
-    void finished(const QString& completionText);
+    void runStarted();
+    void serverStarted(int serverIndex); // its index in the request's list
+    // A lookup of the request's domain at `domainIndex` is under way in the lookups' `row`.
+    void lookupStarted(int row, int domainIndex);
+    // The lookup in `row` ended: the row shows its result, `record` is all it measured.
+    void lookupMeasured(int row, const tarnbell::core::LookupRecord& record);
+    // A server's summary is in the summary's `row`; fastest() may have changed.
+    void serverSummarised(int row);
+    void pauseStateChanged(tarnbell::core::PauseState state);
+    void skipPendingChanged(bool pending); // a skip waits for the lookup under way
+    // The run has ended; outcome() tells how.
+    void finished();
 
 private:
     struct Impl;
@@ -94,3 +92,4 @@ private:
 };
 
 } // namespace tarnbell::core
+Q_DECLARE_METATYPE(tarnbell::core::PauseState)

@@ -1,5 +1,7 @@
 #include "core/csvexport.h"
 
+#include "core/resultmodels.h"
+
 #include <QAbstractItemModel>
 
 namespace tarnbell::core {
@@ -44,9 +46,16 @@ void appendRow(QString& text, const QStringList& cells, const QList<int>& export
 
 } // namespace
 
-TableSnapshot snapshotTable(const QAbstractItemModel& model, const QList<int>& widths) {
+TableSnapshot snapshotTable(const QAbstractItemModel& model) {
+    QList<bool> shown;
+    for (int column = 0; column < model.columnCount(); ++column)
+        shown.append(!model.headerData(column, Qt::Horizontal, SortKeyRole).toBool());
+    return snapshotTable(model, shown);
+}
+
+TableSnapshot snapshotTable(const QAbstractItemModel& model, const QList<bool>& shown) {
     TableSnapshot table;
-    table.widths = widths;
+    table.shown = shown;
     const int columns = model.columnCount();
     for (int column = 0; column < columns; ++column)
         table.titles.append(model.headerData(column, Qt::Horizontal).toString());
@@ -63,10 +72,10 @@ TableSnapshot snapshotTable(const QAbstractItemModel& model, const QList<int>& w
 }
 
 QString csvRows(const TableSnapshot& table) {
-    // The width test decides once for the whole list, so every row has the header's fields.
+    // Decided once for the whole list, so every row has the header's fields.
     QList<int> exported;
     for (int column = 0; column + 1 < table.titles.size(); ++column) {
-        if (table.widths.value(column, 0) > 1)
+        if (table.shown.value(column, false))
             exported.append(column);
     }
     QString text;

@@ -16,22 +16,18 @@ namespace tarnbell::core {
 // One result list as it is on screen at the moment of the export.
 struct TableSnapshot {
     QStringList titles;      // column titles, in column order
-    QList<int> widths;       // current column widths; a missing width counts as 0 (hidden)
+    QList<bool> shown;       // whether each column shows; a missing entry counts as hidden
     QList<QStringList> rows; // cell texts per row, rows in the list's current order
 };
 
-// The column widths the window gives the lists when it creates them, in logical pixels:
-// room for a server's label and for the sort arrow beside a time's title, the sort-key
-// columns zero wide. The export only asks whether a width is above 1.
-inline const QList<int> kLookupColumnWidths{160, 200, 110, 0};     // lvDNS
-inline const QList<int> kSummaryColumnWidths{220, 125, 0, 125, 0}; // lvSummary
-
 // Takes the titles and the display texts of `model` in its own row order (a sort proxy gives
-// the order the user sees).
-TableSnapshot snapshotTable(const QAbstractItemModel& model, const QList<int>& widths);
+// the order the user sees), with the columns that show.
+TableSnapshot snapshotTable(const QAbstractItemModel& model, const QList<bool>& shown);
+// The same with every column shown but the models' sort keys, as the lists first show them.
+TableSnapshot snapshotTable(const QAbstractItemModel& model);
 
-// One list: its header row, then its rows. Only columns wider than 1 are written, and never
-// the list's last column. Each field is quoted; a quote inside a field is doubled (RFC 4180
+// One list: its header row, then its rows. Only shown columns are written, and never the
+// list's last column. Each field is quoted; a quote inside a field is doubled (RFC 4180
 // 2.7) so a label holding one cannot break the file; a field starting with "=", "+", "-", "@",
 // tab or CR gets a leading apostrophe inside its quotes so a spreadsheet shows it as text
 // rather than running it as a formula. Every line ends in CR LF; a list with no written

@@ -10,7 +10,6 @@ namespace tarnbell::core {
 
 namespace {
 
-constexpr double kUnansweredSeconds = 10.0;
 constexpr double kTieLevel = 0.05;
 constexpr double kIntervalTail = 0.025; // each side of a 95 % interval
 
@@ -89,7 +88,8 @@ LookupRecord lookupRecord(const QString& serverEntry, const QString& domain,
                         serverIndex,
                         round,
                         result.newConnection,
-                        result.connectSeconds};
+                        result.connectSeconds,
+                        result.timeSource};
     if (record.kind() == LookupKind::Failed) {
         record.seconds = kUnansweredSeconds;
         record.errorText = result.outcome == ProbeOutcome::Answered ? replyCodeText(result.rcode)

@@ -22,7 +22,7 @@ struct LookupRecord {
     QString serverEntry;
     QString domain;
     // Seconds as the figures count them: the measured time of an answer, 10 otherwise.
-    double seconds = 10.0;
+    double seconds = kUnansweredSeconds;
     ProbeOutcome outcome = ProbeOutcome::TimedOut;
     QString errorText; // plain words for a failed lookup
     int rcode = -1;    // the reply's RCODE; -1 without a reply
@@ -32,6 +32,7 @@ struct LookupRecord {
     // Stream transports: the lookup opened a connection, set up in `connectSeconds`.
     bool newConnection = false;
     double connectSeconds = 0.0;
+    TimeSource timeSource = TimeSource::None; // the clock the time was read from
 
     LookupKind kind() const;
 };

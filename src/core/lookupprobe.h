@@ -8,13 +8,19 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 namespace tarnbell::core {
 
+// The longest a lookup waits for its answer, and what a lookup without one counts as.
+inline constexpr std::chrono::milliseconds kLookupTimeLimit{10'000};
+inline constexpr double kUnansweredSeconds =
+    std::chrono::duration<double>(kLookupTimeLimit).count();
+
 enum class ProbeOutcome {
     Answered,      // a matching reply arrived; `seconds` is the measured time
-    TimedOut,      // no matching reply within the timeout; `seconds` is 10
+    TimedOut,      // no matching reply within the time limit
     SocketError,   // the socket reported an error during the wait
     HostNotFound,  // the server's host name could not be resolved
     QueryNotBuilt, // the domain cannot be encoded into a query
@@ -22,15 +28,9 @@ enum class ProbeOutcome {
 
 struct ProbeResult {
     ProbeOutcome outcome = ProbeOutcome::TimedOut;
-    // Elapsed seconds at full precision, from a monotonic clock; 10 for anything above ten
-    // seconds (and for a timeout).
-    double seconds = 10.0;
-    // The same time in the probe's text form: " 0.046875" (leading blank, "." separator,
-    // at most 15 significant digits, no trailing zeros), or "10".
-    QString secondsText = QStringLiteral("10");
-    // What the reply says: the best mail exchange for MX, the echoed question name
-    // otherwise; empty when no reply came.
-    QString replyText;
+    // Elapsed seconds at full precision, from a monotonic clock; kUnansweredSeconds for
+    // anything longer (and for a timeout).
+    double seconds = kUnansweredSeconds;
     // Plain words for a failed lookup (SocketError, HostNotFound, QueryNotBuilt).
     QString errorText;
     // Which clock gave the arrival time of an answer.

@@ -8,52 +8,9 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <deque>
-#include <string_view>
 
 namespace tarnbell::core {
-namespace {
-
-constexpr double kTimeoutSeconds = 10.0;
-
-} // namespace
-
-QString formatSeconds(double seconds) {
-    if (seconds > kTimeoutSeconds || !std::isfinite(seconds))
-        return QStringLiteral("10");
-    if (seconds == 0.0)
-        seconds = 0.0; // no "-0"
-    // The scientific form rounded to 15 significant digits tells how many decimals the plain
-    // form needs; the plain form keeps the text free of exponents for its readers.
-    char text[400];
-    const auto scientific =
-        std::to_chars(std::begin(text), std::end(text), seconds, std::chars_format::scientific, 14);
-    const std::string_view written(text, static_cast<std::size_t>(scientific.ptr - text));
-    const std::size_t e = written.find('e');
-    int exponent = 0;
-    std::string_view exponentText = written.substr(e + 1);
-    if (!exponentText.empty() && exponentText.front() == '+')
-        exponentText.remove_prefix(1);
-    std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
-
-    const int decimals = std::max(0, 14 - exponent);
-    const auto fixed = std::to_chars(std::begin(text), std::end(text), seconds,
-                                     std::chars_format::fixed, decimals);
-    std::string_view plain(text, static_cast<std::size_t>(fixed.ptr - text));
-    if (plain.find('.') != std::string_view::npos) {
-        while (plain.back() == '0')
-            plain.remove_suffix(1);
-        if (plain.back() == '.')
-            plain.remove_suffix(1);
-    }
-    QString result = QString::fromLatin1(plain.data(), static_cast<qsizetype>(plain.size()));
-    if (seconds >= 0.0)
-        result.prepend(u' ');
-    return result;
-}
-
 struct Probe::Impl {
     QThread thread;
     LookupDispatcher* lookup = new LookupDispatcher;

@@ -15,11 +15,6 @@ class QSslCertificate;
 
 namespace tarnbell::core {
 
-// MX_Query_Speed's text form of elapsed seconds: a leading blank for a value that is not
-// negative, "." as the decimal separator, at most 15 significant digits, no trailing
-// zeros; "10" (no blank) for anything above ten seconds.
-QString formatSeconds(double seconds);
-
 class Probe final : public LookupProbe {
     Q_OBJECT
 public:

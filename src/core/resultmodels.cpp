@@ -89,6 +89,8 @@ QVariant LookupTableModel::headerData(int section, Qt::Orientation orientation, 
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::TextAlignmentRole)
         return alignment(section >= ResponseTime);
+    if (role == SortKeyRole)
+        return section == RealResponseTime;
     if (role != Qt::DisplayRole)
         return {};
     static const std::array<QString, kColumnCount> titles{
@@ -190,6 +192,8 @@ QVariant SummaryTableModel::headerData(int section, Qt::Orientation orientation,
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::TextAlignmentRole)
         return alignment(section != DnsServer);
+    if (role == SortKeyRole)
+        return section == RealMeanResponseTime || section == RealMedianResponseTime;
     if (role != Qt::DisplayRole)
         return {};
     static const std::array<QString, kColumnCount> titles{

@@ -18,6 +18,8 @@ enum class Mark { None = 0, Local = 1, Winner = 2 };
 // Item-data role that gives a cell's Mark as an int. A row's mark colours its first cell
 // (the server entry); any other cell is coloured only by a mark of its own.
 inline constexpr int MarkRole = Qt::UserRole + 1;
+// Header role: true for a column that only holds another column's sort key.
+inline constexpr int SortKeyRole = Qt::UserRole + 2;
 
 class LookupTableModel final : public QAbstractTableModel {
     Q_OBJECT

@@ -1,7 +1,5 @@
 #include "core/runreport.h"
 
-#include "core/benchmarkengine.h"
-
 #include <QJsonArray>
 
 namespace tarnbell::core {
@@ -50,17 +48,6 @@ QJsonValue entryOrNull(const QString& entry, bool any) {
 }
 
 } // namespace
-
-RunRecorder::RunRecorder(const BenchmarkEngine* engine, const SummaryTableModel*, QObject* parent)
-    : QObject(parent), m_engine(engine) {}
-
-const QList<LookupRecord>& RunRecorder::lookups() const {
-    return m_engine->figures().lookups();
-}
-
-QList<ServerFigures> RunRecorder::servers() const {
-    return m_engine->figures().servers();
-}
 
 QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& lookups,
                           const QList<ServerFigures>& servers) {

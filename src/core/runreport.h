@@ -6,27 +6,9 @@
 
 #include <QJsonObject>
 #include <QList>
-#include <QObject>
 #include <QString>
 
 namespace tarnbell::core {
-
-class BenchmarkEngine;
-class SummaryTableModel;
-
-// Follows a run and hands out its lookups and, once a server is summarised, its figures.
-class RunRecorder final : public QObject {
-    Q_OBJECT
-public:
-    RunRecorder(const BenchmarkEngine* engine, const SummaryTableModel* summary,
-                QObject* parent = nullptr);
-
-    const QList<LookupRecord>& lookups() const;
-    QList<ServerFigures> servers() const; // in list order, tie marks set
-
-private:
-    const BenchmarkEngine* m_engine;
-};
 
 // The whole result as JSON: "record_type", "lookups" (server, domain, record_type, seconds,
 // timed_out, outcome, round, rcode and truncated for a reply, error for a failed one,

@@ -1,6 +1,5 @@
 #include "core/statistics.h"
 
-#include <QLocale>
 #include <algorithm>
 #include <cmath>
 
@@ -74,41 +73,6 @@ double medianMilliseconds(QList<double> wholeMs) {
     if (n % 2 == 1)
         return wholeMs[(n - 1) / 2];
     return (wholeMs[n / 2 - 1] + wholeMs[n / 2]) / 2.0;
-}
-
-QString progressText(double percentDone) {
-    return QLocale().toString(percentDone, 'f', 2) + QStringLiteral("% complete");
-}
-
-QString progressCompleteText() {
-    return QStringLiteral("100% complete");
-}
-
-Rgb progressFill(double percentDone) {
-    return Rgb{150, static_cast<int>(roundHalfEven(155.0 + percentDone)),
-               static_cast<int>(roundHalfEven(255.0 - percentDone))};
-}
-
-Rgb progressCompleteFill() {
-    return Rgb{150, 255, 255};
-}
-
-CompletionWording completionWording(const QString& bestMeanServer,
-                                    const QString& bestMedianServer) {
-    if (bestMedianServer == bestMeanServer)
-        return {bestMeanServer, QStringLiteral(" was"), QString()};
-    return {bestMeanServer + QStringLiteral(" / ") + bestMedianServer, QStringLiteral("s were"),
-            QStringLiteral("\r\n(mean average/median average)")};
-}
-
-QString completionStatus(const CompletionWording& wording) {
-    return QStringLiteral("Completed! - Fastest DNS Server") + wording.verb + QStringLiteral(": ") +
-           wording.names;
-}
-
-QString completionText(const CompletionWording& wording) {
-    return QStringLiteral("Completed!\r\n\r\nFastest server") + wording.verb +
-           QStringLiteral(":\r\n") + wording.names + wording.note;
 }
 
 } // namespace tarnbell::core

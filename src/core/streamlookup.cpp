@@ -10,8 +10,6 @@
 namespace tarnbell::core {
 namespace {
 
-constexpr double kTimeoutSeconds = 10.0;
-
 ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText) {
     ProbeResult result;
     result.outcome = outcome;
@@ -177,15 +175,12 @@ void StreamLookup::onReply(StreamConnection* connection, const dns::Bytes& reply
     const double seconds = secondsBetween(from, arrival.monotonicNs);
     ProbeResult result;
     result.outcome = ProbeOutcome::Answered;
-    result.seconds = std::min(seconds, kTimeoutSeconds);
-    result.secondsText = formatSeconds(seconds);
+    result.seconds = std::min(seconds, kUnansweredSeconds);
     // A stream gives no kernel stamp per message: the read of the whole reply is the arrival.
     result.timeSource = TimeSource::Monotonic;
     const std::optional<dns::ReplyHeader> header = dns::ReadReplyHeader(reply);
     result.rcode = header ? header->rcode : -1;
     result.truncated = header && header->truncated;
-    const std::string text = dns::InterpretReply(reply, m_current.recordType);
-    result.replyText = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     result.newConnection = m_opened;
     if (m_opened)
         result.connectSeconds = static_cast<double>(connection->setupNanoseconds()) / 1e9;

@@ -71,7 +71,7 @@ private:
     QList<QSslCertificate> m_extraCas;
     std::size_t m_capacity = 65535;
     bool m_fresh = false;
-    std::chrono::milliseconds m_limit{10'000};
+    std::chrono::milliseconds m_limit{kLookupTimeLimit};
     std::chrono::milliseconds m_tickInterval{1000};
     std::chrono::milliseconds m_remaining{0};
     QTimer m_tick{this};

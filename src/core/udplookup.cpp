@@ -12,7 +12,6 @@
 namespace tarnbell::core {
 namespace {
 
-constexpr double kTimeoutSeconds = 10.0;
 constexpr std::size_t kLargestDatagram = 65536;
 
 // A failed lookup counts as ten seconds, like silence, unless it failed while its clock ran.
@@ -21,8 +20,7 @@ ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText,
     ProbeResult result;
     result.outcome = outcome;
     if (seconds) {
-        result.seconds = std::min(*seconds, kTimeoutSeconds);
-        result.secondsText = formatSeconds(*seconds);
+        result.seconds = std::min(*seconds, kUnansweredSeconds);
     }
     result.errorText = errorText;
     return result;
@@ -181,14 +179,11 @@ void UdpLookup::onReadable() {
     const double seconds = static_cast<double>(span.nanoseconds) / 1e9;
     ProbeResult result;
     result.outcome = ProbeOutcome::Answered;
-    result.seconds = std::min(seconds, kTimeoutSeconds);
-    result.secondsText = formatSeconds(seconds);
+    result.seconds = std::min(seconds, kUnansweredSeconds);
     result.timeSource = span.source;
     const std::optional<dns::ReplyHeader> header = dns::ReadReplyHeader(reply);
     result.rcode = header ? header->rcode : -1;
     result.truncated = header && header->truncated;
-    const std::string text = dns::InterpretReply(reply, m_current.recordType);
-    result.replyText = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     finish(result);
 }
 

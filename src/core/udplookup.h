@@ -81,7 +81,7 @@ private:
 
     ServerNames m_names;
     QString m_hostName; // the current server's, when it is named rather than numbered
-    std::chrono::milliseconds m_limit{10'000};
+    std::chrono::milliseconds m_limit{kLookupTimeLimit};
     std::chrono::milliseconds m_tickInterval{1000};
     std::chrono::milliseconds m_remaining{0};
     QTimer m_tick{this}; // a child, so it moves to the measurement thread with the lookup

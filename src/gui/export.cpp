@@ -17,17 +17,17 @@ namespace {
 
 using namespace tarnbell;
 
-// The columns' current widths as the header has them; a hidden section reads 0.
-QList<int> columnWidths(const QTreeView* view) {
-    QList<int> widths;
+// The columns that show: a column the user narrowed to a sliver is left out like a hidden one.
+QList<bool> shownColumns(const QTreeView* view) {
+    QList<bool> shown;
     const QHeaderView* header = view->header();
     for (int section = 0; section < header->count(); ++section)
-        widths.append(header->isSectionHidden(section) ? 0 : header->sectionSize(section));
-    return widths;
+        shown.append(!header->isSectionHidden(section) && header->sectionSize(section) > 1);
+    return shown;
 }
 
 core::TableSnapshot snapshot(const QTreeView* view) {
-    return core::snapshotTable(*view->model(), columnWidths(view));
+    return core::snapshotTable(*view->model(), shownColumns(view));
 }
 
 } // namespace

@@ -9,7 +9,8 @@
 #include "core/recordtypes.h"
 #include "core/resultmodels.h"
 #include "core/resultsortproxy.h"
-#include "core/runtimers.h"
+#include "core/runwording.h"
+#include "core/statistics.h"
 #include "detailsview.h"
 #include "dialogs.h"
 #include "entrylist.h"
@@ -68,18 +69,20 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_probe->setParent(this);
     m_engine = new core::BenchmarkEngine(m_probe, m_lookups, m_summary, this);
     m_engine->setLocalResolverSource(m_localResolver);
-    m_engine->setDotInterval(seams.dotInterval);
+    m_dotTimer = new QTimer(this);
+    m_dotTimer->setInterval(seams.dotInterval);
 
     // Timer1 runs from window start, so the status line also says "Ready." once after it.
-    m_timer1 = new core::ReadyReset(this);
+    m_timer1 = new gui::ReadyReset(this);
     m_timer1->setInterval(seams.readyResetInterval);
-    m_engine->setReadyReset(m_timer1);
 
     auto* central = new QWidget(this);
     m_ui = gui::BuildWindowControls(central);
     setCentralWidget(central);
-    m_ui.lvDNS->setSortedModel(m_lookupSort, core::kLookupColumnWidths);
-    m_ui.lvSummary->setSortedModel(m_summarySort, core::kSummaryColumnWidths);
+    // Room for a server's label and for the sort arrow beside a time's title; the sort-key
+    // columns are hidden.
+    m_ui.lvDNS->setSortedModel(m_lookupSort, {160, 200, 110, 0});
+    m_ui.lvSummary->setSortedModel(m_summarySort, {220, 125, 0, 125, 0});
     m_ui.cmdGo->setDefault(true);
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
@@ -157,55 +160,76 @@ void frmMain::connectControls() {
             &frmMain::lvSummary_ColumnClick);
     connect(m_servers, &gui::EntryList::countsChanged, this, &frmMain::DoCount);
     connect(m_domains, &gui::EntryList::countsChanged, this, &frmMain::DoCount);
-    connect(m_timer1, &core::ReadyReset::statusReady, m_ui.lS,
+    connect(m_timer1, &gui::ReadyReset::statusReady, m_ui.lS,
             [this] { m_ui.lS->setText(QStringLiteral("Ready.")); });
-    connect(m_timer1, &core::ReadyReset::progressCleared, m_ui.sProgressOut,
+    connect(m_timer1, &gui::ReadyReset::progressCleared, m_ui.sProgressOut,
             &gui::StatusStrip::clearProgress);
 }
 
 void frmMain::connectEngine() {
     using core::BenchmarkEngine;
-    connect(m_engine, &BenchmarkEngine::statusChanged, m_ui.lS, &QLabel::setText);
-    connect(m_engine, &BenchmarkEngine::serverUnderTestChanged, m_ui.lDNS, &QLabel::setText);
-    connect(m_engine, &BenchmarkEngine::serverIndexChanged, this, [this](int index) {
+    connect(m_engine, &BenchmarkEngine::runStarted, this, [this] {
+        m_timer1->stop();
+        m_ui.lS->setText(QStringLiteral("Adding domains to list..."));
+        m_ui.lProgress->setText(QStringLiteral("0% complete"));
+        m_dotTimer->start();
+    });
+    connect(m_engine, &BenchmarkEngine::serverStarted, this, [this](int index) {
+        const QString& entry = m_engine->request().servers.at(index);
+        m_ui.lS->setText(QStringLiteral("Getting ready to connect to DNS Server ") + entry);
+        m_ui.lDNS->setText(entry);
         m_pendingServer = index;
         scheduleFlush();
     });
-    connect(m_engine, &BenchmarkEngine::domainIndexChanged, this, [this](int index) {
-        m_pendingDomain = index;
-        scheduleFlush();
-    });
-    connect(m_engine, &BenchmarkEngine::progressTextChanged, m_ui.lProgress, &QLabel::setText);
-    connect(m_engine, &BenchmarkEngine::progressChanged, this,
-            [this](const QString& text, double percent, core::Rgb fill) {
-                m_ui.lProgress->setText(text);
-                m_ui.sProgressOut->setProgress(percent, QColor(fill.red, fill.green, fill.blue));
-            });
-    connect(m_engine, &BenchmarkEngine::lookupRowAdded, this, [this](int row) {
+    connect(m_engine, &BenchmarkEngine::lookupStarted, this, [this](int row, int domainIndex) {
+        const core::RunRequest& run = m_engine->request();
+        const QModelIndex server = m_lookups->index(row, core::LookupTableModel::DnsServer);
+        m_ui.lS->setText(core::queryingText(server.data().toString(),
+                                            core::recordTypeMnemonic(run.recordTypeChoice),
+                                            run.domains.at(domainIndex)));
+        m_pendingDomain = domainIndex;
         m_pendingLookupRow = row;
         scheduleFlush();
     });
-    connect(m_engine, &BenchmarkEngine::countsChanged, this, &frmMain::DoCount);
-    connect(m_engine, &BenchmarkEngine::fastestServerChanged, m_ui.lwhowon, &QLabel::setText);
-    connect(m_engine, &BenchmarkEngine::summaryRowAdded, m_ui.lvSummary,
-            &gui::ResultView::showSourceRow);
-    connect(m_engine, &BenchmarkEngine::summaryResortRequested, this, [this] {
+    connect(m_engine, &BenchmarkEngine::lookupMeasured, this, [this] {
+        const double percent = m_engine->percentDone();
+        m_ui.lProgress->setText(core::progressText(percent));
+        m_ui.sProgressOut->setProgress(percent, gui::progressFill(percent));
+        DoCount();
+        if (!m_detailsPace->isActive())
+            m_detailsPace->start();
+    });
+    connect(m_engine, &BenchmarkEngine::serverSummarised, this, [this](int row) {
+        m_ui.lS->setText(QStringLiteral("Calculating average response time..."));
+        m_ui.lwhowon->setText(m_engine->fastest().byMean);
+        m_ui.lvSummary->showSourceRow(row);
         m_summarySort->resortByMean();
         m_ui.lvSummary->header()->setSortIndicator(core::SummaryTableModel::MeanResponse,
                                                    m_summarySort->currentOrder());
         m_ui.lvSummary->scrollTo(m_ui.lvSummary->currentIndex()); // the new row moved
     });
-    connect(m_engine, &BenchmarkEngine::pauseButtonChanged, this,
-            [this](const QString& caption, bool enabled) {
-                m_ui.cmdPause->setText(gui::PauseCaption(caption));
-                m_ui.cmdPause->setEnabled(enabled);
-            });
-    connect(m_engine, &BenchmarkEngine::skipButtonChanged, m_ui.cmdSkip, &QPushButton::setEnabled);
-    connect(m_engine, &BenchmarkEngine::lookupMeasured, this, [this] {
-        if (!m_detailsPace->isActive())
-            m_detailsPace->start();
+    connect(m_engine, &BenchmarkEngine::pauseStateChanged, this, [this](core::PauseState state) {
+        const bool paused = state == core::PauseState::Paused;
+        m_ui.cmdPause->setText(
+            gui::PauseCaption(paused ? QStringLiteral("Resume") : QStringLiteral("Pause")));
+        m_ui.cmdPause->setEnabled(state != core::PauseState::Requested);
+        if (state == core::PauseState::Requested)
+            m_ui.lS->setText(QStringLiteral("Finishing current lookup before pausing..."));
+        else if (paused)
+            m_ui.lS->setText(QStringLiteral("Paused!"));
     });
+    connect(m_engine, &BenchmarkEngine::skipPendingChanged, this,
+            [this](bool pending) { m_ui.cmdSkip->setEnabled(!pending); });
     connect(m_engine, &BenchmarkEngine::finished, this, &frmMain::runEnded);
+    // The dots grow in the time cell of the lookup under way.
+    connect(m_dotTimer, &QTimer::timeout, this, [this] {
+        const int row = m_engine->currentRow();
+        const QString text = m_dots.tick(row);
+        if (!text.isNull() &&
+            m_lookups->data(m_lookups->index(row, core::LookupTableModel::ResponseTime))
+                    .toString() != text)
+            m_lookups->setResponseText(row, text);
+    });
 }
 
 // ---- Start-up and the shared displays -----------------------------------------------------
@@ -270,10 +294,10 @@ void frmMain::restoreDefaultLists() {
 // ---- Run control -----------------------------------------------------------------------------
 
 void frmMain::cmdGo_Click() {
-    cmdDoGo(true);
+    cmdDoGo();
 }
 
-void frmMain::cmdDoGo(bool msg) {
+void frmMain::cmdDoGo() {
     if (m_running)
         return;
     if (m_domains->count() == 0) {
@@ -285,7 +309,6 @@ void frmMain::cmdDoGo(bool msg) {
         return;
     }
     lockForRun();
-    m_showCompletion = msg;
     m_engine->BenchmarkDNS({m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText(),
                             m_ui.rounds->value()});
 }
@@ -343,13 +366,20 @@ void frmMain::refreshDetails() {
     m_details->setFigures(m_engine->figures().servers());
 }
 
-void frmMain::runEnded(const QString& completionText) {
+void frmMain::runEnded() {
+    m_dotTimer->stop();
+    m_ui.lProgress->setText(core::progressCompleteText());
+    m_ui.sProgressOut->setProgress(100.0, gui::progressCompleteFill());
+    const core::RunOutcome outcome = m_engine->outcome();
+    m_ui.lS->setText(core::completionStatusText(outcome));
+    m_timer1->restart();
     flushDisplay();
     refreshDetails();
     m_ui.cmdConnect->setEnabled(true); // the run's own last step
+    const QString completionText = core::completionMessageText(outcome);
     emit runFinished(completionText);
     // A stopped run has said "Stopped." and shows what it measured; no completion box.
-    if (!m_showCompletion || m_engine->wasStopped()) {
+    if (outcome.stopped) {
         unlockAfterRun();
         emit runUnlocked();
         return;

@@ -5,6 +5,7 @@
 
 #include "core/randomsource.h"
 #include "harvestcontrol.h"
+#include "runtimers.h"
 #include "windowcontrols.h"
 
 #include <QMainWindow>
@@ -19,7 +20,6 @@ namespace tarnbell::core {
 class BenchmarkEngine;
 class LookupProbe;
 class LookupTableModel;
-class ReadyReset;
 class ResultSortProxy;
 class SummaryTableModel;
 } // namespace tarnbell::core
@@ -29,6 +29,7 @@ namespace tarnbell::gui {
 class CloseGuard;
 class DetailsView;
 class EntryList;
+class ReadyReset;
 class RowBatchProxy;
 
 // What the window is built from. The program uses WindowSeams::production(); tests put a
@@ -72,7 +73,7 @@ public:
     // The "Details" tab: the run's figures and chart.
     tarnbell::gui::DetailsView* details() const { return m_details; }
     // Timer1: returns the status line to "Ready." after a run or a harvest (restart()).
-    tarnbell::core::ReadyReset* Timer1() const { return m_timer1; }
+    tarnbell::gui::ReadyReset* Timer1() const { return m_timer1; }
     // The window's one harvester, behind cmdConnect.
     tarnbell::core::Harvester* harvester() const;
     tarnbell::core::RandomSource& random() { return m_random; }
@@ -91,8 +92,8 @@ public Q_SLOTS:
     void DoCount();
     // Puts a new three-letter search seed into `rand`.
     void randomseed();
-    // Starts a run unless a list is empty; `msg` shows the completion text in a box.
-    void cmdDoGo(bool msg);
+    // Starts a run unless a list is empty; the completion text shows in a box at its end.
+    void cmdDoGo();
     // The run's lock and unlock of the controls, in their fixed order.
     void lockForRun();
     void unlockAfterRun();
@@ -135,7 +136,7 @@ private:
     void Form_Unload();
     void connectControls();
     void connectEngine();
-    void runEnded(const QString& completionText);
+    void runEnded();
     void scheduleFlush();
     void refreshDetails();
     QList<QWidget*> runLockedControls() const;
@@ -153,7 +154,9 @@ private:
     tarnbell::core::ResultSortProxy* m_summarySort = nullptr;
     tarnbell::core::LookupProbe* m_probe = nullptr;
     tarnbell::core::BenchmarkEngine* m_engine = nullptr;
-    tarnbell::core::ReadyReset* m_timer1 = nullptr;
+    tarnbell::gui::ReadyReset* m_timer1 = nullptr;
+    QTimer* m_dotTimer = nullptr; // the dots in the time cell of the lookup under way
+    tarnbell::gui::DotAnimator m_dots;
     tarnbell::gui::HarvestControl* m_harvest = nullptr;
     tarnbell::gui::CloseGuard* m_closeGuard = nullptr;
     std::unique_ptr<QSettings> m_settings;
@@ -164,6 +167,5 @@ private:
     int m_pendingServer = -1;
     int m_pendingDomain = -1;
     bool m_running = false;
-    bool m_showCompletion = true;
     bool m_closeConfirmed = false;
 };

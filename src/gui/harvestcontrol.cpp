@@ -1,7 +1,7 @@
 #include "harvestcontrol.h"
 
 #include "core/listlimits.h"
-#include "core/runtimers.h"
+#include "runtimers.h"
 #include "dialogs.h"
 #include "entrylist.h"
 #include "frmMain.h"

@@ -1,5 +1,6 @@
 #include "statusstrip.h"
 
+#include "core/statistics.h"
 #include "core/tickscale.h"
 #include "readablecolour.h"
 #include "statuslabel.h"
@@ -10,6 +11,15 @@
 #include <QPen>
 
 namespace tarnbell::gui {
+
+QColor progressFill(double percentDone) {
+    return QColor(150, static_cast<int>(core::roundHalfEven(155.0 + percentDone)),
+                  static_cast<int>(core::roundHalfEven(255.0 - percentDone)));
+}
+
+QColor progressCompleteFill() {
+    return QColor(150, 255, 255);
+}
 
 // The fill is a child widget so that it can be found and measured on its own; it draws the
 // tick layer over itself so the ticks stay visible as the fill passes them.

@@ -12,6 +12,11 @@ namespace tarnbell::gui {
 
 class ProgressFill;
 
+// The progress fill: red 150, green 155 + p, blue 255 - p (rounded halves to even), from
+// light blue at 0 towards light green; (150, 255, 255) once the run is complete.
+QColor progressFill(double percentDone);
+QColor progressCompleteFill();
+
 class StatusStrip final : public QFrame {
     Q_OBJECT
 public:

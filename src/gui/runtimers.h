@@ -1,12 +1,12 @@
 #pragma once
-// The two run timers' logic as plain code: the growing dots in the row under test, and the
+// The two run timers of the window: the growing dots in the row under test, and the
 // return of the status line to "Ready." about ten seconds after a run or a harvest.
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-namespace tarnbell::core {
+namespace tarnbell::gui {
 
 // Timer3: 0.4 dot per 100 ms tick, at most 25, restarting for every new row.
 class DotAnimator {
@@ -18,7 +18,6 @@ public:
 private:
     double m_dotCount = 0.0;
     int m_dotRow = -1;
-    bool m_hasDotRow = false;
 };
 
 // Timer1: counts readyStep 0..99 on 100 ms ticks, then says "Ready." (step 100), collapses
@@ -44,4 +43,4 @@ private:
     int m_readyStep = 0;
 };
 
-} // namespace tarnbell::core
+} // namespace tarnbell::gui

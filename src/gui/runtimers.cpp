@@ -1,8 +1,10 @@
-#include "core/runtimers.h"
+#include "runtimers.h"
 
 #include "core/statistics.h"
 
-namespace tarnbell::core {
+namespace tarnbell::gui {
+
+using core::roundHalfEven;
 
 namespace {
 constexpr double kDotsPerTick = 0.4;
@@ -15,12 +17,11 @@ constexpr int kClearStep = 102;
 QString DotAnimator::tick(int currentRow) {
     if (currentRow < 0)
         return {};
-    if (!m_hasDotRow || currentRow != m_dotRow)
+    if (currentRow != m_dotRow)
         m_dotCount = 0.0;
     if (m_dotCount < kMaxDots)
         m_dotCount += kDotsPerTick;
     m_dotRow = currentRow;
-    m_hasDotRow = true;
     // Steps of 0.4 never land on a half, so the rounding rule only matters for drift.
     return QString(static_cast<qsizetype>(roundHalfEven(m_dotCount)), QLatin1Char('.'));
 }
@@ -65,4 +66,4 @@ void ReadyReset::tick() {
     }
 }
 
-} // namespace tarnbell::core
+} // namespace tarnbell::gui
