@@ -111,8 +111,7 @@ QByteArray windowExportOf(const QJsonObject& json) {
         summaryOrder.resortByMean();
     }
     return core::exportFileBytes(
-        core::exportText(core::snapshotTable(lookupOrder, core::kLookupColumnWidths),
-                         core::snapshotTable(summaryOrder, core::kSummaryColumnWidths)));
+        core::exportText(core::snapshotTable(lookupOrder), core::snapshotTable(summaryOrder)));
 }
 
 } // namespace

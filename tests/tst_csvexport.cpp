@@ -27,8 +27,8 @@ const QStringList kSummaryTitles{"DNS Server", "Mean Response", "Real Mean Respo
 // The lists as the window first shows them; the models' own reading is covered where the
 // window and the command-line tool export.
 QByteArray exportOf(const QList<QStringList>& lookups, const QList<QStringList>& summary) {
-    return exportFileBytes(exportText({kLookupTitles, kLookupColumnWidths, lookups},
-                                      {kSummaryTitles, kSummaryColumnWidths, summary}));
+    return exportFileBytes(exportText({kLookupTitles, {true, true, true, false}, lookups},
+                                      {kSummaryTitles, {true, true, false, true, false}, summary}));
 }
 
 QByteArray readAll(const QString& path) {
@@ -67,26 +67,27 @@ private Q_SLOTS:
                             "\r\n"));
     }
 
-    void columnWidthsDecide_data() {
-        QTest::addColumn<QList<int>>("widths");
+    void shownColumnsDecide_data() {
+        QTest::addColumn<QList<bool>>("shown");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("hidden key dragged open to 2")
-            << QList<int>{200, 107, 2, 107, 0}
+        QTest::newRow("hidden key dragged open")
+            << QList<bool>{true, true, true, true, false}
             << "\"DNS Server\",\"Mean Response\",\"Real Mean Response Time\",\"Median "
                "Response\"\r\n"
                "\"a\",\"b\",\"c\",\"d\"\r\n";
         QTest::newRow("last column never, even when wide")
-            << QList<int>{200, 107, 0, 107, 300}
+            << QList<bool>{true, true, false, true, true}
             << "\"DNS Server\",\"Mean Response\",\"Median Response\"\r\n\"a\",\"b\",\"d\"\r\n";
         // Nothing to write: each row is an empty line, and no character of another line goes.
-        QTest::newRow("no column wider than 1") << QList<int>{1, 0, 1, 0, 900} << "\r\n\r\n";
+        QTest::newRow("no column shown")
+            << QList<bool>{false, false, false, false, true} << "\r\n\r\n";
     }
 
-    void columnWidthsDecide() {
-        QFETCH(QList<int>, widths);
+    void shownColumnsDecide() {
+        QFETCH(QList<bool>, shown);
         QFETCH(QString, expected);
-        QCOMPARE(csvRows({kSummaryTitles, widths, {{"a", "b", "c", "d", "e"}}}), expected);
+        QCOMPARE(csvRows({kSummaryTitles, shown, {{"a", "b", "c", "d", "e"}}}), expected);
     }
 
     void awkwardTargets_data() {

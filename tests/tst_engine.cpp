@@ -3,7 +3,6 @@
 
 #include "core/benchmarkengine.h"
 #include "core/resultsortproxy.h"
-#include "core/runtimers.h"
 #include "fixtures/scriptedprobe.h"
 
 #include <QAbstractItemModelTester>
@@ -26,13 +25,12 @@ const QString kS2 = QStringLiteral("192.0.2.2 - two");
 using Tester = QAbstractItemModelTester;
 
 // The engine with its probe, both lists and the summary's sort proxy, wired as the window
-// wires them; the last status text and every progress value are kept.
+// wires them; whether the run is paused or how it ended, and every progress value, are kept.
 struct Rig {
     ScriptedProbe probe;
     LookupTableModel lookups;
     SummaryTableModel summary;
     ResultSortProxy summaryProxy{ResultSortProxy::List::Summary};
-    ReadyReset reset;
     BenchmarkEngine engine{&probe, &lookups, &summary};
     Tester lookupsTester{&lookups, Tester::FailureReportingMode::QtTest};
     std::optional<Tester> proxyTester;
@@ -42,13 +40,18 @@ struct Rig {
     Rig() {
         summaryProxy.setSourceModel(&summary);
         proxyTester.emplace(&summaryProxy, Tester::FailureReportingMode::QtTest);
-        engine.setReadyReset(&reset);
-        QObject::connect(&engine, &BenchmarkEngine::summaryResortRequested, &summaryProxy,
+        QObject::connect(&engine, &BenchmarkEngine::serverSummarised, &summaryProxy,
                          &ResultSortProxy::resortByMean);
-        QObject::connect(&engine, &BenchmarkEngine::statusChanged,
-                         [this](const QString& text) { status = text; });
-        QObject::connect(&engine, &BenchmarkEngine::progressChanged,
-                         [this](const QString&, double percent, Rgb) { progress << percent; });
+        QObject::connect(&engine, &BenchmarkEngine::pauseStateChanged, [this](PauseState state) {
+            if (state == PauseState::Paused)
+                status = QStringLiteral("Paused!");
+        });
+        QObject::connect(&engine, &BenchmarkEngine::lookupMeasured,
+                         [this] { progress << engine.percentDone(); });
+        QObject::connect(&engine, &BenchmarkEngine::finished, [this] {
+            progress << engine.percentDone();
+            status = completionStatusText(engine.outcome());
+        });
     }
 
     bool start(const QStringList& servers, const QStringList& domains,
@@ -61,7 +64,7 @@ struct Rig {
         QSignalSpy done(&engine, &BenchmarkEngine::finished);
         if (!start(servers, domains, type, rounds) || !done.wait(10000))
             return QStringLiteral("not finished");
-        return done.first().first().toString();
+        return completionMessageText(engine.outcome());
     }
     // Runs when the probe starts asking `server` about `domain`.
     void at(const QString& server, const QString& domain, const std::function<void()>& action) {
@@ -108,10 +111,7 @@ private Q_SLOTS:
         rig.probe.setDefaultReply(Reply::answered(0.015625));
         rig.probe.setReply("ns.example", "b.test", Reply::answered(0.0478));
         QVERIFY(!rig.start({}, {"a.test"}) && !rig.start({kS1}, {}));
-        rig.reset.restart(); // as at window start
-        bool resetDuringRun = true;
         rig.at("192.0.2.1", "a.test", [&] {
-            resetDuringRun = rig.reset.isActive();
             QVERIFY(!rig.start({kS2}, {"b.test"})); // one run at a time
         });
 
@@ -130,10 +130,6 @@ private Q_SLOTS:
         QCOMPARE(rig.mark(1), kNone);
         QCOMPARE(rig.progress, (QList<double>{0, 25, 50, 75, 100}));
         QVERIFY(!rig.engine.isRunning());
-        // The "Ready." reset waits while the run goes and starts afresh after it.
-        QVERIFY(!resetDuringRun);
-        QVERIFY(rig.reset.isActive());
-        QCOMPARE(rig.reset.readyStep(), 0);
     }
 
     void failuresCountTenSeconds_data() {
@@ -170,7 +166,7 @@ private Q_SLOTS:
         QCOMPARE(Rig::row(rig.summary, 0),
                  (QStringList{kS1, "3348 ms", "00003348", "31 ms", "00000031"}));
         // Callers still learn what really happened.
-        QCOMPARE(measured.at(1).at(3).value<ProbeResult>().outcome, reply.outcome);
+        QCOMPARE(measured.at(1).at(1).value<LookupRecord>().outcome, reply.outcome);
     }
 
     // One time per domain for each server; 10 is a timeout, -1 a quick REFUSED.
@@ -217,7 +213,6 @@ private Q_SLOTS:
             rig.probe.setReply("192.0.2.1", domains.last(), reply(first.at(i)));
             rig.probe.setReply("192.0.2.2", domains.last(), reply(second.at(i)));
         }
-        QSignalSpy fastest(&rig.engine, &BenchmarkEngine::fastestServerChanged);
 
         const QString text = rig.run({kS1, kS2}, domains);
         if (winners.isEmpty())
@@ -227,7 +222,7 @@ private Q_SLOTS:
                                "\r\n(mean average/median average)");
         else
             QCOMPARE(text, "Completed!\r\n\r\nFastest server was:\r\n" + winners);
-        QCOMPARE(fastest.last().first().toString(), winners.section(" / ", 0, 0));
+        QCOMPARE(rig.engine.fastest().byMean, winners.section(" / ", 0, 0));
         for (int row = 0; row < 2; ++row)
             QCOMPARE((QList<int>{rig.mark(row), rig.mark(row, SummaryTableModel::MeanResponse),
                                  rig.mark(row, SummaryTableModel::MedianResponse)}),
@@ -373,7 +368,7 @@ private Q_SLOTS:
         QCOMPARE(rig.progress, progress << 100.0);
         // The fastest of what was measured is named and marked.
         const QString fastest = summarised == 2 ? kS2 : kS1;
-        QCOMPARE(done.first().first().toString(),
+        QCOMPARE(completionMessageText(rig.engine.outcome()),
                  "Completed!\r\n\r\nFastest server was:\r\n" + fastest);
         QCOMPARE(Rig::column(rig.summaryProxy, 0).first(), fastest);
         QCOMPARE(rig.mark(summarised - 1), kWinner);
@@ -417,19 +412,18 @@ private Q_SLOTS:
         // A click after the check but before the lookup starts still reaches the Paused state
         // with Resume enabled, instead of waiting behind a disabled button.
         Rig rig;
-        QObject::connect(
-            &rig.engine, &BenchmarkEngine::serverUnderTestChanged, [&rig](const QString& entry) {
-                if (entry == kS2)
-                    QMetaObject::invokeMethod(
-                        &rig.engine, [&rig] { rig.engine.cmdPause_Click(); }, Qt::QueuedConnection);
-            });
-        QSignalSpy pauseButton(&rig.engine, &BenchmarkEngine::pauseButtonChanged);
+        QObject::connect(&rig.engine, &BenchmarkEngine::serverStarted, [&rig](int server) {
+            if (server == 1)
+                QMetaObject::invokeMethod(
+                    &rig.engine, [&rig] { rig.engine.cmdPause_Click(); }, Qt::QueuedConnection);
+        });
+        QSignalSpy pauseState(&rig.engine, &BenchmarkEngine::pauseStateChanged);
         QSignalSpy done(&rig.engine, &BenchmarkEngine::finished);
         QVERIFY(rig.start({kS1, kS2}, {"a.test"}));
 
         QTRY_COMPARE(rig.status, QStringLiteral("Paused!"));
         QCOMPARE(rig.probe.calls().size(), 1);
-        QVERIFY(pauseButton.last().at(1).toBool());
+        QCOMPARE(pauseState.last().at(0).value<PauseState>(), PauseState::Paused);
         rig.engine.cmdPause_Click();
         QVERIFY(done.wait(10000));
         QCOMPARE(rig.probe.calls().size(), 2);
@@ -437,14 +431,11 @@ private Q_SLOTS:
 
     void leftoverRequestsAreCleared() {
         Rig rig;
-        // Pause and Skip pressed while the run is already marking its winners.
-        const auto hook = QObject::connect(&rig.engine, &BenchmarkEngine::progressChanged,
-                                           [&rig](const QString&, double percent) {
-                                               if (percent == 100.0) {
-                                                   rig.engine.cmdPause_Click();
-                                                   rig.engine.cmdSkip_Click();
-                                               }
-                                           });
+        // Pause and Skip pressed after the last check, as the run summarises its last server.
+        const auto hook = QObject::connect(&rig.engine, &BenchmarkEngine::serverSummarised, [&rig] {
+            rig.engine.cmdPause_Click();
+            rig.engine.cmdSkip_Click();
+        });
         QVERIFY(rig.run({kS1}, {"a.test"}).startsWith("Completed!"));
         QObject::disconnect(hook);
 

@@ -4,7 +4,7 @@
 
 #include "core/harvester.h"
 #include "core/randomsource.h"
-#include "core/runtimers.h"
+#include "runtimers.h"
 #include "fixtures/cannedhttpserver.h"
 #include "fixtures/resultpages.h"
 #include "guisupport/windowdriver.h"

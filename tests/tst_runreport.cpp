@@ -34,7 +34,7 @@ class TestRunReport final : public QObject {
 
 private Q_SLOTS:
     void jsonKeepsFullPrecision();
-    void recorderFollowsARun();
+    void figuresFollowARun();
 };
 
 // Read back from text, as a reader of the file gets it.
@@ -71,7 +71,7 @@ void TestRunReport::jsonKeepsFullPrecision() {
     QVERIFY(none["tied_with_fastest"].toArray().isEmpty());
 }
 
-void TestRunReport::recorderFollowsARun() {
+void TestRunReport::figuresFollowARun() {
     // The same entry twice is two servers; each summary row closes its own lookups.
     using Reply = tarnbell::testing::ScriptedProbe::Reply;
     tarnbell::testing::ScriptedProbe probe;
@@ -83,15 +83,14 @@ void TestRunReport::recorderFollowsARun() {
     SummaryTableModel summary;
     BenchmarkEngine engine(&probe, &lookups, &summary);
     engine.setLocalResolverSource([] { return QString("10.0.0.2"); });
-    RunRecorder recorder(&engine, &summary);
     QSignalSpy finished(&engine, &BenchmarkEngine::finished);
     QVERIFY(engine.BenchmarkDNS({{"10.0.0.1 - a", "10.0.0.2", "10.0.0.1 - a"},
                                  {"a.example", "b.example", "c.example"},
                                  "MX 15"}));
     QVERIFY(finished.wait(5000));
 
-    QCOMPARE(recorder.lookups().size(), 9);
-    const QList<ServerFigures> servers = recorder.servers();
+    QCOMPARE(engine.figures().lookups().size(), 9);
+    const QList<ServerFigures> servers = engine.figures().servers();
     QCOMPARE(servers.size(), 3);
     for (int i = 0; i < 3; ++i) {
         const SummaryRow& row = summary.summaryAt(i);

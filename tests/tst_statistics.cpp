@@ -1,5 +1,6 @@
 // Sort keys and the progress line. The mean and the median are checked with the figures.
 
+#include "core/runwording.h"
 #include "core/statistics.h"
 
 #include <QLocale>
@@ -29,22 +30,16 @@ private Q_SLOTS:
     void progress_data() {
         QTest::addColumn<double>("percent");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("green");
-        QTest::addColumn<int>("blue");
         QTest::addColumn<bool>("german");
-        QTest::newRow("37.5: halves to even") << 37.5 << "37.50% complete" << 192 << 218 << false;
-        QTest::newRow("last of 99 x 99")
-            << 100.0 * 9800.0 / 9801.0 << "99.99% complete" << 255 << 155 << false;
-        QTest::newRow("the locale's separator") << 37.5 << "37,50% complete" << 192 << 218 << true;
+        QTest::newRow("two decimals") << 37.5 << "37.50% complete" << false;
+        QTest::newRow("last of 99 x 99") << 100.0 * 9800.0 / 9801.0 << "99.99% complete" << false;
+        QTest::newRow("the locale's separator") << 37.5 << "37,50% complete" << true;
     }
     void progress() {
         QFETCH(double, percent);
         QFETCH(bool, german);
         QLocale::setDefault(german ? QLocale(QLocale::German, QLocale::Germany) : QLocale::c());
         QTEST(progressText(percent), "text");
-        QFETCH(int, green);
-        QFETCH(int, blue);
-        QCOMPARE(progressFill(percent), (Rgb{150, green, blue}));
     }
 };
 

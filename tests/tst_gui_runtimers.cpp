@@ -1,11 +1,11 @@
 // The growing dots of the row under test and the return to "Ready." after a run.
 
-#include "core/runtimers.h"
+#include "runtimers.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
-using namespace tarnbell::core;
+using namespace tarnbell::gui;
 
 class TestRunTimers final : public QObject {
     Q_OBJECT
@@ -47,4 +47,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestRunTimers)
-#include "tst_runtimers.moc"
+#include "tst_gui_runtimers.moc"
