@@ -17,7 +17,6 @@ public:
 
     explicit ResultSortProxy(List list, QObject* parent = nullptr);
 
-    List list() const { return m_list; }
 
     // The column whose text orders the rows after a click on header `section` (0-based,
     // as QHeaderView::sectionClicked gives it); -1 for a section the list does not have.

@@ -47,7 +47,6 @@ QFileDialog* ShowSave(QWidget* owner, const SaveDialogSettings& settings,
                          const QStringList chosen = dialog->selectedFiles();
                          if (outcome == QDialog::Accepted && !chosen.isEmpty()) {
                              const QFileInfo file(chosen.first());
-                             result.fileCount = 1;
                              result.fileNames = {file.fileName()};
                              result.directory = file.absolutePath();
                              if (!result.directory.endsWith(QLatin1Char('/')))

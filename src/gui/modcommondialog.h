@@ -22,7 +22,6 @@ struct SaveDialogSettings {
 };
 
 struct SaveDialogResult {
-    int fileCount = 0;     // 1 when a file was chosen, 0 otherwise
     QStringList fileNames; // the chosen name without its folder; empty when none
     QString directory;     // the chosen file's folder, ending with "/"; empty when none
     bool canceled = true;  // the dialog ended without a file
