@@ -32,7 +32,7 @@ void LookupDispatcher::beginRun() {
     m_stream->beginRun();
 }
 
-void LookupDispatcher::enqueue(const UdpLookup::Request& request) {
+void LookupDispatcher::enqueue(const LookupRequest& request) {
     m_pending.push_back(request);
     startNext();
 }
@@ -48,7 +48,7 @@ void LookupDispatcher::setPlan(const QList<PlannedLookup>& plan,
 void LookupDispatcher::startNext() {
     if (m_busy || m_pending.empty())
         return;
-    UdpLookup::Request request = std::move(m_pending.front());
+    LookupRequest request = std::move(m_pending.front());
     m_pending.pop_front();
     m_busy = true;
     m_currentPlanIndex = request.planIndex;
@@ -59,9 +59,9 @@ void LookupDispatcher::startNext() {
     const Transport transport =
         request.endpoint->isValid() ? request.endpoint->transport : transportOf(request.server);
     if (transport == Transport::Udp)
-        m_udp->enqueue(request);
+        m_udp->start(request);
     else
-        m_stream->enqueue(request);
+        m_stream->start(request);
 }
 
 const ServerEndpoint& LookupDispatcher::endpointOf(const QString& server) {

@@ -27,7 +27,7 @@ public:
     void setHostLookup(const HostLookup& lookup);
     void setBusyWait(std::chrono::microseconds window);
     void beginRun();
-    void enqueue(const UdpLookup::Request& request);
+    void enqueue(const LookupRequest& request);
 
     // The run's lookups in order: each one is started the moment the one before it ends,
     // unless `hold` is set. Results carry the plan's `generation`, so that a caller can tell
@@ -47,7 +47,7 @@ private:
 
     UdpLookup* m_udp; // children: they move to the measurement thread with the dispatcher
     StreamLookup* m_stream;
-    std::deque<UdpLookup::Request> m_pending;
+    std::deque<LookupRequest> m_pending;
     QHash<QString, ServerEndpoint> m_endpoints; // each entry read once per run
     bool m_busy = false;
     qsizetype m_currentPlanIndex = -1;

@@ -4,7 +4,6 @@
 #include "core/querynames.h"
 #include "core/streamconnection.h"
 
-#include <QPointer>
 #include <algorithm>
 
 namespace tarnbell::core {
@@ -24,19 +23,12 @@ double secondsBetween(qint64 fromNs, qint64 toNs) {
 } // namespace
 
 StreamLookup::StreamLookup(QObject* parent) : QObject(parent) {
-    m_tick.setSingleShot(true);
-    m_tick.setTimerType(Qt::PreciseTimer);
-    connect(&m_tick, &QTimer::timeout, this, &StreamLookup::onTick);
+    connect(&m_deadline, &LookupDeadline::expired, this, &StreamLookup::onExpired);
 }
 
 StreamLookup::~StreamLookup() {
     for (StreamConnection* connection : std::as_const(m_connections))
         connection->disconnect(this);
-}
-
-void StreamLookup::setTimeLimit(std::chrono::milliseconds limit, std::chrono::milliseconds tick) {
-    m_limit = std::max(limit, std::chrono::milliseconds(1));
-    m_tickInterval = std::max(tick, std::chrono::milliseconds(1));
 }
 
 void StreamLookup::setHostLookup(HostLookup lookup) {
@@ -52,16 +44,8 @@ void StreamLookup::beginRun() {
     }
 }
 
-void StreamLookup::enqueue(const Request& request) {
-    m_pending.push_back(request);
-    startNext();
-}
-
-void StreamLookup::startNext() {
-    if (m_state != State::Idle || m_pending.empty())
-        return;
-    m_current = std::move(m_pending.front());
-    m_pending.pop_front();
+void StreamLookup::start(const LookupRequest& request) {
+    m_current = request;
     ++m_serial;
     m_connection = nullptr;
     m_opened = false;
@@ -86,8 +70,7 @@ void StreamLookup::startNext() {
         return;
     }
     m_query = std::move(built.datagram);
-    m_remaining = m_limit;
-    armTick();
+    m_deadline.start();
     if (!m_endpoint.isHostName()) {
         m_target = m_endpoint.address;
         openConnection();
@@ -219,42 +202,28 @@ void StreamLookup::dropConnection(StreamConnection* connection) {
         m_connection = nullptr;
 }
 
-void StreamLookup::armTick() {
-    m_tick.start(std::min(m_tickInterval, m_remaining));
-}
-
-void StreamLookup::onTick() {
-    if (m_state != State::Resolving && m_state != State::Connecting && m_state != State::Waiting)
-        return;
-    m_remaining -= std::min(m_tickInterval, m_remaining);
-    if (m_remaining.count() > 0) {
-        armTick();
-        return;
-    }
+void StreamLookup::onExpired() {
     if (m_state == State::Resolving) {
         finish(failedResult(ProbeOutcome::HostNotFound,
                             m_names.silent(m_endpoint.hostName).errorText));
         return;
     }
+    if (m_state != State::Connecting && m_state != State::Waiting)
+        return;
     // A late answer must not be read as the next query's: the connection goes.
     dropConnection(m_connection);
     finish(ProbeResult{});
 }
 
 void StreamLookup::finish(const ProbeResult& result) {
-    m_tick.stop();
+    m_deadline.stop();
     m_busyWait.stop();
     m_state = State::Idle;
-    const QPointer<StreamLookup> alive(this);
     emit finished(result);
-    if (!alive)
-        return;
-    if (m_state == State::Idle && !m_pending.empty())
-        QMetaObject::invokeMethod(this, &StreamLookup::startNext, Qt::QueuedConnection);
 }
 
 void StreamLookup::finishLater(const ProbeResult& result) {
-    m_tick.stop();
+    m_deadline.stop();
     m_busyWait.stop();
     m_state = State::Finishing;
     QMetaObject::invokeMethod(

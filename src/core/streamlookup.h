@@ -4,20 +4,20 @@
 // ones, as a stub resolver keeps it; its set-up is timed apart, and each lookup's time runs
 // from the query's write to its answer's read on the open connection. With fresh connections
 // every lookup opens its own, and its time includes the set-up. The time limit covers name
-// resolution, set-up and query. Lookups asked for while one is under way run in turn.
+// resolution, set-up and query. One lookup at a time.
 
 #include "core/busywait.h"
+#include "core/lookupdeadline.h"
 #include "core/lookupprobe.h"
+#include "core/lookuprequest.h"
 #include "core/serverendpoint.h"
-#include "core/udplookup.h"
+#include "core/servernames.h"
 #include "dns/moddns.h"
 
 #include <QHash>
 #include <QObject>
 #include <QSslCertificate>
-#include <QTimer>
 #include <chrono>
-#include <deque>
 
 namespace tarnbell::core {
 
@@ -26,12 +26,12 @@ class StreamConnection;
 class StreamLookup final : public QObject {
     Q_OBJECT
 public:
-    using Request = UdpLookup::Request;
-
     explicit StreamLookup(QObject* parent = nullptr);
     ~StreamLookup() override;
 
-    void setTimeLimit(std::chrono::milliseconds limit, std::chrono::milliseconds tick);
+    void setTimeLimit(std::chrono::milliseconds limit, std::chrono::milliseconds tick) {
+        m_deadline.setLimit(limit, tick);
+    }
     // How long after a send the thread watches the connection without sleeping.
     void setBusyWait(std::chrono::microseconds window) { m_busyWait.setWindow(window); }
     void setHostLookup(HostLookup lookup);
@@ -46,14 +46,14 @@ public:
     // run's figures hold its own set-up times.
     void beginRun();
 
-    void enqueue(const Request& request);
+    // Starts a lookup; the one before it has finished.
+    void start(const LookupRequest& request);
 
 Q_SIGNALS:
     void finished(const tarnbell::core::ProbeResult& result);
 
 private:
     enum class State { Idle, Resolving, Connecting, Waiting, Finishing };
-    void startNext();
     void useResolved(const ResolvedName& resolved);
     void openConnection();
     void sendQuery();
@@ -61,8 +61,7 @@ private:
                  const ClockReading& arrival);
     void onConnectionFailed(StreamConnection* connection, const QString& errorText);
     void dropConnection(StreamConnection* connection);
-    void armTick();
-    void onTick();
+    void onExpired();
     void finish(const ProbeResult& result);
     void finishLater(const ProbeResult& result);
 
@@ -71,15 +70,11 @@ private:
     QList<QSslCertificate> m_extraCas;
     std::size_t m_capacity = 65535;
     bool m_fresh = false;
-    std::chrono::milliseconds m_limit{kLookupTimeLimit};
-    std::chrono::milliseconds m_tickInterval{1000};
-    std::chrono::milliseconds m_remaining{0};
-    QTimer m_tick{this};
+    LookupDeadline m_deadline{this};
     BusyWait m_busyWait{this};
 
-    std::deque<Request> m_pending;
     State m_state = State::Idle;
-    Request m_current;
+    LookupRequest m_current;
     QString m_key;
     ServerEndpoint m_endpoint;
     quint64 m_serial = 0;

@@ -5,7 +5,6 @@
 #include "core/serverendpoint.h"
 #include "dns/moddns.h"
 
-#include <QPointer>
 #include <QSocketNotifier>
 #include <algorithm>
 
@@ -29,34 +28,19 @@ ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText,
 } // namespace
 
 UdpLookup::UdpLookup(QObject* parent) : QObject(parent), m_buffer(kLargestDatagram) {
-    m_tick.setSingleShot(true);
-    m_tick.setTimerType(Qt::PreciseTimer);
-    connect(&m_tick, &QTimer::timeout, this, &UdpLookup::onTick);
+    connect(&m_deadline, &LookupDeadline::expired, this, &UdpLookup::onExpired);
 }
 
 UdpLookup::~UdpLookup() {
     closeSocket();
 }
 
-void UdpLookup::setTimeLimit(std::chrono::milliseconds limit, std::chrono::milliseconds tick) {
-    m_limit = std::max(limit, std::chrono::milliseconds(1));
-    m_tickInterval = std::max(tick, std::chrono::milliseconds(1));
-}
-
 void UdpLookup::setHostLookup(HostLookup lookup) {
     m_names.setHostLookup(std::move(lookup));
 }
 
-void UdpLookup::enqueue(const Request& request) {
-    m_pending.push_back(request);
-    startNext();
-}
-
-void UdpLookup::startNext() {
-    if (m_state != State::Idle || m_pending.empty())
-        return;
-    m_current = std::move(m_pending.front());
-    m_pending.pop_front();
+void UdpLookup::start(const LookupRequest& request) {
+    m_current = request;
     ++m_serial;
 
     const ServerEndpoint endpoint =
@@ -67,8 +51,7 @@ void UdpLookup::startNext() {
     }
     m_targetPort = endpoint.port;
     // The limit covers the name's resolution too; the clock of the measurement does not.
-    m_remaining = m_limit;
-    armTick();
+    m_deadline.start();
     if (!endpoint.isHostName()) {
         m_target = endpoint.address;
         send();
@@ -187,22 +170,13 @@ void UdpLookup::onReadable() {
     finish(result);
 }
 
-void UdpLookup::armTick() {
-    m_tick.start(std::min(m_tickInterval, m_remaining));
-}
-
-void UdpLookup::onTick() {
-    if (m_state != State::Waiting && m_state != State::Resolving)
-        return;
-    m_remaining -= std::min(m_tickInterval, m_remaining);
-    if (m_remaining.count() > 0) {
-        armTick();
-        return;
-    }
+void UdpLookup::onExpired() {
     if (m_state == State::Resolving) {
         finish(failedResult(ProbeOutcome::HostNotFound, m_names.silent(m_hostName).errorText));
         return;
     }
+    if (m_state != State::Waiting)
+        return;
     // A lookup that saw no answer counts as ten seconds, whatever limit was set.
     m_socketSpent = true;
     ProbeResult result;
@@ -215,21 +189,14 @@ double UdpLookup::elapsedSeconds() const {
 }
 
 void UdpLookup::finish(const ProbeResult& result) {
-    m_tick.stop();
+    m_deadline.stop();
     m_busyWait.stop();
     m_state = State::Idle;
-    const QPointer<UdpLookup> alive(this);
     emit finished(result);
-    if (!alive)
-        return;
-    // Lookups asked for while this one ran start in their turn, from the event loop. A
-    // receiver of finished() may already have started the next one.
-    if (m_state == State::Idle && !m_pending.empty())
-        QMetaObject::invokeMethod(this, &UdpLookup::startNext, Qt::QueuedConnection);
 }
 
 void UdpLookup::finishLater(const ProbeResult& result) {
-    m_tick.stop();
+    m_deadline.stop();
     m_busyWait.stop();
     m_state = State::Finishing;
     QMetaObject::invokeMethod(
