@@ -1,17 +1,25 @@
 // Lookups over UDP, TCP, TLS and HTTPS against a real resolver (unbound), over UDP against an
-// authoritative server (NSD), and against a small in-process TCP server for what a real one
-// will not do on demand (close a kept connection, stall a handshake, send half a message).
+// authoritative server (NSD), and against small in-process servers for what a real one will
+// not do on demand (close a kept connection, stall a handshake, send half a message, speak
+// HTTP/1.1 only); and the connections tarnbell-cli's JSON report counts.
 
 #include "core/probe.h"
 #include "dns/streamframe.h"
+#include "fixtures/cannedhttpserver.h"
 #include "fixtures/realdnsserver.h"
 #include "fixtures/realresolver.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QSslCertificate>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 using tarnbell::core::Probe;
@@ -260,6 +268,81 @@ private Q_SLOTS:
         QCOMPARE(results[0].outcome, outcome);
         QCOMPARE(results[0].seconds, 10.0);
         QVERIFY(clock.elapsed() < 8000); // the 300 ms limit, not the default ten seconds
+    }
+
+    // A DNS-over-HTTPS server offering no h2 by ALPN is asked over HTTP/1.1, one POST after
+    // another on one kept connection, and every answer is read and timed.
+    void httpsOverHttp1() {
+        using tarnbell::testing::CannedHttpServer;
+        CannedHttpServer server(CannedHttpServer::Mode::DnsMessages);
+        QVERIFY(server.isListening());
+        Probe probe;
+        probe.setExtraCertificates({tarnbell::testing::TestCertificates::get().authority});
+        const QList<ProbeResult> results =
+            lookUp(probe, QStringLiteral("https://127.0.0.1:%1/dns-query").arg(server.port()), 3);
+        QCOMPARE(results.size(), 3);
+        for (const ProbeResult& result : results) {
+            QVERIFY2(result.outcome == ProbeOutcome::Answered, qPrintable(result.errorText));
+            QCOMPARE(result.rcode, 0);
+            QVERIFY(result.seconds > 0.0 && result.seconds < 10.0);
+        }
+        QCOMPARE(newConnections(results), 1);
+        QCOMPARE(server.requests().size(), 1);
+        QVERIFY(server.requests().first().startsWith("POST /dns-query HTTP/1.1\r\n"));
+    }
+
+    // tarnbell-cli's JSON report: per server the connections its lookups opened, and their
+    // mean set-up as the lookups that opened them report it.
+    void reportsConnections_data() {
+        QTest::addColumn<bool>("fresh");
+        QTest::newRow("kept") << false;
+        QTest::newRow("fresh") << true;
+    }
+    void reportsConnections() {
+        QFETCH(bool, fresh);
+        constexpr int kLookups = 4;
+        QTemporaryDir dir;
+        const QString json = dir.filePath(QStringLiteral("run.json"));
+        QStringList arguments{
+            "--server",  m_resolver.tlsEntry(), "--server", m_resolver.udpEntry(),
+            "--domain",  RealResolver::kZone,   "--rounds", QString::number(kLookups),
+            "--ca-file", m_resolver.caFile(),   "--json",   json,
+            "--quiet"};
+        if (fresh)
+            arguments << "--fresh-connections";
+        QProcess cli;
+        cli.start(QStringLiteral(TARNBELL_CLI_PATH), arguments);
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 0);
+        QFile file(json);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
+
+        for (const QJsonValue& value : report[QLatin1String("servers")].toArray()) {
+            const QJsonObject server = value.toObject();
+            const bool tls = server[QLatin1String("server")] == m_resolver.tlsEntry();
+            int opened = 0;
+            double setupMs = 0.0;
+            for (const QJsonValue& lookup : report[QLatin1String("lookups")].toArray()) {
+                if (lookup[QLatin1String("server")] != server[QLatin1String("server")])
+                    continue;
+                QCOMPARE(lookup[QLatin1String("outcome")].toString(), QStringLiteral("answered"));
+                if (!lookup[QLatin1String("connect_ms")].isDouble())
+                    continue;
+                ++opened;
+                setupMs += lookup[QLatin1String("connect_ms")].toDouble();
+                // A fresh connection's lookup is timed with its set-up.
+                if (fresh)
+                    QVERIFY(lookup[QLatin1String("seconds")].toDouble() * 1000.0 >=
+                            lookup[QLatin1String("connect_ms")].toDouble());
+            }
+            QCOMPARE(server[QLatin1String("connections")].toInt(),
+                     tls ? (fresh ? kLookups : 1) : 0);
+            QCOMPARE(opened, server[QLatin1String("connections")].toInt());
+            QCOMPARE(server.contains(QLatin1String("connect_ms")), tls);
+            if (tls)
+                QCOMPARE(server[QLatin1String("connect_ms")].toDouble(), setupMs / opened);
+        }
     }
 
 private:

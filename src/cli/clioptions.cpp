@@ -1,5 +1,6 @@
 #include "cli/clioptions.h"
 
+#include "core/cafile.h"
 #include "core/controltext.h"
 #include "core/listfile.h"
 #include "core/listlimits.h"
@@ -329,15 +330,10 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     options.quiet = parser.isSet(quiet);
     options.freshConnections = parser.isSet(fresh);
     for (const QString& path : parser.values(caFile)) {
-        const QFileInfo info(path);
-        if (!info.isFile() || !info.isReadable())
-            return fail(
-                QStringLiteral("cannot read the --ca-file %1: not a readable file").arg(path));
-        const QList<QSslCertificate> read = QSslCertificate::fromPath(path, QSsl::Pem);
-        if (read.isEmpty())
-            return fail(
-                QStringLiteral("cannot read the --ca-file %1: no PEM certificate in it").arg(path));
-        options.extraCas += read;
+        const core::CaFile read = core::ReadCaFile(path);
+        if (!read.problem.isEmpty())
+            return fail(QStringLiteral("cannot read the --ca-file %1: %2").arg(path, read.problem));
+        options.extraCas += read.certificates;
     }
     result.action = ParsedCommandLine::Action::Run;
     return result;

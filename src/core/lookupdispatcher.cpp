@@ -43,6 +43,7 @@ void LookupDispatcher::setPlan(const QList<PlannedLookup>& plan,
     m_hold = std::move(hold);
     m_generation = generation;
     m_startedUpTo = -1;
+    m_planGeneration = generation;
 }
 
 void LookupDispatcher::startNext() {

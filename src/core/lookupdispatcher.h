@@ -34,8 +34,12 @@ public:
     // a late result of an earlier run.
     void setPlan(const QList<PlannedLookup>& plan, std::shared_ptr<const std::atomic<bool>> hold,
                  quint64 generation);
-    // The latest plan index started so far, -1 for none (readable from any thread).
-    qsizetype startedUpTo() const { return m_startedUpTo.load(); }
+    // The latest index of plan `generation` started so far, -1 for none (readable from any
+    // thread). Until that plan has reached this thread, none of it has started: the index
+    // left from the plan before must not pass for it.
+    qsizetype startedUpTo(quint64 generation) const {
+        return m_planGeneration.load() == generation ? m_startedUpTo.load() : -1;
+    }
 
 Q_SIGNALS:
     void finished(const tarnbell::core::ProbeResult& result, quint64 generation);
@@ -55,6 +59,7 @@ private:
     std::shared_ptr<const std::atomic<bool>> m_hold;
     quint64 m_generation = 0;
     std::atomic<qsizetype> m_startedUpTo{-1};
+    std::atomic<quint64> m_planGeneration{0}; // stored after m_startedUpTo is reset
 };
 
 } // namespace tarnbell::core

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QString>
 #include <atomic>
 #include <chrono>
@@ -73,6 +74,13 @@ public:
                                 quint16 recordType) = 0;
     // A new run starts: server names are resolved afresh, then once for the whole run.
     virtual void beginRun() {}
+    // Stream transports, from the next lookup on: every lookup on a new connection, and
+    // certificate authorities trusted beside the system's. A probe without streams has no
+    // use for them.
+    virtual void setFreshConnections(bool fresh) { Q_UNUSED(fresh); }
+    virtual void setExtraCertificates(const QList<QSslCertificate>& certificates) {
+        Q_UNUSED(certificates);
+    }
 
     // The run's lookups, in the order it makes them. A probe may start the next one the
     // moment a lookup ends, while `hold` is clear (it is set as soon as a pause, skip or stop

@@ -197,7 +197,7 @@ void Probe::lookUpPlanned(qsizetype planIndex, const QString& DNS_Addr, const QS
                           quint16 recordType) {
     askedFor();
     // Started already by the measurement thread, the moment the lookup before it ended.
-    if (planIndex <= m->lookup->startedUpTo())
+    if (planIndex <= m->lookup->startedUpTo(m->generation))
         return;
     m->onLookupThread([lookup = m->lookup,
                        request = LookupRequest{DNS_Addr, Domain_Addr, recordType, planIndex, {}}] {

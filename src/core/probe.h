@@ -11,7 +11,6 @@
 #include <memory>
 
 class QHostAddress;
-class QSslCertificate;
 
 namespace tarnbell::core {
 
@@ -40,9 +39,9 @@ public:
             lookup);
     // Stream transports: every lookup on a new connection, timed with its set-up, instead
     // of one kept connection per server.
-    void setFreshConnections(bool fresh);
+    void setFreshConnections(bool fresh) override;
     // Certificate authorities trusted beside the system's, for TLS and HTTPS servers.
-    void setExtraCertificates(const QList<QSslCertificate>& certificates);
+    void setExtraCertificates(const QList<QSslCertificate>& certificates) override;
     // Off: the arrival time is the monotonic clock read on taking the datagram, also where
     // the kernel gives a receive timestamp.
     void setKernelTimestamps(bool use);

@@ -4,6 +4,7 @@
 #include "statusstrip.h"
 #include "windowcontrols.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,6 +46,14 @@ void DescribeControls(const WindowControls& c) {
     describe(c.rounds, QStringLiteral("Rounds"),
              QStringLiteral("How often every server is asked about the domain list; the first "
                             "round is cold, the later ones warm"));
+    describe(c.chkFreshConnections, QStringLiteral("Fresh connection for every lookup"),
+             QStringLiteral("TCP, TLS and HTTPS servers: time every lookup on a new connection, "
+                            "its set-up included, instead of keeping one per server"));
+    describe(c.cmdCaFile, QStringLiteral("Trusted CA file"),
+             QStringLiteral("Trust the certificate authority in a PEM file beside the system's, "
+                            "e.g. a private resolver's (TLS and HTTPS servers)"));
+    describe(c.cmdClearCaFile, QStringLiteral("Forget the trusted CA file"),
+             QStringLiteral("Trust the system's certificate authorities only"));
     describe(c.cmdGo, QStringLiteral("Benchmark"),
              QStringLiteral("Ask every server about every domain and time the answers (Enter)"));
     describe(c.cmdStop, QStringLiteral("Stop the run"),

@@ -22,6 +22,7 @@
 #include "statusstrip.h"
 #include "windowsettings.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -87,6 +88,7 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
     m_harvest = new gui::HarvestControl(*this, seams.harvest);
+    m_transports = new gui::TransportChoice(m_ui, std::move(seams.pickCaFile), this);
     m_closeGuard = new gui::CloseGuard(this, m_lookups);
     new gui::ListActions(
         m_servers, m_ui.cServers, m_ui.cServersD, [this] { restoreDefaultLists(); }, this);
@@ -308,6 +310,8 @@ void frmMain::cmdDoGo() {
         gui::ShowMessage(this, core::EmptyListMessage(core::ListKind::Servers));
         return;
     }
+    if (!m_transports->applyTo(*m_probe))
+        return;
     lockForRun();
     m_engine->BenchmarkDNS({m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText(),
                             m_ui.rounds->value()});
@@ -315,10 +319,13 @@ void frmMain::cmdDoGo() {
 
 QList<QWidget*> frmMain::runLockedControls() const {
     // Everything that could start a second run or a harvest, or change the lists, the record
-    // type or the harvester's settings, in the order they are locked and unlocked.
-    return {m_ui.cmdRandomD, m_ui.cServersD, m_ui.cServers,   m_ui.cmdRandomN,
-            m_ui.cDomainD,   m_ui.cDomain,   m_ui.cmdConnect, m_ui.cGResults,
-            m_ui.cDNST,      m_ui.rounds,    m_ui.rand,       m_ui.cmdGo};
+    // type, the transports' or the harvester's settings, in the order they are locked and
+    // unlocked.
+    QList<QWidget*> controls{m_ui.cmdRandomD, m_ui.cServersD, m_ui.cServers,   m_ui.cmdRandomN,
+                             m_ui.cDomainD,   m_ui.cDomain,   m_ui.cmdConnect, m_ui.cGResults,
+                             m_ui.cDNST,      m_ui.rounds,    m_ui.rand,       m_ui.cmdGo};
+    controls << m_ui.chkFreshConnections << m_ui.cmdCaFile << m_ui.cmdClearCaFile;
+    return controls;
 }
 
 void frmMain::lockForRun() {

@@ -6,6 +6,7 @@
 #include "core/randomsource.h"
 #include "harvestcontrol.h"
 #include "runtimers.h"
+#include "transportchoice.h"
 #include "windowcontrols.h"
 
 #include <QMainWindow>
@@ -45,6 +46,7 @@ struct WindowSeams {
     // Where the window's lists, choices and layout are remembered; nothing is remembered
     // when unset.
     std::function<std::unique_ptr<QSettings>()> settings;
+    PickFile pickCaFile; // "Trusted CA file…"; the open-file dialog when unset
 
     // The UDP probe and the machine's resolver configuration.
     static WindowSeams production();
@@ -74,6 +76,8 @@ public:
     tarnbell::gui::DetailsView* details() const { return m_details; }
     // Timer1: returns the status line to "Ready." after a run or a harvest (restart()).
     tarnbell::gui::ReadyReset* Timer1() const { return m_timer1; }
+    // The stream transports' settings for the next run.
+    tarnbell::gui::TransportChoice* transports() const { return m_transports; }
     // The window's one harvester, behind cmdConnect.
     tarnbell::core::Harvester* harvester() const;
     tarnbell::core::RandomSource& random() { return m_random; }
@@ -158,6 +162,7 @@ private:
     QTimer* m_dotTimer = nullptr; // the dots in the time cell of the lookup under way
     tarnbell::gui::DotAnimator m_dots;
     tarnbell::gui::HarvestControl* m_harvest = nullptr;
+    tarnbell::gui::TransportChoice* m_transports = nullptr;
     tarnbell::gui::CloseGuard* m_closeGuard = nullptr;
     std::unique_ptr<QSettings> m_settings;
     QTimer* m_frame = nullptr; // paces flushDisplay() during a run

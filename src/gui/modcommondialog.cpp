@@ -61,4 +61,23 @@ QFileDialog* ShowSave(QWidget* owner, const SaveDialogSettings& settings,
     return dialog;
 }
 
+QFileDialog* ShowOpen(QWidget* owner, const QString& title, const QString& initialDir,
+                      const QStringList& filters, std::function<void(const QString&)> done) {
+    auto* dialog = new QFileDialog(owner, title, initialDir);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("ShowOpen"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setNameFilters(filters);
+    QObject::connect(
+        dialog, &QDialog::finished, dialog, [dialog, done = std::move(done)](int outcome) {
+            const QStringList chosen = dialog->selectedFiles();
+            done(outcome == QDialog::Accepted && !chosen.isEmpty() ? chosen.first() : QString());
+        });
+    dialog->open();
+    dialog->move(CentreOverOwner(owner->frameGeometry(), dialog->frameGeometry().size()));
+    return dialog;
+}
+
 } // namespace tarnbell::gui

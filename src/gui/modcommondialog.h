@@ -1,6 +1,7 @@
 #pragma once
-// The save-file dialog: asks for the name of a file to save, placed over the centre of its
-// owner window. Opened without a nested event loop; the caller goes on in the callback.
+// The file dialogs: the name of a file to save, placed over the centre of its owner window,
+// and an existing file to open. Opened without a nested event loop; the caller goes on in
+// the callback.
 
 #include <QPoint>
 #include <QRect>
@@ -37,6 +38,11 @@ struct SaveDialogResult {
 // typed name. `done` gets the result once the dialog closes.
 QFileDialog* ShowSave(QWidget* owner, const SaveDialogSettings& settings,
                       std::function<void(const SaveDialogResult&)> done);
+
+// The open-file dialog, modal over `owner`, for an existing file. `done` gets the chosen file,
+// or the empty text when the dialog ends without one.
+QFileDialog* ShowOpen(QWidget* owner, const QString& title, const QString& initialDir,
+                      const QStringList& filters, std::function<void(const QString&)> done);
 
 // The folder a save dialog starts in: `programDir` when the user may write there, otherwise
 // `documentsDir` (an installed program's folder never is writable), or the home folder

@@ -7,13 +7,11 @@
 #include "frmMain.h"
 
 #include <QSettings>
-#include <QSslCertificate>
 
 namespace tarnbell::gui {
 
 WindowSeams WindowSeams::production() {
     WindowSeams seams;
-    auto probe = std::make_unique<core::Probe>();
     seams.localResolver = [] { return core::GetLocalDNS(); };
     // The platform's standard place: ~/.config/Tarnbell/tarnbell.conf on Linux.
     seams.settings = [] {
@@ -22,14 +20,7 @@ WindowSeams WindowSeams::production() {
     };
     const std::unique_ptr<QSettings> settings = seams.settings();
     seams.harvest.search = core::SearchTarget::fromSettings(*settings);
-    // Stream transports, as tarnbell-cli's --fresh-connections and --ca-file: a new
-    // connection for every lookup, and a private authority trusted beside the system's.
-    probe->setFreshConnections(
-        settings->value(QStringLiteral("transports/freshConnections")).toBool());
-    const QString caFile = settings->value(QStringLiteral("transports/caFile")).toString();
-    if (!caFile.isEmpty())
-        probe->setExtraCertificates(QSslCertificate::fromPath(caFile, QSsl::Pem));
-    seams.probe = std::move(probe);
+    seams.probe = std::make_unique<core::Probe>();
     return seams;
 }
 

@@ -5,6 +5,7 @@
 #include "statuslabel.h"
 #include "statusstrip.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -91,6 +92,13 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.rounds->setToolTip(QStringLiteral(
         "How often every server is asked the domain list. The first round's answers are cold "
         "(not in the server's cache), the later ones warm."));
+    c.chkFreshConnections = named(
+        new QCheckBox(QStringLiteral("Fresh co&nnection for every lookup")), "chkFreshConnections");
+    c.cmdCaFile = button(QStringLiteral("Trusted C&A file…"), "cmdCaFile");
+    c.lblCaFile = label(QString(), "lblCaFile");
+    // A long name is cut at the column's edge rather than widening it; the tip shows it all.
+    c.lblCaFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    c.cmdClearCaFile = smallButton(QStringLiteral("-"), "cmdClearCaFile");
     c.cmdGo = button(QStringLiteral("&Benchmark!"), "cmdGo", true);
     c.cmdPause = button(QStringLiteral("&Pause"), "cmdPause");
     c.cmdPause->setEnabled(false);
@@ -130,6 +138,8 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.reseed->setFixedWidth(c.reseed->fontMetrics().height() + 8);
 
     auto* recordType = row({c.Label3, c.cDNST, c.LabelRounds, c.rounds}, 1);
+    auto* caFile = row({c.cmdCaFile, c.lblCaFile, c.cmdClearCaFile});
+    caFile->setStretchFactor(c.lblCaFile, 1);
     auto* runButtons = row({c.cmdPause, c.cmdStop, c.cmdGo}, 1);
     runButtons->setAlignment(c.cmdPause, Qt::AlignBottom);
     runButtons->setAlignment(c.cmdStop, Qt::AlignBottom);
@@ -153,6 +163,8 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
 
     auto* layout = new QVBoxLayout(frame);
     layout->addLayout(recordType);
+    layout->addWidget(c.chkFreshConnections);
+    layout->addLayout(caFile);
     layout->addLayout(runButtons);
     layout->addWidget(c.Frame2);
     layout->addLayout(serverHeading);

@@ -2,6 +2,7 @@
 // The controls of the main window, created and laid out in one place. Each control's
 // objectName is its name here, so tests and accessibility tools find it by that name.
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -24,6 +25,13 @@ struct WindowControls {
     QComboBox* cDNST = nullptr;
     QLabel* LabelRounds = nullptr; // "Rounds"
     QSpinBox* rounds = nullptr;    // how often the domain list is asked of every server
+
+    // Stream transports, for the next run.
+    QCheckBox* chkFreshConnections = nullptr; // a new connection for every lookup
+    QPushButton* cmdCaFile = nullptr;         // "Trusted CA file…"
+    QLabel* lblCaFile = nullptr;              // the chosen file's name
+    QPushButton* cmdClearCaFile = nullptr;
+
     QPushButton* cmdGo = nullptr;
     QPushButton* cmdPause = nullptr;
     QPushButton* cmdStop = nullptr; // ends the run after the lookup under way (Escape)

@@ -7,6 +7,7 @@
 #include "frmMain.h"
 #include "resultview.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QSettings>
@@ -19,6 +20,8 @@ const QString kServers = QStringLiteral("lists/servers");
 const QString kDomains = QStringLiteral("lists/domains");
 const QString kRecordType = QStringLiteral("run/recordType");
 const QString kHarvestCount = QStringLiteral("harvest/count");
+const QString kFreshConnections = QStringLiteral("transports/freshConnections");
+const QString kCaFile = QStringLiteral("transports/caFile");
 const QString kGeometry = QStringLiteral("window/geometry");
 const QString kState = QStringLiteral("window/state");
 
@@ -78,6 +81,8 @@ void SaveWindowSettings(const frmMain& window, QSettings& settings) {
     settings.setValue(kDomains, window.domainList()->entries());
     settings.setValue(kRecordType, ui.cDNST->currentText());
     settings.setValue(kHarvestCount, ui.cGResults->currentText());
+    settings.setValue(kFreshConnections, ui.chkFreshConnections->isChecked());
+    settings.setValue(kCaFile, window.transports()->caFile());
     settings.setValue(kGeometry, window.saveGeometry());
     settings.setValue(kState, window.saveState());
     saveView(settings, QStringLiteral("lookups"), ui.lvDNS, window.lookupSort());
@@ -98,6 +103,8 @@ void RestoreWindowSettings(frmMain& window, QSettings& settings) {
     }
     restoreChoice(ui.cDNST, settings.value(kRecordType));
     restoreChoice(ui.cGResults, settings.value(kHarvestCount));
+    ui.chkFreshConnections->setChecked(settings.value(kFreshConnections).toBool());
+    window.transports()->setCaFile(settings.value(kCaFile).toString());
     window.restoreGeometry(settings.value(kGeometry).toByteArray());
     window.restoreState(settings.value(kState).toByteArray());
     restoreView(settings, QStringLiteral("lookups"), ui.lvDNS, window.lookupSort());
