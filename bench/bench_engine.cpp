@@ -5,8 +5,8 @@
 //
 // Usage: bench_engine [repetitions]
 
-#include "core/benchmarkengine.h"
-#include "core/probe.h"
+#include "core/probe/probe.h"
+#include "core/run/benchmarkengine.h"
 #include "fixtures/fakeresponder.h"
 #include "fixtures/scriptedprobe.h"
 

@@ -4,11 +4,11 @@
 //
 // Usage: bench_export [repetitions]
 
-#include "core/csvexport.h"
-#include "core/resultmodels.h"
-#include "core/resultsortproxy.h"
-#include "core/statistics.h"
-#include "core/wholefile.h"
+#include "core/export/csvexport.h"
+#include "core/export/wholefile.h"
+#include "core/results/resultmodels.h"
+#include "core/results/resultsortproxy.h"
+#include "core/results/statistics.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,8 +5,8 @@
 //
 // Usage: bench_figures [repetitions]
 
-#include "core/figures.h"
-#include "core/figurestablemodel.h"
+#include "core/results/figures.h"
+#include "core/results/figurestablemodel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

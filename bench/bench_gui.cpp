@@ -8,8 +8,8 @@
 //        bench_gui --screenshot FILE   (a finished run against a few local responders)
 //        bench_gui --screenshot FILE --details   (three responders, two rounds, the details tab)
 
-#include "core/benchmarkengine.h"
-#include "core/probe.h"
+#include "core/probe/probe.h"
+#include "core/run/benchmarkengine.h"
 #include "entrylist.h"
 #include "fixtures/fakeresponder.h"
 #include "guisupport/windowdriver.h"

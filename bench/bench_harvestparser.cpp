@@ -1,7 +1,7 @@
 // How long the window is busy parsing when the search buffer is full: the parse runs in
 // one go on the window's thread, so this is the longest pause a harvest can cause.
-#include "core/harvestparser.h"
-#include "core/searchbuffer.h"
+#include "core/harvest/harvestparser.h"
+#include "core/harvest/searchbuffer.h"
 
 #include <QElapsedTimer>
 #include <algorithm>

@@ -9,7 +9,7 @@
 // measurement thread, from the MX_Query_Speed call to the finished() receiver.
 
 #include "benchstats.h"
-#include "core/probe.h"
+#include "core/probe/probe.h"
 #include "fixtures/fakeresponder.h"
 #include "rawlookup.h"
 

@@ -9,7 +9,7 @@
 // one, the monotonic clock at the read of the whole reply on a stream.
 
 #include "benchstats.h"
-#include "core/probe.h"
+#include "core/probe/probe.h"
 #include "fixtures/realresolver.h"
 
 #include <QCoreApplication>

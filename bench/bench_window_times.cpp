@@ -9,8 +9,8 @@
 // Usage: bench_window_times [servers=99 domains=30] [--busy]
 
 #include "benchstats.h"
-#include "core/benchmarkengine.h"
-#include "core/probe.h"
+#include "core/probe/probe.h"
+#include "core/run/benchmarkengine.h"
 #include "fixtures/fakeresponder.h"
 #include "guisupport/windowdriver.h"
 

@@ -3,10 +3,10 @@
 // terminal. The responders answer from this test's event loop, so every wait for the
 // program is a signal-spy wait, never a blocking one.
 
-#include "core/csvexport.h"
-#include "core/resultmodels.h"
-#include "core/resultsortproxy.h"
-#include "core/statistics.h"
+#include "core/export/csvexport.h"
+#include "core/results/resultmodels.h"
+#include "core/results/resultsortproxy.h"
+#include "core/results/statistics.h"
 #include "fixtures/fakeresponder.h"
 #include "fixtures/readonlydir.h"
 #include "fixtures/realresolver.h"

@@ -1,7 +1,7 @@
 // The export text built from the result lists, and the whole-or-nothing file write.
 
-#include "core/csvexport.h"
-#include "core/wholefile.h"
+#include "core/export/csvexport.h"
+#include "core/export/wholefile.h"
 #include "fixtures/readonlydir.h"
 
 #include <QDir>

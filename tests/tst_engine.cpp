@@ -1,8 +1,8 @@
 // The benchmark run driven end to end by a scripted probe: what it asks, the rows and
 // summaries it makes, its winners and marks, and the pause, skip and stop check points.
 
-#include "core/benchmarkengine.h"
-#include "core/resultsortproxy.h"
+#include "core/results/resultsortproxy.h"
+#include "core/run/benchmarkengine.h"
 #include "fixtures/scriptedprobe.h"
 
 #include <QAbstractItemModelTester>

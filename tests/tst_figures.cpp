@@ -2,9 +2,9 @@
 // tables, the median's interval and the tie test on samples with known answers, the fastest
 // servers, and the fastest-first table built from them.
 
-#include "core/figures.h"
-#include "core/figurestablemodel.h"
-#include "core/resultmodels.h"
+#include "core/results/figures.h"
+#include "core/results/figurestablemodel.h"
+#include "core/results/resultmodels.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>

@@ -2,7 +2,7 @@
 // old one under the name as typed, and a failed write reported with nothing lost.
 
 #include "closeguard.h"
-#include "core/csvexport.h"
+#include "core/export/csvexport.h"
 #include "fixtures/readonlydir.h"
 #include "guisupport/windowdriver.h"
 #include "resultview.h"

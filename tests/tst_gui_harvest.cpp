@@ -2,12 +2,12 @@
 // request sent, the names that land in the domain list, the controls locked meanwhile,
 // reseeding during a harvest, and failures and full lists that leave the window usable.
 
-#include "core/harvester.h"
-#include "core/randomsource.h"
-#include "runtimers.h"
+#include "core/harvest/harvester.h"
+#include "core/lists/randomsource.h"
 #include "fixtures/cannedhttpserver.h"
 #include "fixtures/resultpages.h"
 #include "guisupport/windowdriver.h"
+#include "runtimers.h"
 
 #include <QComboBox>
 #include <QLabel>

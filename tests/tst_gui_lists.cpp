@@ -1,8 +1,8 @@
 // The two input lists as a user meets them: "+" up to the 99-entry limit with the domains
 // refused, editing in place and list files.
 
-#include "core/listfile.h"
-#include "core/listlimits.h"
+#include "core/lists/listfile.h"
+#include "core/lists/listlimits.h"
 #include "entrylist.h"
 #include "guisupport/windowdriver.h"
 

@@ -3,8 +3,8 @@
 // that answers every query after 20 ms. No row may carry that busy time: each reads the
 // responder's own service time in whole milliseconds, or one more.
 
-#include "core/probe.h"
-#include "core/resultmodels.h"
+#include "core/probe/probe.h"
+#include "core/results/resultmodels.h"
 #include "fixtures/fakeresponder.h"
 #include "guisupport/windowdriver.h"
 

@@ -2,7 +2,7 @@
 // reach the view only on flush(), appended rows in one insertion; through all of it the
 // proxy stays a valid model.
 
-#include "core/resultmodels.h"
+#include "core/results/resultmodels.h"
 #include "rowbatchproxy.h"
 
 #include <QAbstractItemModelTester>

@@ -2,9 +2,9 @@
 // and what it leaves on screen, Pause/Resume, Skip and Stop clicked during a run, and the
 // question before closing.
 
-#include "core/benchmarkengine.h"
-#include "core/figurestablemodel.h"
-#include "core/resultmodels.h"
+#include "core/results/figurestablemodel.h"
+#include "core/results/resultmodels.h"
+#include "core/run/benchmarkengine.h"
 #include "detailsview.h"
 #include "guisupport/windowdriver.h"
 #include "readablecolour.h"

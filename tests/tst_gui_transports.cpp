@@ -3,10 +3,10 @@
 // place) and the fresh-connection check box, both reaching the probe and kept across a
 // restart.
 
-#include "core/benchmarkengine.h"
-#include "core/figures.h"
-#include "core/probe.h"
-#include "core/resultmodels.h"
+#include "core/probe/probe.h"
+#include "core/results/figures.h"
+#include "core/results/resultmodels.h"
+#include "core/run/benchmarkengine.h"
 #include "fixtures/realresolver.h"
 #include "guisupport/windowdriver.h"
 #include "windowsettings.h"

@@ -1,8 +1,8 @@
 // The window between starts: what it remembers and how it checks what it reads back.
 
-#include "core/defaultservers.h"
-#include "core/recordtypes.h"
-#include "core/resultsortproxy.h"
+#include "core/lists/defaultservers.h"
+#include "core/results/resultsortproxy.h"
+#include "core/run/recordtypes.h"
 #include "entrylist.h"
 #include "guisupport/windowdriver.h"
 #include "resultview.h"

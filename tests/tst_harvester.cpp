@@ -1,6 +1,6 @@
 // The harvest over HTTPS against a loopback stand-in for the search host: the bytes sent,
 // the redirect followed, the names taken, and every way a harvest can fail ending it cleanly.
-#include "core/harvester.h"
+#include "core/harvest/harvester.h"
 #include "fixtures/cannedhttpserver.h"
 #include "fixtures/resultpages.h"
 

@@ -1,9 +1,9 @@
 // The harvest request, the names taken from result links (bare addresses dropped), and the
 // text kept between harvests.
-#include "core/harvestparser.h"
-#include "core/modvalidation.h"
-#include "core/searchbuffer.h"
-#include "core/searchtarget.h"
+#include "core/harvest/harvestparser.h"
+#include "core/harvest/modvalidation.h"
+#include "core/harvest/searchbuffer.h"
+#include "core/harvest/searchtarget.h"
 #include "fixtures/resultpages.h"
 
 #include <QSettings>

@@ -1,9 +1,9 @@
 // The input lists' shared rules: the domains no query can carry, the seed words and the tick
 // scale under the progress fill.
 
-#include "core/listlimits.h"
-#include "core/randomsource.h"
-#include "core/tickscale.h"
+#include "core/lists/listlimits.h"
+#include "core/lists/randomsource.h"
+#include "core/run/tickscale.h"
 
 #include <QtTest>
 

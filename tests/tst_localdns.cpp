@@ -1,6 +1,6 @@
 // The machine's own DNS server, read from resolver configuration text as glibc reads it.
 
-#include "core/localdns.h"
+#include "core/probe/localdns.h"
 
 #include <QTemporaryFile>
 #include <QTest>

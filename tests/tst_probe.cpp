@@ -1,7 +1,7 @@
 // The timed UDP probe against the in-process fake responder: what ends a wait, what does
 // not, and the time it reports.
 
-#include "core/probe.h"
+#include "core/probe/probe.h"
 #include "dns/moddns.h"
 #include "fixtures/fakeresponder.h"
 

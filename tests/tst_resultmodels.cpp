@@ -1,8 +1,8 @@
 // The summary list's marks and the header-click sorting of the result lists.
 
-#include "core/resultmodels.h"
-#include "core/resultsortproxy.h"
-#include "core/statistics.h"
+#include "core/results/resultmodels.h"
+#include "core/results/resultsortproxy.h"
+#include "core/results/statistics.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>

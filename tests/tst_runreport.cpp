@@ -1,9 +1,9 @@
 // The JSON result of a run, and the recorder that follows a run for it.
 
-#include "core/benchmarkengine.h"
-#include "core/resultmodels.h"
-#include "core/runreport.h"
-#include "core/statistics.h"
+#include "core/results/resultmodels.h"
+#include "core/results/runreport.h"
+#include "core/results/statistics.h"
+#include "core/run/benchmarkengine.h"
 #include "fixtures/scriptedprobe.h"
 
 #include <QJsonArray>

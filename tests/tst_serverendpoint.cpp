@@ -1,8 +1,8 @@
 // Reading the server part of a server entry: address forms, host names, ports, and the
 // texts that must be refused rather than guessed at.
 
-#include "core/controltext.h"
-#include "core/serverendpoint.h"
+#include "core/lists/controltext.h"
+#include "core/probe/serverendpoint.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // Sort keys and the progress line. The mean and the median are checked with the figures.
 
-#include "core/runwording.h"
-#include "core/statistics.h"
+#include "core/results/statistics.h"
+#include "core/run/runwording.h"
 
 #include <QLocale>
 #include <QTest>

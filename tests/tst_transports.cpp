@@ -3,7 +3,7 @@
 // not do on demand (close a kept connection, stall a handshake, send half a message, speak
 // HTTP/1.1 only); and the connections tarnbell-cli's JSON report counts.
 
-#include "core/probe.h"
+#include "core/probe/probe.h"
 #include "dns/streamframe.h"
 #include "fixtures/cannedhttpserver.h"
 #include "fixtures/realdnsserver.h"

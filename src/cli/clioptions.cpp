@@ -1,11 +1,11 @@
 #include "cli/clioptions.h"
 
-#include "core/cafile.h"
-#include "core/controltext.h"
-#include "core/listfile.h"
-#include "core/listlimits.h"
-#include "core/recordtypes.h"
-#include "core/serverendpoint.h"
+#include "core/lists/controltext.h"
+#include "core/lists/listfile.h"
+#include "core/lists/listlimits.h"
+#include "core/probe/cafile.h"
+#include "core/probe/serverendpoint.h"
+#include "core/run/recordtypes.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

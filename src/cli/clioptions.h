@@ -2,7 +2,7 @@
 // The command line of tarnbell-cli: what it accepts, and every check made before a single
 // query is sent or a byte written.
 
-#include "core/lookupprobe.h"
+#include "core/probe/lookupprobe.h"
 
 #include <QList>
 #include <QSslCertificate>

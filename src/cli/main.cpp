@@ -3,8 +3,8 @@
 #include "cli/clioptions.h"
 #include "cli/clirun.h"
 #include "cli/outputs.h"
-#include "core/defaultservers.h"
-#include "core/localdns.h"
+#include "core/lists/defaultservers.h"
+#include "core/probe/localdns.h"
 
 #include <QCoreApplication>
 #include <csignal>

@@ -1,8 +1,8 @@
 #include "cli/outputs.h"
 
 #include "cli/progressline.h"
-#include "core/controltext.h"
-#include "core/wholefile.h"
+#include "core/export/wholefile.h"
+#include "core/lists/controltext.h"
 
 #include <QCoreApplication>
 #include <QStringList>

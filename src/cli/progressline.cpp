@@ -1,7 +1,7 @@
 #include "cli/progressline.h"
 
-#include "core/controltext.h"
-#include "core/runwording.h"
+#include "core/lists/controltext.h"
+#include "core/run/runwording.h"
 
 #include <QStringList>
 #include <algorithm>

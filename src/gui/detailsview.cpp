@@ -1,6 +1,6 @@
 #include "detailsview.h"
 
-#include "core/figurestablemodel.h"
+#include "core/results/figurestablemodel.h"
 #include "markcolourproxy.h"
 
 #include <QBarCategoryAxis>

@@ -3,7 +3,7 @@
 // run and the tie mark, and a box plot of each server's lookup times, fastest first. It
 // shows what it is given; the figures come from the core.
 
-#include "core/figures.h"
+#include "core/results/figures.h"
 
 #include <QList>
 #include <QWidget>

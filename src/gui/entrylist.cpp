@@ -1,9 +1,9 @@
 #include "entrylist.h"
 
 #include "controlhelp.h"
-#include "core/listfile.h"
-#include "core/randomsource.h"
-#include "core/wholefile.h"
+#include "core/export/wholefile.h"
+#include "core/lists/listfile.h"
+#include "core/lists/randomsource.h"
 #include "dialogs.h"
 
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 // entries can be selected at once, edited in place, and read from or written to a plain text
 // file, one entry a line.
 
-#include "core/listlimits.h"
+#include "core/lists/listlimits.h"
 
 #include <QObject>
 #include <QStringList>

@@ -1,8 +1,8 @@
 // "Export CSV": both result lists as the user sees them, saved where the user chooses.
 
 #include "closeguard.h"
-#include "core/csvexport.h"
-#include "core/wholefile.h"
+#include "core/export/csvexport.h"
+#include "core/export/wholefile.h"
 #include "dialogs.h"
 #include "frmMain.h"
 #include "modcommondialog.h"

@@ -3,7 +3,7 @@
 // and the status strip. It owns the run engine and wires the widgets to its signals; all the
 // arithmetic and wording live in the core library.
 
-#include "core/randomsource.h"
+#include "core/lists/randomsource.h"
 #include "harvestcontrol.h"
 #include "runtimers.h"
 #include "transportchoice.h"

@@ -1,10 +1,10 @@
 #include "harvestcontrol.h"
 
-#include "core/listlimits.h"
-#include "runtimers.h"
+#include "core/lists/listlimits.h"
 #include "dialogs.h"
 #include "entrylist.h"
 #include "frmMain.h"
+#include "runtimers.h"
 
 #include <QComboBox>
 #include <QLabel>

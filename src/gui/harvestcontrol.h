@@ -3,7 +3,7 @@
 // controls, runs the window's one harvester and shows what it says, appends the names it
 // finds to the domain list and unlocks the window however the harvest ends.
 
-#include "core/harvester.h"
+#include "core/harvest/harvester.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "markcolourproxy.h"
 
-#include "core/resultmodels.h"
+#include "core/results/resultmodels.h"
 #include "readablecolour.h"
 
 #include <QColor>

@@ -1,6 +1,6 @@
 #include "modcommondialog.h"
 
-#include "core/statistics.h"
+#include "core/results/statistics.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -2,8 +2,8 @@
 // the search service of the settings.
 // Kept apart so that tests, which bring their own probe, do not link the real one.
 
-#include "core/localdns.h"
-#include "core/probe.h"
+#include "core/probe/localdns.h"
+#include "core/probe/probe.h"
 #include "frmMain.h"
 
 #include <QSettings>

@@ -1,6 +1,6 @@
 #include "resultview.h"
 
-#include "core/resultsortproxy.h"
+#include "core/results/resultsortproxy.h"
 #include "markcolourproxy.h"
 
 #include <QAbstractProxyModel>

@@ -1,6 +1,6 @@
 #include "runtimers.h"
 
-#include "core/statistics.h"
+#include "core/results/statistics.h"
 
 namespace tarnbell::gui {
 

@@ -1,7 +1,7 @@
 #include "statusstrip.h"
 
-#include "core/statistics.h"
-#include "core/tickscale.h"
+#include "core/results/statistics.h"
+#include "core/run/tickscale.h"
 #include "readablecolour.h"
 #include "statuslabel.h"
 

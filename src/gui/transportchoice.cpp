@@ -1,7 +1,7 @@
 #include "transportchoice.h"
 
-#include "core/cafile.h"
-#include "core/lookupprobe.h"
+#include "core/probe/cafile.h"
+#include "core/probe/lookupprobe.h"
 #include "dialogs.h"
 #include "modcommondialog.h"
 #include "windowcontrols.h"

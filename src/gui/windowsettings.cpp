@@ -1,8 +1,8 @@
 #include "windowsettings.h"
 
-#include "core/defaultservers.h"
-#include "core/listlimits.h"
-#include "core/resultsortproxy.h"
+#include "core/lists/defaultservers.h"
+#include "core/lists/listlimits.h"
+#include "core/results/resultsortproxy.h"
 #include "entrylist.h"
 #include "frmMain.h"
 #include "resultview.h"

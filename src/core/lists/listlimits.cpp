@@ -1,0 +1,76 @@
+#include "core/lists/listlimits.h"
+
+#include "core/probe/querynames.h"
+#include "dns/moddns.h"
+
+#include <QStringList>
+#include <QUrl>
+#include <algorithm>
+
+namespace tarnbell::core {
+
+QString AddEntryPrompt(ListKind kind) {
+    return kind == ListKind::Domains
+               ? QStringLiteral(
+                     "Enter a Domain Name you would like to be queried on all DNS Servers")
+               : QStringLiteral("Enter a DNS Server you would like to be queried for all domains");
+}
+
+QString ListFullMessage(ListKind kind) {
+    const QString what =
+        kind == ListKind::Domains ? QStringLiteral("domains") : QStringLiteral("DNS Servers");
+    return QStringList{
+        QStringLiteral("You have too many %1!").arg(what),
+        QStringLiteral("I can't process more than 99 %1, the number won't fit in the little box "
+                       "and will look ugly.")
+            .arg(what),
+        QStringLiteral("You could run the benchmark twice, or perhaps you should reconsider why "
+                       "you need to"),
+        QStringLiteral("test 99 %1 on a dns server; this application is for benchmarking, not "
+                       "DOSing.")
+            .arg(what),
+    }
+        .join(QStringLiteral("\r\n"));
+}
+
+QString EmptyListMessage(ListKind kind) {
+    return kind == ListKind::Domains
+               ? QStringLiteral("You must have at least one domain to test your DNS!")
+               : QStringLiteral("You must have at least one DNS Server to test your DNS!");
+}
+
+QString DomainQueryProblem(const QString& domain) {
+    const QByteArray bytes = queryNameBytes(domain);
+    if (bytes.isEmpty() && !domain.isEmpty())
+        return QStringLiteral("This domain name cannot be queried: it cannot be written as a "
+                              "DNS name.\r\nIt was not added.");
+    const dns::Query query = dns::BuildQuery(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), dns::kTypeMX);
+    switch (query.error) {
+    case dns::QueryError::None:
+        return {};
+    case dns::QueryError::LabelTooLong:
+        return QStringLiteral("This domain name cannot be queried: one of its labels (the parts "
+                              "between dots) is longer than 255 characters.\r\nIt was not added.");
+    case dns::QueryError::QueryTooLong:
+        return QStringLiteral("This domain name cannot be queried: it is too long to fit in a DNS "
+                              "query.\r\nIt was not added.");
+    }
+    return QStringLiteral("This domain name cannot be queried.\r\nIt was not added.");
+}
+
+QStringList AcceptedEntries(ListKind kind, const QStringList& entries, int* dropped) {
+    QStringList accepted;
+    for (const QString& entry : entries) {
+        if (ListIsFull(static_cast<int>(accepted.size())))
+            break;
+        if (kind == ListKind::Domains && !DomainQueryProblem(entry).isEmpty())
+            continue;
+        accepted << entry;
+    }
+    if (dropped)
+        *dropped = static_cast<int>(entries.size() - accepted.size());
+    return accepted;
+}
+
+} // namespace tarnbell::core

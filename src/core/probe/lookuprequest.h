@@ -1,0 +1,20 @@
+#pragma once
+// One lookup as the measurement thread is asked for it.
+
+#include "core/probe/serverendpoint.h"
+
+#include <QString>
+#include <optional>
+
+namespace tarnbell::core {
+
+struct LookupRequest {
+    QString server;
+    QString domain;
+    quint16 recordType = 0;
+    qsizetype planIndex = -1; // its place in the run's plan, -1 for none
+    // The server entry as read once for the whole run; read from `server` when not given.
+    std::optional<ServerEndpoint> endpoint;
+};
+
+} // namespace tarnbell::core

@@ -1,0 +1,233 @@
+#include "core/probe/streamlookup.h"
+
+#include "core/probe/probe.h"
+#include "core/probe/querynames.h"
+#include "core/probe/streamconnection.h"
+
+#include <algorithm>
+
+namespace tarnbell::core {
+namespace {
+
+ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText) {
+    ProbeResult result;
+    result.outcome = outcome;
+    result.errorText = errorText;
+    return result;
+}
+
+double secondsBetween(qint64 fromNs, qint64 toNs) {
+    return static_cast<double>(toNs - fromNs) / 1e9;
+}
+
+} // namespace
+
+StreamLookup::StreamLookup(QObject* parent) : QObject(parent) {
+    connect(&m_deadline, &LookupDeadline::expired, this, &StreamLookup::onExpired);
+}
+
+StreamLookup::~StreamLookup() {
+    for (StreamConnection* connection : std::as_const(m_connections))
+        connection->disconnect(this);
+}
+
+void StreamLookup::setHostLookup(HostLookup lookup) {
+    m_names.setHostLookup(std::move(lookup));
+}
+
+void StreamLookup::beginRun() {
+    m_names.forget();
+    const QList<StreamConnection*> open = m_connections.values();
+    for (StreamConnection* connection : open) {
+        if (m_state == State::Idle || connection != m_connection)
+            dropConnection(connection);
+    }
+}
+
+void StreamLookup::start(const LookupRequest& request) {
+    m_current = request;
+    ++m_serial;
+    m_connection = nullptr;
+    m_opened = false;
+    m_retried = false;
+
+    m_endpoint = m_current.endpoint ? *m_current.endpoint : parseServerText(m_current.server);
+    m_key = m_current.server.trimmed();
+    if (!m_endpoint.isValid()) {
+        finishLater(failedResult(ProbeOutcome::HostNotFound, m_endpoint.errorText));
+        return;
+    }
+    const QByteArray name = queryNameBytes(m_current.domain);
+    dns::Query built =
+        dns::BuildQuery(std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
+                        m_current.recordType);
+    if ((name.isEmpty() && !m_current.domain.isEmpty()) || built.error != dns::QueryError::None) {
+        finishLater(failedResult(
+            ProbeOutcome::QueryNotBuilt,
+            built.error != dns::QueryError::None
+                ? QString::fromLatin1(dns::QueryErrorText(built.error))
+                : QStringLiteral("Error: the domain cannot be written as a DNS name")));
+        return;
+    }
+    m_query = std::move(built.datagram);
+    m_deadline.start();
+    if (!m_endpoint.isHostName()) {
+        m_target = m_endpoint.address;
+        openConnection();
+        return;
+    }
+    if (const ResolvedName* known = m_names.known(m_endpoint.hostName)) {
+        useResolved(*known);
+        return;
+    }
+    m_state = State::Resolving;
+    m_names.resolve(
+        m_endpoint.hostName, this,
+        [this, serial = m_serial] { return serial == m_serial && m_state == State::Resolving; },
+        [this](const ResolvedName& resolved) { useResolved(resolved); });
+}
+
+void StreamLookup::useResolved(const ResolvedName& resolved) {
+    if (!resolved.errorText.isEmpty()) {
+        finishLater(failedResult(ProbeOutcome::HostNotFound, resolved.errorText));
+        return;
+    }
+    m_target = resolved.address;
+    openConnection();
+}
+
+// Takes the server's open connection, or opens one; the query goes once it is ready.
+void StreamLookup::openConnection() {
+    StreamConnection* connection = m_connections.value(m_key);
+    if (connection && (m_fresh || !connection->isReady())) {
+        dropConnection(connection);
+        connection = nullptr;
+    }
+    if (connection) {
+        m_connection = connection;
+        sendQuery();
+        return;
+    }
+    connection = new StreamConnection(m_endpoint, m_extraCas, this);
+    connection->setReplyCapacity(m_capacity);
+    m_connections.insert(m_key, connection);
+    m_connection = connection;
+    m_opened = true;
+    m_state = State::Connecting;
+    connect(connection, &StreamConnection::ready, this, [this, connection] {
+        if (connection == m_connection && m_state == State::Connecting)
+            sendQuery();
+    });
+    connect(connection, &StreamConnection::replied, this,
+            [this, connection](const dns::Bytes& reply, const ClockReading& arrival) {
+                onReply(connection, reply, arrival);
+            });
+    connect(connection, &StreamConnection::requestFailed, this,
+            [this, connection](const QString& errorText) {
+                if (connection == m_connection && m_state == State::Waiting)
+                    finish(failedResult(ProbeOutcome::SocketError, errorText));
+            });
+    connect(connection, &StreamConnection::failed, this,
+            [this, connection](const QString& errorText) {
+                onConnectionFailed(connection, errorText);
+            });
+    connection->open(m_target);
+}
+
+void StreamLookup::sendQuery() {
+    // RFC 7766 6.2.1.1: on a stream the ID tells which query a reply answers.
+    const quint16 id = m_connection->nextQueryId();
+    m_query[0] = static_cast<std::uint8_t>(id >> 8);
+    m_query[1] = static_cast<std::uint8_t>(id & 0xFF);
+    m_state = State::Waiting;
+    QString errorText;
+    if (!m_connection->send(m_query, m_sent, errorText)) {
+        onConnectionFailed(m_connection, errorText);
+        return;
+    }
+    // A reply seen on the socket ends the watch; the event loop's next turn reads it.
+    m_busyWait.start(m_sent.monotonicNs,
+                     [connection = m_connection] { return connection->hasBytesWaiting(); });
+}
+
+void StreamLookup::onReply(StreamConnection* connection, const dns::Bytes& reply,
+                           const ClockReading& arrival) {
+    if (connection != m_connection || m_state != State::Waiting || !dns::IsAnswerTo(reply, m_query))
+        return;
+    const qint64 from = m_fresh ? connection->openedAt().monotonicNs : m_sent.monotonicNs;
+    const double seconds = secondsBetween(from, arrival.monotonicNs);
+    ProbeResult result;
+    result.outcome = ProbeOutcome::Answered;
+    result.seconds = std::min(seconds, kUnansweredSeconds);
+    // A stream gives no kernel stamp per message: the read of the whole reply is the arrival.
+    result.timeSource = TimeSource::Monotonic;
+    const std::optional<dns::ReplyHeader> header = dns::ReadReplyHeader(reply);
+    result.rcode = header ? header->rcode : -1;
+    result.truncated = header && header->truncated;
+    result.newConnection = m_opened;
+    if (m_opened)
+        result.connectSeconds = static_cast<double>(connection->setupNanoseconds()) / 1e9;
+    if (m_fresh)
+        dropConnection(connection);
+    finish(result);
+}
+
+void StreamLookup::onConnectionFailed(StreamConnection* connection, const QString& errorText) {
+    const bool current = connection == m_connection;
+    dropConnection(connection);
+    if (!current || (m_state != State::Connecting && m_state != State::Waiting))
+        return;
+    // A server may close a kept connection at any time (RFC 7766 6.2.3); the query it took
+    // with it goes again once on a new connection, as a stub resolver would send it.
+    if (m_state == State::Waiting && !m_opened && !m_retried) {
+        m_retried = true;
+        openConnection();
+        return;
+    }
+    m_connection = nullptr;
+    finish(failedResult(ProbeOutcome::SocketError, errorText));
+}
+
+void StreamLookup::dropConnection(StreamConnection* connection) {
+    if (connection == nullptr)
+        return;
+    if (m_connections.value(m_key) == connection)
+        m_connections.remove(m_key);
+    else
+        m_connections.remove(m_connections.key(connection));
+    connection->disconnect(this);
+    connection->close();
+    connection->deleteLater();
+    if (connection == m_connection)
+        m_connection = nullptr;
+}
+
+void StreamLookup::onExpired() {
+    if (m_state == State::Resolving) {
+        finish(failedResult(ProbeOutcome::HostNotFound,
+                            m_names.silent(m_endpoint.hostName).errorText));
+        return;
+    }
+    if (m_state != State::Connecting && m_state != State::Waiting)
+        return;
+    // A late answer must not be read as the next query's: the connection goes.
+    dropConnection(m_connection);
+    finish(ProbeResult{});
+}
+
+void StreamLookup::finish(const ProbeResult& result) {
+    m_deadline.stop();
+    m_busyWait.stop();
+    m_state = State::Idle;
+    emit finished(result);
+}
+
+void StreamLookup::finishLater(const ProbeResult& result) {
+    m_deadline.stop();
+    m_busyWait.stop();
+    m_state = State::Finishing;
+    QMetaObject::invokeMethod(
+        this, [this, result] { finish(result); }, Qt::QueuedConnection);
+}
+
+} // namespace tarnbell::core

@@ -1,0 +1,206 @@
+#include "core/probe/udplookup.h"
+
+#include "core/probe/probe.h"
+#include "core/probe/querynames.h"
+#include "core/probe/serverendpoint.h"
+#include "dns/moddns.h"
+
+#include <QSocketNotifier>
+#include <algorithm>
+
+namespace tarnbell::core {
+namespace {
+
+constexpr std::size_t kLargestDatagram = 65536;
+
+// A failed lookup counts as ten seconds, like silence, unless it failed while its clock ran.
+ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText,
+                         std::optional<double> seconds = std::nullopt) {
+    ProbeResult result;
+    result.outcome = outcome;
+    if (seconds) {
+        result.seconds = std::min(*seconds, kUnansweredSeconds);
+    }
+    result.errorText = errorText;
+    return result;
+}
+
+} // namespace
+
+UdpLookup::UdpLookup(QObject* parent) : QObject(parent), m_buffer(kLargestDatagram) {
+    connect(&m_deadline, &LookupDeadline::expired, this, &UdpLookup::onExpired);
+}
+
+UdpLookup::~UdpLookup() {
+    closeSocket();
+}
+
+void UdpLookup::setHostLookup(HostLookup lookup) {
+    m_names.setHostLookup(std::move(lookup));
+}
+
+void UdpLookup::start(const LookupRequest& request) {
+    m_current = request;
+    ++m_serial;
+
+    const ServerEndpoint endpoint =
+        m_current.endpoint ? *m_current.endpoint : parseServerText(m_current.server);
+    if (!endpoint.isValid()) {
+        finishLater(failedResult(ProbeOutcome::HostNotFound, endpoint.errorText));
+        return;
+    }
+    m_targetPort = endpoint.port;
+    // The limit covers the name's resolution too; the clock of the measurement does not.
+    m_deadline.start();
+    if (!endpoint.isHostName()) {
+        m_target = endpoint.address;
+        send();
+        return;
+    }
+    m_hostName = endpoint.hostName;
+    if (const ResolvedName* known = m_names.known(m_hostName)) {
+        useResolved(*known);
+        return;
+    }
+    m_state = State::Resolving;
+    m_names.resolve(
+        m_hostName, this,
+        [this, serial = m_serial] { return serial == m_serial && m_state == State::Resolving; },
+        [this](const ResolvedName& resolved) { useResolved(resolved); });
+}
+
+void UdpLookup::useResolved(const ResolvedName& resolved) {
+    if (!resolved.errorText.isEmpty()) {
+        finishLater(failedResult(ProbeOutcome::HostNotFound, resolved.errorText));
+        return;
+    }
+    m_target = resolved.address;
+    send();
+}
+
+bool UdpLookup::ensureSocket(QString& errorText) {
+    if (m_socket.isOpen() && !m_socketSpent)
+        return true;
+    closeSocket();
+    if (!m_socket.open(errorText))
+        return false;
+    m_socketSpent = false;
+    m_localPort = m_socket.localPort();
+    m_notifier = new QSocketNotifier(m_socket.descriptor(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &UdpLookup::onReadable);
+    return true;
+}
+
+void UdpLookup::closeSocket() {
+    // The notifier goes before its descriptor.
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_socket.close();
+}
+
+void UdpLookup::send() {
+    QString errorText;
+    if (!ensureSocket(errorText)) {
+        finishLater(failedResult(ProbeOutcome::SocketError, errorText));
+        return;
+    }
+    const QByteArray name = queryNameBytes(m_current.domain);
+    if (name.isEmpty() && !m_current.domain.isEmpty()) {
+        finishLater(failedResult(ProbeOutcome::QueryNotBuilt,
+                                 QStringLiteral("Error: the domain cannot be written as a DNS "
+                                                "name")));
+        return;
+    }
+    dns::Query built =
+        dns::BuildQuery(std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
+                        m_current.recordType);
+    if (built.error != dns::QueryError::None) {
+        finishLater(failedResult(ProbeOutcome::QueryNotBuilt,
+                                 QString::fromLatin1(dns::QueryErrorText(built.error))));
+        return;
+    }
+    m_query = std::move(built.datagram);
+    m_state = State::Waiting;
+    m_sent = readClocks();
+    if (!m_socket.sendTo(m_query, m_target, m_targetPort, errorText)) {
+        m_socketSpent = true;
+        finishLater(failedResult(ProbeOutcome::SocketError, errorText, elapsedSeconds()));
+        return;
+    }
+    m_busyWait.start(m_sent.monotonicNs, [this] {
+        onReadable();
+        return m_state != State::Waiting;
+    });
+}
+
+void UdpLookup::onReadable() {
+    // One datagram per wake-up: anything more still pending wakes the loop again.
+    DatagramSocket::Datagram datagram;
+    QString errorText;
+    const auto status = m_socket.receive(m_buffer, datagram, errorText);
+    const ClockReading read = readClocks();
+    if (status == DatagramSocket::ReceiveStatus::NothingPending)
+        return;
+    if (status == DatagramSocket::ReceiveStatus::Failed) {
+        if (m_state == State::Waiting) {
+            m_socketSpent = true;
+            finish(failedResult(ProbeOutcome::SocketError, errorText, elapsedSeconds()));
+        }
+        return;
+    }
+    // Only a datagram from the queried address and port that answers this very query ends
+    // the wait; anything else is dropped.
+    if (m_state != State::Waiting || datagram.fromPort != m_targetPort ||
+        !datagram.from.isEqual(m_target, QHostAddress::ConvertV4MappedToIPv4))
+        return;
+    const dns::ByteView reply(m_buffer.data(), datagram.size);
+    if (!dns::IsAnswerTo(reply, m_query))
+        return;
+
+    const MeasuredSpan span = measuredSpan(
+        m_sent, read, m_useKernelStamps ? datagram.kernelWallNs : std::optional<qint64>());
+    const double seconds = static_cast<double>(span.nanoseconds) / 1e9;
+    ProbeResult result;
+    result.outcome = ProbeOutcome::Answered;
+    result.seconds = std::min(seconds, kUnansweredSeconds);
+    result.timeSource = span.source;
+    const std::optional<dns::ReplyHeader> header = dns::ReadReplyHeader(reply);
+    result.rcode = header ? header->rcode : -1;
+    result.truncated = header && header->truncated;
+    finish(result);
+}
+
+void UdpLookup::onExpired() {
+    if (m_state == State::Resolving) {
+        finish(failedResult(ProbeOutcome::HostNotFound, m_names.silent(m_hostName).errorText));
+        return;
+    }
+    if (m_state != State::Waiting)
+        return;
+    // A lookup that saw no answer counts as ten seconds, whatever limit was set.
+    m_socketSpent = true;
+    ProbeResult result;
+    result.outcome = ProbeOutcome::TimedOut;
+    finish(result);
+}
+
+double UdpLookup::elapsedSeconds() const {
+    return static_cast<double>(readClocks().monotonicNs - m_sent.monotonicNs) / 1e9;
+}
+
+void UdpLookup::finish(const ProbeResult& result) {
+    m_deadline.stop();
+    m_busyWait.stop();
+    m_state = State::Idle;
+    emit finished(result);
+}
+
+void UdpLookup::finishLater(const ProbeResult& result) {
+    m_deadline.stop();
+    m_busyWait.stop();
+    m_state = State::Finishing;
+    QMetaObject::invokeMethod(
+        this, [this, result] { finish(result); }, Qt::QueuedConnection);
+}
+
+} // namespace tarnbell::core

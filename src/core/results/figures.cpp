@@ -1,0 +1,302 @@
+#include "core/results/figures.h"
+
+#include "core/results/statistics.h"
+#include "dns/moddns.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarnbell::core {
+
+namespace {
+
+constexpr double kTieLevel = 0.05;
+constexpr double kIntervalTail = 0.025; // each side of a 95 % interval
+
+// Nearest rank (the smallest value with at least `p` of the values at or below it).
+double nearestRank(const QList<double>& sorted, double p) {
+    const auto n = static_cast<double>(sorted.size());
+    const auto rank = static_cast<qsizetype>(std::ceil(p * n));
+    return sorted.at(std::clamp<qsizetype>(rank, 1, sorted.size()) - 1);
+}
+
+ServerFigures figuresOf(const QString& entry, int index, bool isLocal,
+                        const QList<const LookupRecord*>& lookups) {
+    ServerFigures figures;
+    figures.serverEntry = entry;
+    figures.serverIndex = index;
+    figures.isLocal = isLocal;
+    QList<const LookupRecord*> cold;
+    QList<const LookupRecord*> warm;
+    for (const LookupRecord* lookup : lookups)
+        (lookup->round == 0 ? cold : warm).append(lookup);
+    figures.all = timeFigures(lookups);
+    figures.cold = timeFigures(cold);
+    figures.warm = timeFigures(warm);
+    figures.transport = parseServerEntry(entry).transport;
+    double connectSeconds = 0.0;
+    for (const LookupRecord* lookup : lookups) {
+        if (lookup->newConnection) {
+            ++figures.connections;
+            connectSeconds += lookup->connectSeconds;
+        }
+    }
+    if (figures.connections > 0)
+        figures.connectMs = connectSeconds * 1000.0 / figures.connections;
+    return figures;
+}
+
+} // namespace
+
+LookupKind LookupRecord::kind() const {
+    if (outcome == ProbeOutcome::TimedOut)
+        return LookupKind::TimedOut;
+    if (outcome == ProbeOutcome::Answered && isAnswerCode(rcode))
+        return LookupKind::Answered;
+    return LookupKind::Failed;
+}
+
+bool isAnswerCode(int rcode) {
+    // -1: a lookup that reports no code (a scripted one) is taken at its word.
+    return rcode < 0 || rcode == dns::kRcodeNoError || rcode == dns::kRcodeNxDomain;
+}
+
+QString replyCodeText(int rcode) {
+    switch (rcode) {
+    case dns::kRcodeFormErr:
+        return QStringLiteral("query format error");
+    case dns::kRcodeServFail:
+        return QStringLiteral("server failure");
+    case dns::kRcodeNotImp:
+        return QStringLiteral("not implemented by server");
+    case dns::kRcodeRefused:
+        return QStringLiteral("refused by server");
+    default:
+        return QStringLiteral("server error (RCODE %1)").arg(rcode);
+    }
+}
+
+LookupRecord lookupRecord(const QString& serverEntry, const QString& domain,
+                          const ProbeResult& result, int serverIndex, int round) {
+    LookupRecord record{serverEntry,
+                        domain,
+                        result.seconds,
+                        result.outcome,
+                        QString(),
+                        result.rcode,
+                        result.truncated,
+                        serverIndex,
+                        round,
+                        result.newConnection,
+                        result.connectSeconds,
+                        result.timeSource};
+    if (record.kind() == LookupKind::Failed) {
+        record.seconds = kUnansweredSeconds;
+        record.errorText = result.outcome == ProbeOutcome::Answered ? replyCodeText(result.rcode)
+                                                                    : result.errorText;
+    }
+    return record;
+}
+
+TimeFigures timeFigures(const QList<const LookupRecord*>& lookups) {
+    TimeFigures figures;
+    figures.lookups = static_cast<int>(lookups.size());
+    if (lookups.isEmpty())
+        return figures;
+
+    double totalSeconds = 0.0; // summed in lookup order, as the run sums them
+    QList<double> wholeMs;
+    wholeMs.reserve(lookups.size());
+    figures.sortedMs.reserve(lookups.size());
+    for (const LookupRecord* lookup : lookups) {
+        totalSeconds += lookup->seconds;
+        wholeMs.append(wholeMilliseconds(lookup->seconds));
+        figures.sortedMs.append(lookup->seconds * 1000.0);
+        switch (lookup->kind()) {
+        case LookupKind::Answered:
+            ++figures.answered;
+            break;
+        case LookupKind::TimedOut:
+            ++figures.timeouts;
+            break;
+        case LookupKind::Failed:
+            ++figures.failures;
+            break;
+        }
+    }
+    std::sort(wholeMs.begin(), wholeMs.end());
+    std::sort(figures.sortedMs.begin(), figures.sortedMs.end());
+    const QList<double>& exact = figures.sortedMs;
+
+    figures.meanMs = meanMilliseconds(totalSeconds, lookups.size());
+    figures.medianMs = medianMilliseconds(wholeMs);
+    const Interval interval = medianInterval(wholeMs);
+    figures.medianLowMs = interval.low;
+    figures.medianHighMs = interval.high;
+    figures.minMs = exact.constFirst();
+    figures.maxMs = exact.constLast();
+    figures.q1Ms = nearestRank(exact, 0.25);
+    figures.q3Ms = nearestRank(exact, 0.75);
+    figures.exactMedianMs = medianMilliseconds(exact);
+    figures.p90Ms = nearestRank(exact, 0.9);
+
+    double exactMean = 0.0;
+    for (double ms : exact)
+        exactMean += ms;
+    exactMean /= static_cast<double>(exact.size());
+    double squares = 0.0;
+    for (double ms : exact)
+        squares += (ms - exactMean) * (ms - exactMean);
+    figures.stddevMs = std::sqrt(squares / static_cast<double>(exact.size()));
+    return figures;
+}
+
+ServerFigures serverFigures(const QString& serverEntry, const QList<LookupRecord>& lookups,
+                            bool isLocal) {
+    QList<const LookupRecord*> pointers;
+    pointers.reserve(lookups.size());
+    for (const LookupRecord& lookup : lookups)
+        pointers.append(&lookup);
+    return figuresOf(serverEntry, lookups.isEmpty() ? 0 : lookups.constFirst().serverIndex, isLocal,
+                     pointers);
+}
+
+FastestServers fastestServers(const QList<ServerFigures>& servers) {
+    FastestServers fastest;
+    double bestMean = 0.0;
+    double bestMedian = 0.0;
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        const ServerFigures& figures = servers.at(i);
+        if (figures.all.answered == 0)
+            continue;
+        if (fastest.meanPosition < 0 || figures.all.meanMs < bestMean) {
+            bestMean = figures.all.meanMs;
+            fastest.byMean = figures.serverEntry;
+            fastest.meanPosition = i;
+        }
+        const double median = std::floor(figures.all.medianMs);
+        if (fastest.medianPosition < 0 || median < bestMedian) {
+            bestMedian = median;
+            fastest.byMedian = figures.serverEntry;
+            fastest.medianPosition = i;
+        }
+    }
+    return fastest;
+}
+
+double mannWhitneyP(const QList<double>& sortedA, const QList<double>& sortedB) {
+    const auto n1 = static_cast<double>(sortedA.size());
+    const auto n2 = static_cast<double>(sortedB.size());
+    if (sortedA.isEmpty() || sortedB.isEmpty())
+        return 1.0;
+    // Walk both samples in step, giving each group of equal values its average rank.
+    double rankSumA = 0.0;
+    double tieTerm = 0.0; // sum of t^3 - t over the groups of equal values
+    qsizetype i = 0;
+    qsizetype j = 0;
+    double nextRank = 1.0;
+    while (i < sortedA.size() || j < sortedB.size()) {
+        const double value = j >= sortedB.size() || (i < sortedA.size() && sortedA[i] < sortedB[j])
+                                 ? sortedA[i]
+                                 : sortedB[j];
+        double inA = 0.0;
+        double inB = 0.0;
+        for (; i < sortedA.size() && sortedA[i] == value; ++i)
+            inA += 1.0;
+        for (; j < sortedB.size() && sortedB[j] == value; ++j)
+            inB += 1.0;
+        const double group = inA + inB;
+        rankSumA += inA * (nextRank + (group - 1.0) / 2.0);
+        tieTerm += group * group * group - group;
+        nextRank += group;
+    }
+    const double n = n1 + n2;
+    const double u = rankSumA - n1 * (n1 + 1.0) / 2.0;
+    const double variance = n1 * n2 / 12.0 * ((n + 1.0) - tieTerm / (n * (n - 1.0)));
+    if (variance <= 0.0)
+        return 1.0;
+    const double z = std::max(std::abs(u - n1 * n2 / 2.0) - 0.5, 0.0) / std::sqrt(variance);
+    return std::min(1.0, std::erfc(z / std::sqrt(2.0)));
+}
+
+Interval medianInterval(const QList<double>& sorted) {
+    const qsizetype n = sorted.size();
+    if (n == 0)
+        return {};
+    // The largest k with P(X <= k - 1) <= 2.5 % for X ~ Binomial(n, 1/2), from the
+    // probabilities in log form (2^-n underflows for long runs).
+    const auto nd = static_cast<double>(n);
+    double logProbability = -nd * std::log(2.0); // P(X = 0)
+    double cumulative = 0.0;
+    qsizetype k = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        cumulative += std::exp(logProbability);
+        if (cumulative > kIntervalTail)
+            break;
+        k = i + 1;
+        // P(X = i + 1) = P(X = i) (n - i) / (i + 1)
+        const auto id = static_cast<double>(i);
+        logProbability += std::log((nd - id) / (id + 1.0));
+    }
+    if (k == 0)
+        return {sorted.constFirst(), sorted.constLast()};
+    return {sorted.at(k - 1), sorted.at(n - k)};
+}
+
+void markTies(QList<ServerFigures>& servers, const FastestServers& fastest) {
+    for (ServerFigures& figures : servers)
+        figures.tiedWithFastest = false;
+    if (!fastest.any())
+        return;
+    const QList<double> reference = servers.at(fastest.medianPosition).all.sortedMs;
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        ServerFigures& figures = servers[i];
+        // Too few lookups can make anything look alike; a server that never answered is
+        // still no match for one that did.
+        figures.tiedWithFastest = i == fastest.medianPosition ||
+                                  (figures.all.answered > 0 &&
+                                   mannWhitneyP(figures.all.sortedMs, reference) >= kTieLevel);
+    }
+}
+
+// ---- RunFigures -----------------------------------------------------------------------------
+
+void RunFigures::start(const QStringList& servers, const QString& localAddress) {
+    m_servers = servers;
+    m_local = localAddress;
+    m_lookups.clear();
+    m_byServer = QList<QList<qsizetype>>(servers.size());
+}
+
+void RunFigures::add(const LookupRecord& record) {
+    if (record.serverIndex < 0 || record.serverIndex >= m_byServer.size())
+        return;
+    m_byServer[record.serverIndex].append(m_lookups.size());
+    m_lookups.append(record);
+}
+
+ServerFigures RunFigures::server(int index) const {
+    if (index < 0 || index >= m_servers.size())
+        return {};
+    const QString& entry = m_servers.at(index);
+    // No local resolver known means no row is the local one, not the rows whose address
+    // happens to be empty too.
+    const bool isLocal = !m_local.isEmpty() && serverAddress(entry) == m_local;
+    QList<const LookupRecord*> lookups;
+    lookups.reserve(m_byServer.at(index).size());
+    for (const qsizetype position : m_byServer.at(index))
+        lookups.append(&m_lookups.at(position));
+    return figuresOf(entry, index, isLocal, lookups);
+}
+
+QList<ServerFigures> RunFigures::servers() const {
+    QList<ServerFigures> result;
+    for (int i = 0; i < m_servers.size(); ++i) {
+        if (!m_byServer.at(i).isEmpty())
+            result.append(server(i));
+    }
+    markTies(result, fastestServers(result));
+    return result;
+}
+
+} // namespace tarnbell::core

@@ -1,0 +1,141 @@
+#pragma once
+// Every figure a reader of a run shows, computed in one place from the run's lookups: how a
+// lookup counts, each server's spread and counts for all, cold and warm lookups, the fastest
+// servers and the servers statistically tied with the fastest. The summary list, its marking,
+// the completion text, the CSV, the JSON, the details view and the command-line table read
+// these and compute nothing of their own.
+
+#include "core/probe/lookupprobe.h"
+#include "core/probe/serverendpoint.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tarnbell::core {
+
+// How a lookup counts. A failed lookup (no usable reply, or a reply that refuses or cannot
+// answer) counts as ten seconds like a timeout, so a quick error never wins.
+enum class LookupKind { Answered, TimedOut, Failed };
+
+struct LookupRecord {
+    QString serverEntry;
+    QString domain;
+    // Seconds as the figures count them: the measured time of an answer, 10 otherwise.
+    double seconds = kUnansweredSeconds;
+    ProbeOutcome outcome = ProbeOutcome::TimedOut;
+    QString errorText; // plain words for a failed lookup
+    int rcode = -1;    // the reply's RCODE; -1 without a reply
+    bool truncated = false;
+    int serverIndex = 0; // position of the server in the run's list
+    int round = 0;       // 0 is the first, cold round
+    // Stream transports: the lookup opened a connection, set up in `connectSeconds`.
+    bool newConnection = false;
+    double connectSeconds = 0.0;
+    TimeSource timeSource = TimeSource::None; // the clock the time was read from
+
+    LookupKind kind() const;
+};
+
+// NOERROR and NXDOMAIN are answers; every other response code is a failed lookup.
+bool isAnswerCode(int rcode);
+// Plain words for a reply that failed the lookup ("refused by server", ...).
+QString replyCodeText(int rcode);
+
+LookupRecord lookupRecord(const QString& serverEntry, const QString& domain,
+                          const ProbeResult& result, int serverIndex = 0, int round = 0);
+
+// The figures of one set of lookups of one server. Times in milliseconds; every lookup
+// counts, a timed-out or failed one as 10000 ms.
+struct TimeFigures {
+    int lookups = 0;
+    int answered = 0;
+    int timeouts = 0;
+    int failures = 0;
+    double meanMs = 0.0;        // from the exact seconds, as the summary list's mean
+    double medianMs = 0.0;      // of the whole milliseconds, as the summary list's median
+    double medianLowMs = 0.0;   // 95 % confidence interval of the median (whole ms)
+    double medianHighMs = 0.0;  //
+    double minMs = 0.0;         // exact
+    double q1Ms = 0.0;          // nearest-rank quartiles of the exact times, for the chart
+    double q3Ms = 0.0;          //
+    double exactMedianMs = 0.0; // the median of the exact times, the box's middle line
+    double p90Ms = 0.0;         // nearest-rank 90th percentile of the exact times
+    double maxMs = 0.0;         // exact
+    double stddevMs = 0.0;      // population standard deviation of the exact times
+    QList<double> sortedMs;     // the exact times, ascending
+};
+
+TimeFigures timeFigures(const QList<const LookupRecord*>& lookups);
+
+struct ServerFigures {
+    QString serverEntry;
+    int serverIndex = 0;
+    bool isLocal = false;
+    TimeFigures all;
+    TimeFigures cold; // the first round
+    TimeFigures warm; // the rounds after it; no lookups in a one-round run
+    bool tiedWithFastest = false;
+    Transport transport = Transport::Udp; // as the entry names it
+    int connections = 0;                  // stream connections the lookups opened
+    double connectMs = 0.0;               // their mean set-up time; 0 without any
+};
+
+// The figures of one server from its lookups, in the order they were made.
+ServerFigures serverFigures(const QString& serverEntry, const QList<LookupRecord>& lookups,
+                            bool isLocal);
+
+// The run's fastest servers: the lowest exact mean, and the lowest median in whole
+// milliseconds; on a tie the earlier server keeps the title. A server that never answered
+// is never the fastest, so when no lookup got an answer there is none (empty names, -1).
+struct FastestServers {
+    QString byMean;
+    QString byMedian;
+    qsizetype meanPosition = -1;
+    qsizetype medianPosition = -1;
+    bool any() const { return medianPosition >= 0; }
+};
+FastestServers fastestServers(const QList<ServerFigures>& servers);
+
+// Two-sided p-value of the Mann-Whitney U test of two ascending samples (normal
+// approximation with tie and continuity correction); 1 when either is empty or every value
+// is the same.
+double mannWhitneyP(const QList<double>& sortedA, const QList<double>& sortedB);
+
+// The distribution-free 95 % interval of the median from order statistics: the k-th lowest
+// and k-th highest value for the largest k with P(Binomial(n, 1/2) < k) <= 2.5 %. Below six
+// values no such k exists and the interval is the whole range.
+struct Interval {
+    double low = 0.0;
+    double high = 0.0;
+};
+Interval medianInterval(const QList<double>& sorted);
+
+// Sets tiedWithFastest on every server whose times the Mann-Whitney test cannot tell from
+// the median winner's at the 5 % level (the winner itself included). A server that never
+// answered is never tied, and nothing is tied when there is no winner.
+void markTies(QList<ServerFigures>& servers, const FastestServers& fastest);
+
+// A run's lookups as they come, and its figures on demand.
+class RunFigures {
+public:
+    // A new run over `servers`; `localAddress` is the machine's resolver ("" for none).
+    void start(const QStringList& servers, const QString& localAddress);
+    void add(const LookupRecord& record); // record.serverIndex names the server
+
+    const QList<LookupRecord>& lookups() const { return m_lookups; }
+    int serverCount() const { return static_cast<int>(m_servers.size()); }
+    ServerFigures server(int index) const;
+    // Every server with at least one lookup, in list order, tie marks set.
+    QList<ServerFigures> servers() const;
+
+private:
+    QStringList m_servers;
+    QString m_local;
+    QList<LookupRecord> m_lookups;
+    QList<QList<qsizetype>> m_byServer; // positions in m_lookups
+};
+
+} // namespace tarnbell::core
+
+Q_DECLARE_METATYPE(tarnbell::core::LookupRecord)

@@ -1,0 +1,131 @@
+#include "core/results/figurestablemodel.h"
+
+#include "core/results/resultmodels.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tarnbell::core {
+
+namespace {
+
+QString ms(double value) {
+    return QString::number(value, 'f', 2);
+}
+
+} // namespace
+
+const TimeFigures& figuresOf(const ServerFigures& server, LookupSet set) {
+    switch (set) {
+    case LookupSet::Cold:
+        return server.cold;
+    case LookupSet::Warm:
+        return server.warm;
+    default:
+        return server.all;
+    }
+}
+
+void sortFastestFirst(QList<ServerFigures>& servers) {
+    std::stable_sort(servers.begin(), servers.end(),
+                     [](const ServerFigures& a, const ServerFigures& b) {
+                         const bool aAnswered = a.all.answered > 0;
+                         if (aAnswered != (b.all.answered > 0))
+                             return aAnswered;
+                         if (a.all.medianMs != b.all.medianMs)
+                             return a.all.medianMs < b.all.medianMs;
+                         return a.all.meanMs < b.all.meanMs;
+                     });
+}
+
+void FiguresTableModel::setFigures(QList<ServerFigures> servers) {
+    sortFastestFirst(servers);
+    beginResetModel();
+    m_servers = std::move(servers);
+    endResetModel();
+}
+
+void FiguresTableModel::setLookupSet(LookupSet set) {
+    if (set == m_set)
+        return;
+    m_set = set;
+    if (!m_servers.isEmpty())
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1));
+}
+
+int FiguresTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_servers.size());
+}
+
+int FiguresTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant FiguresTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.parent().isValid() || index.row() >= rowCount() ||
+        index.column() >= kColumnCount)
+        return {};
+    const ServerFigures& server = m_servers.at(index.row());
+    if (role == Qt::TextAlignmentRole) {
+        const Qt::Alignment horizontal = index.column() <= Tied ? Qt::AlignLeft : Qt::AlignRight;
+        return static_cast<int>(horizontal | Qt::AlignVCenter);
+    }
+    if (role == MarkRole) {
+        if (index.column() != Server)
+            return static_cast<int>(Mark::None);
+        const Mark mark = server.tiedWithFastest ? Mark::Winner
+                          : server.isLocal       ? Mark::Local
+                                                 : Mark::None;
+        return static_cast<int>(mark);
+    }
+    if (role != Qt::DisplayRole)
+        return {};
+
+    const TimeFigures& f = figuresOf(server, m_set);
+    switch (index.column()) {
+    case Server:
+        return server.serverEntry;
+    case Tied:
+        return server.tiedWithFastest ? QStringLiteral("tied") : QString();
+    case Lookups:
+        return f.lookups;
+    case Answered:
+        return f.answered;
+    case TimedOut:
+        return f.timeouts;
+    case Failed:
+        return f.failures;
+    default:
+        break;
+    }
+    if (f.lookups == 0)
+        return QString();
+    switch (index.column()) {
+    case Mean:
+        return ms(f.meanMs);
+    case Median:
+        return ms(f.medianMs);
+    case MedianInterval:
+        return ms(f.medianLowMs) + QLatin1Char('-') + ms(f.medianHighMs);
+    case Min:
+        return ms(f.minMs);
+    case P90:
+        return ms(f.p90Ms);
+    case Max:
+        return ms(f.maxMs);
+    default:
+        return ms(f.stddevMs);
+    }
+}
+
+QVariant FiguresTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount ||
+        role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    static const std::array<const char*, kColumnCount> titles{
+        "DNS Server", "Tie",           "Lookups", "Answered", "Timed out", "Failed",    "Mean ms",
+        "Median ms",  "Median 95% CI", "Min ms",  "P90 ms",   "Max ms",    "Std dev ms"};
+    return QString::fromLatin1(titles[static_cast<std::size_t>(section)]);
+}
+
+} // namespace tarnbell::core

@@ -1,0 +1,206 @@
+#include "core/results/resultmodels.h"
+
+#include <algorithm>
+
+namespace tarnbell::core {
+
+namespace {
+
+// Times read right-aligned so their digits line up; names read left-aligned.
+QVariant alignment(bool rightAligned) {
+    const Qt::Alignment horizontal = rightAligned ? Qt::AlignRight : Qt::AlignLeft;
+    return static_cast<int>(horizontal | Qt::AlignVCenter);
+}
+
+bool validCell(const QAbstractItemModel& model, const QModelIndex& index) {
+    return index.isValid() && !index.parent().isValid() && index.row() < model.rowCount() &&
+           index.column() < model.columnCount();
+}
+
+} // namespace
+
+// ---- LookupTableModel -------------------------------------------------------------------
+
+int LookupTableModel::appendLookup(const QString& serverEntry, const QString& domain) {
+    const int row = static_cast<int>(m_rows.size());
+    beginInsertRows({}, row, row);
+    m_rows.append({domain, serverEntry, QString(), QStringLiteral(".")});
+    endInsertRows();
+    return row;
+}
+
+void LookupTableModel::setResponseText(int row, const QString& text) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    m_rows[row][ResponseTime] = text;
+    const QModelIndex cell = index(row, ResponseTime);
+    Q_EMIT dataChanged(cell, cell, {Qt::DisplayRole});
+}
+
+void LookupTableModel::setResult(int row, const QString& timeText, const QString& key) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    m_rows[row][ResponseTime] = timeText;
+    m_rows[row][RealResponseTime] = key;
+    Q_EMIT dataChanged(index(row, ResponseTime), index(row, RealResponseTime), {Qt::DisplayRole});
+}
+
+void LookupTableModel::setToolTip(int row, const QString& text) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    m_toolTips.insert(row, text);
+    Q_EMIT dataChanged(index(row, 0), index(row, kColumnCount - 1), {Qt::ToolTipRole});
+}
+
+void LookupTableModel::clear() {
+    beginResetModel();
+    m_rows.clear();
+    m_toolTips.clear();
+    endResetModel();
+}
+
+int LookupTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int LookupTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant LookupTableModel::data(const QModelIndex& index, int role) const {
+    if (!validCell(*this, index))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_rows[index.row()][index.column()];
+    case Qt::TextAlignmentRole:
+        return alignment(index.column() >= ResponseTime);
+    case Qt::ToolTipRole:
+        return m_toolTips.value(index.row());
+    case MarkRole:
+        return static_cast<int>(Mark::None);
+    default:
+        return {};
+    }
+}
+
+QVariant LookupTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::TextAlignmentRole)
+        return alignment(section >= ResponseTime);
+    if (role == SortKeyRole)
+        return section == RealResponseTime;
+    if (role != Qt::DisplayRole)
+        return {};
+    static const std::array<QString, kColumnCount> titles{
+        QStringLiteral("Domain"), QStringLiteral("DNS Server"), QStringLiteral("Response Time"),
+        QStringLiteral("Real Response Time")};
+    return titles[static_cast<std::size_t>(section)];
+}
+
+// ---- SummaryTableModel ------------------------------------------------------------------
+
+int SummaryTableModel::appendSummary(const SummaryRow& row) {
+    const int position = static_cast<int>(m_entries.size());
+    beginInsertRows({}, position, position);
+    m_entries.append({row, row.isLocal ? Mark::Local : Mark::None, {}});
+    endInsertRows();
+    return position;
+}
+
+const SummaryRow& SummaryTableModel::summaryAt(int row) const {
+    return m_entries.at(row).row;
+}
+
+namespace {
+
+// A mark only ever gains colour: none -> local -> winner.
+bool upgrade(Mark& current, Mark wanted) {
+    if (static_cast<int>(wanted) <= static_cast<int>(current))
+        return false;
+    current = wanted;
+    return true;
+}
+
+} // namespace
+
+void SummaryTableModel::setRowMark(int row, Mark mark) {
+    if (row < 0 || row >= m_entries.size() || !upgrade(m_entries[row].rowMark, mark))
+        return;
+    Q_EMIT dataChanged(index(row, 0), index(row, 0), {MarkRole});
+}
+
+void SummaryTableModel::setCellMark(int row, int column, Mark mark) {
+    if (row < 0 || row >= m_entries.size() || column < 0 || column >= kColumnCount)
+        return;
+    if (!upgrade(m_entries[row].cellMarks[static_cast<std::size_t>(column)], mark))
+        return;
+    const QModelIndex cell = index(row, column);
+    Q_EMIT dataChanged(cell, cell, {MarkRole});
+}
+
+void SummaryTableModel::clear() {
+    beginResetModel();
+    m_entries.clear();
+    endResetModel();
+}
+
+int SummaryTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_entries.size());
+}
+
+int SummaryTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant SummaryTableModel::data(const QModelIndex& index, int role) const {
+    if (!validCell(*this, index))
+        return {};
+    const Entry& entry = m_entries[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case DnsServer:
+            return entry.row.serverEntry;
+        case MeanResponse:
+            return entry.row.meanText;
+        case RealMeanResponseTime:
+            return entry.row.meanKey;
+        case MedianResponse:
+            return entry.row.medianText;
+        default:
+            return entry.row.medianKey;
+        }
+    case Qt::TextAlignmentRole:
+        return alignment(index.column() != DnsServer);
+    case MarkRole: {
+        // A row's colour is that of its first cell, as in a report list; the other cells are
+        // coloured only by their own mark (the winning mean or median).
+        const Mark cell = entry.cellMarks[static_cast<std::size_t>(index.column())];
+        if (index.column() != DnsServer)
+            return static_cast<int>(cell);
+        return static_cast<int>(std::max(cell, entry.rowMark));
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant SummaryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::TextAlignmentRole)
+        return alignment(section != DnsServer);
+    if (role == SortKeyRole)
+        return section == RealMeanResponseTime || section == RealMedianResponseTime;
+    if (role != Qt::DisplayRole)
+        return {};
+    static const std::array<QString, kColumnCount> titles{
+        QStringLiteral("DNS Server"), QStringLiteral("Mean Response"),
+        QStringLiteral("Real Mean Response Time"), QStringLiteral("Median Response"),
+        QStringLiteral("Real Median Response Time")};
+    return titles[static_cast<std::size_t>(section)];
+}
+
+} // namespace tarnbell::core

@@ -1,0 +1,434 @@
+#include "core/run/benchmarkengine.h"
+
+#include "dns/moddns.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tarnbell::core {
+
+namespace {
+
+QString failureText(const ProbeResult& result) {
+    if (!result.errorText.isEmpty())
+        return result.errorText;
+    switch (result.outcome) {
+    case ProbeOutcome::SocketError:
+        return QStringLiteral("Socket error");
+    case ProbeOutcome::HostNotFound:
+        return QStringLiteral("Server not found");
+    default:
+        return QStringLiteral("Query not built");
+    }
+}
+
+} // namespace
+
+struct BenchmarkEngine::Impl {
+    // Where the run stands between events. Every step that yields to the event loop
+    // leaves one of these behind and continues from a queued call.
+    enum class Phase {
+        Idle,
+        PauseYield,      // the yield of the check before a lookup
+        Paused,          // waiting for Resume; nothing is queued
+        Probing,         // waiting for the probe's finished()
+        ResortYield,     // the yield inside the summary's re-sort
+        CompletionYield, // the yield before the completion status
+    };
+
+    BenchmarkEngine* q;
+    LookupProbe* probe;
+    LookupTableModel* lookups;
+    SummaryTableModel* summary;
+    std::function<QString()> localResolver = [] { return QString(); };
+
+    Phase phase = Phase::Idle;
+    RunRequest request;
+    quint16 recordType = 0;
+
+    int pauseFlag = 0;
+    bool skipFlag = false;
+    bool stopFlag = false;
+    // Set while a pause, skip or stop waits for its check point: the probe then starts no
+    // planned lookup on its own.
+    std::shared_ptr<std::atomic<bool>> hold = std::make_shared<std::atomic<bool>>(false);
+    // The probe already started the next lookup: the checks before it were passed, and the
+    // flags are honoured at the next check point instead.
+    bool nextStarted = false;
+    bool pauseShown = false; // "Resume" is showing for the pause under way
+    int currentRow = -1;
+
+    int round = 0;
+    qsizetype position = 0; // place in this round's server order
+    qsizetype server = 0;   // the server's index in the list
+    qsizetype domain = 0;
+
+    RunFigures runFigures;
+    QList<ServerFigures> summarised; // the servers with a summary row, in list order
+    FastestServers fastest;
+    double percentDone = 0.0;
+
+    Impl(BenchmarkEngine* owner, LookupProbe* p, LookupTableModel* l, SummaryTableModel* s)
+        : q(owner), probe(p), lookups(l), summary(s) {}
+
+    const QString& entry() const { return request.servers.at(server); }
+    void updateHold() { hold->store(pauseFlag != 0 || skipFlag || stopFlag); }
+    bool pauseNow() const { return pauseFlag != 0 && !nextStarted; }
+    bool skipNow() const { return skipFlag && !nextStarted; }
+    bool stopNow() const { return stopFlag && !nextStarted; }
+    qsizetype planIndex() const {
+        return (round * request.servers.size() + position) * request.domains.size() + domain;
+    }
+    void planRun();
+
+    void yieldThen(Phase next, void (Impl::*step)()) {
+        phase = next;
+        QMetaObject::invokeMethod(
+            q, [this, step] { (this->*step)(); }, Qt::QueuedConnection);
+    }
+
+    void startServer();
+    void pauseCheck();
+    void afterPauseYield();
+    void showPaused();
+    void startLookup();
+    void lookupDone(const ProbeResult& result);
+    void skipCheck();
+    void summarise();
+    void nextServer();
+    void summariseMeasured();
+    void finishRun();
+    void complete();
+};
+
+void BenchmarkEngine::Impl::planRun() {
+    // The order the run makes its lookups in: rounds, then servers (each round starting one
+    // further down the list), then domains.
+    QList<PlannedLookup> plan;
+    const qsizetype servers = request.servers.size();
+    plan.reserve(request.rounds * servers * request.domains.size());
+    for (int r = 0; r < request.rounds; ++r) {
+        for (qsizetype p = 0; p < servers; ++p) {
+            const QString address = serverAddress(request.servers.at((p + r) % servers));
+            for (const QString& name : std::as_const(request.domains))
+                plan.append({address, name, recordType});
+        }
+    }
+    probe->planRun(plan, hold);
+}
+
+void BenchmarkEngine::Impl::startServer() {
+    server = (position + round) % request.servers.size();
+    domain = 0;
+    Q_EMIT q->serverStarted(static_cast<int>(server));
+    pauseCheck();
+}
+
+void BenchmarkEngine::Impl::pauseCheck() {
+    if (pauseFlag == 1 && pauseNow())
+        showPaused();
+    yieldThen(Phase::PauseYield, &Impl::afterPauseYield);
+}
+
+void BenchmarkEngine::Impl::afterPauseYield() {
+    if (stopNow()) {
+        // A stop while paused: the check after the last lookup has passed, so it is honoured
+        // here; a server with no lookup yet gets no summary row.
+        if (domain > 0)
+            summarise();
+        else
+            summariseMeasured();
+        return;
+    }
+    if (pauseNow()) {
+        // A Pause click inside the yield itself: show Resume now, or its button would stay
+        // disabled and the run would wait for ever.
+        if (!pauseShown)
+            showPaused();
+        phase = Phase::Paused;
+        return;
+    }
+    startLookup();
+}
+
+void BenchmarkEngine::Impl::showPaused() {
+    pauseShown = true;
+    Q_EMIT q->pauseStateChanged(PauseState::Paused);
+}
+
+void BenchmarkEngine::Impl::startLookup() {
+    const QString& name = request.domains.at(domain);
+    const int row = lookups->appendLookup(entry(), name);
+    currentRow = row;
+    Q_EMIT q->lookupStarted(row, static_cast<int>(domain));
+    phase = Phase::Probing;
+    nextStarted = false;
+    probe->lookUpPlanned(planIndex(), serverAddress(entry()), name, recordType);
+}
+
+void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
+    const int row = currentRow;
+    currentRow = -1;
+    nextStarted = result.nextStarted;
+
+    // A lookup that failed outright or got a refusal never got an answer: it counts as a
+    // timeout so the server is not rewarded for a quick error, and the row says what went
+    // wrong.
+    const LookupRecord record =
+        lookupRecord(entry(), request.domains.at(domain), result, static_cast<int>(server), round);
+    const bool failed = record.kind() == LookupKind::Failed;
+    const double ms = wholeMilliseconds(record.seconds);
+    lookups->setResult(row,
+                       failed
+                           ? (record.errorText.isEmpty() ? failureText(result) : record.errorText)
+                           : millisecondsText(ms),
+                       ExtremeRound(ms));
+    if (record.truncated && !failed)
+        lookups->setToolTip(row,
+                            QStringLiteral("Truncated reply (TC bit set): timed as an answer"));
+    runFigures.add(record);
+
+    const qsizetype servers = request.servers.size();
+    const auto total = static_cast<double>(request.rounds * servers * request.domains.size());
+    const auto done =
+        static_cast<double>((round * servers + position) * request.domains.size() + domain);
+    percentDone = 100.0 * done / total;
+    Q_EMIT q->lookupMeasured(row, record);
+    // The result came through the event loop, so every click made during the lookup has
+    // been handled: the checks can follow at once, without another trip through the loop.
+    skipCheck();
+}
+
+void BenchmarkEngine::Impl::skipCheck() {
+    if (skipNow() || stopNow()) {
+        if (std::exchange(skipFlag, false))
+            Q_EMIT q->skipPendingChanged(false);
+        updateHold();
+        summarise();
+        return;
+    }
+    if (++domain < request.domains.size()) {
+        if (pauseFlag == 1 && pauseNow())
+            showPaused();
+        afterPauseYield();
+        return;
+    }
+    summarise();
+}
+
+void BenchmarkEngine::Impl::summarise() {
+    // A server's row waits for its last round, so that it holds every lookup made of it.
+    if (round + 1 < request.rounds && !stopNow()) {
+        nextServer();
+        return;
+    }
+    const ServerFigures serverFigures = runFigures.server(static_cast<int>(server));
+    const double mean = serverFigures.all.meanMs;
+    const double median = serverFigures.all.medianMs;
+    const int row = summary->appendSummary({entry(), millisecondsText(mean), ExtremeRound(mean),
+                                            millisecondsText(median), ExtremeRound(median),
+                                            serverFigures.isLocal});
+
+    // Strict comparisons in list order: on a tie the earlier server keeps the title, whichever
+    // server the last round happened to start with.
+    summarised.insert(std::upper_bound(summarised.cbegin(), summarised.cend(), serverFigures,
+                                       [](const ServerFigures& a, const ServerFigures& b) {
+                                           return a.serverIndex < b.serverIndex;
+                                       }),
+                      serverFigures);
+    fastest = fastestServers(summarised);
+    Q_EMIT q->serverSummarised(row);
+    yieldThen(Phase::ResortYield, &Impl::nextServer);
+}
+
+// After a stop: every server measured in an earlier round but not yet summarised gets its
+// row too, in list order, so that nothing measured is left out of the figures.
+void BenchmarkEngine::Impl::summariseMeasured() {
+    for (int index = 0; index < runFigures.serverCount(); ++index) {
+        const bool done = std::any_of(summarised.cbegin(), summarised.cend(),
+                                      [index](const auto& f) { return f.serverIndex == index; });
+        if (!done && runFigures.server(index).all.lookups > 0) {
+            server = index;
+            summarise();
+            return;
+        }
+    }
+    finishRun();
+}
+
+void BenchmarkEngine::Impl::nextServer() {
+    if (stopNow()) {
+        summariseMeasured();
+        return;
+    }
+    if (++position < request.servers.size()) {
+        startServer();
+        return;
+    }
+    if (++round < request.rounds) {
+        position = 0;
+        startServer();
+        return;
+    }
+    finishRun();
+}
+
+void BenchmarkEngine::Impl::finishRun() {
+    // Every row whose whole milliseconds equal the winner's is marked, earlier runs' too;
+    // when no server answered there is no winner to mark.
+    const QString meanKey =
+        fastest.any() ? ExtremeRound(summarised.at(fastest.meanPosition).all.meanMs) : QString();
+    const QString medianKey = fastest.any()
+                                  ? ExtremeRound(summarised.at(fastest.medianPosition).all.medianMs)
+                                  : QString();
+    for (int row = 0; fastest.any() && row < summary->rowCount(); ++row) {
+        const SummaryRow& figures = summary->summaryAt(row);
+        if (figures.meanKey == meanKey) {
+            summary->setRowMark(row, Mark::Winner);
+            summary->setCellMark(row, SummaryTableModel::MeanResponse, Mark::Winner);
+        }
+        if (figures.medianKey == medianKey) {
+            summary->setRowMark(row, Mark::Winner);
+            summary->setCellMark(row, SummaryTableModel::MedianResponse, Mark::Winner);
+        }
+    }
+
+    percentDone = 100.0;
+    yieldThen(Phase::CompletionYield, &Impl::complete);
+}
+
+void BenchmarkEngine::Impl::complete() {
+    phase = Phase::Idle;
+    Q_EMIT q->finished();
+}
+
+// ---- BenchmarkEngine --------------------------------------------------------------------
+
+BenchmarkEngine::BenchmarkEngine(LookupProbe* probe, LookupTableModel* lookups,
+                                 SummaryTableModel* summary, QObject* parent)
+    : QObject(parent), m(std::make_unique<Impl>(this, probe, lookups, summary)) {
+    connect(probe, &LookupProbe::finished, this, [this](const ProbeResult& result) {
+        // Only the lookup the run is waiting for may end it.
+        if (m->phase == Impl::Phase::Probing)
+            m->lookupDone(result);
+    });
+}
+
+BenchmarkEngine::~BenchmarkEngine() = default;
+
+void BenchmarkEngine::setLocalResolverSource(std::function<QString()> source) {
+    m->localResolver = source ? std::move(source) : [] { return QString(); };
+}
+
+bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
+    if (isRunning() || request.servers.isEmpty() || request.domains.isEmpty())
+        return false;
+
+    Impl& r = *m;
+    r.request = request;
+    r.recordType = dns::RecordTypeCode(request.recordTypeChoice.toStdString());
+    // A pause or skip asked for after the last run's final check belongs to that run.
+    r.pauseFlag = 0;
+    r.skipFlag = false;
+    r.stopFlag = false;
+    r.nextStarted = false;
+    r.updateHold();
+    r.pauseShown = false;
+    r.percentDone = 0.0;
+    r.request.rounds = std::max(request.rounds, 1);
+    // One answer for the whole run: a row is the local resolver's or not, round after round.
+    r.runFigures.start(request.servers, r.localResolver());
+    r.summarised.clear();
+    r.fastest = {};
+    Q_EMIT runStarted();
+    Q_EMIT pauseStateChanged(PauseState::Running);
+    Q_EMIT skipPendingChanged(false);
+
+    r.probe->beginRun();
+    r.planRun();
+    r.round = 0;
+    r.position = 0;
+    r.startServer();
+    return true;
+}
+
+bool BenchmarkEngine::isRunning() const {
+    return m->phase != Impl::Phase::Idle;
+}
+
+void BenchmarkEngine::cmdPause_Click() {
+    if (!isRunning())
+        return;
+    Impl& r = *m;
+    if (r.pauseFlag == 0) {
+        r.pauseFlag = 1;
+        r.updateHold();
+        Q_EMIT pauseStateChanged(PauseState::Requested);
+        return;
+    }
+    r.pauseFlag = 0;
+    r.pauseShown = false;
+    r.updateHold();
+    Q_EMIT pauseStateChanged(PauseState::Running);
+    // The run waits in Paused with nothing queued: resume it from the event loop, as the
+    // next pass of its wait would have.
+    if (r.phase == Impl::Phase::Paused)
+        r.yieldThen(Impl::Phase::PauseYield, &Impl::afterPauseYield);
+}
+
+void BenchmarkEngine::cmdSkip_Click() {
+    if (!isRunning())
+        return;
+    m->skipFlag = true;
+    m->updateHold();
+    Q_EMIT skipPendingChanged(true);
+}
+
+void BenchmarkEngine::stop() {
+    if (!isRunning())
+        return;
+    Impl& r = *m;
+    r.stopFlag = true;
+    r.updateHold();
+    // Paused, nothing is queued: wake the run so it can end.
+    if (r.phase == Impl::Phase::Paused)
+        r.yieldThen(Impl::Phase::PauseYield, &Impl::afterPauseYield);
+}
+
+bool BenchmarkEngine::wasStopped() const {
+    return m->stopFlag;
+}
+
+int BenchmarkEngine::pauseFlag() const {
+    return m->pauseFlag;
+}
+
+bool BenchmarkEngine::skipFlag() const {
+    return m->skipFlag;
+}
+
+int BenchmarkEngine::currentRow() const {
+    return m->currentRow;
+}
+
+const RunRequest& BenchmarkEngine::request() const {
+    return m->request;
+}
+
+double BenchmarkEngine::percentDone() const {
+    return m->percentDone;
+}
+
+const FastestServers& BenchmarkEngine::fastest() const {
+    return m->fastest;
+}
+
+RunOutcome BenchmarkEngine::outcome() const {
+    return {m->stopFlag, m->fastest};
+}
+
+const RunFigures& BenchmarkEngine::figures() const {
+    return m->runFigures;
+}
+
+} // namespace tarnbell::core
