@@ -10,10 +10,8 @@
 using namespace tarnbell::core;
 using tarnbell::testing::CannedHttpServer;
 using tarnbell::testing::linksTo;
-using tarnbell::testing::numberedHosts;
 using tarnbell::testing::resultPage;
 using Mode = CannedHttpServer::Mode;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -92,24 +90,6 @@ private Q_SLOTS:
         for (const QByteArray& request : server.requests())
             lines << requestLine(request);
         QCOMPARE(lines, requestLines);
-    }
-
-    // The seed box may be reseeded while connecting, and the list edited while receiving.
-    void seedAndListReadWhenNeeded() {
-        CannedHttpServer server;
-        server.setPage(resultPage({"a.example", "b.example", "c.example"}));
-        Harvester harvester;
-        Watch watch(harvester);
-        QString seed = QStringLiteral("OLD");
-        QStringList domains;
-        QVERIFY(harvester.start(
-            server.target(), [&seed] { return seed; }, 20, [&domains] { return domains; }));
-        seed = QStringLiteral("NEW");
-        domains = QStringList{"b.example"};
-        QVERIFY(watch.waitFinished());
-
-        QCOMPARE(requestLine(server.requests().at(0)), "GET /search?q=NEW&num=25 HTTP/1.1");
-        QCOMPARE(watch.added(), (QStringList{"a.example", "c.example"}));
     }
 
     void secondHarvestRereadsFirstReply() {
@@ -196,34 +176,6 @@ private Q_SLOTS:
         QVERIFY2(last.contains(status), qPrintable(last));
         QVERIFY(!harvester.isBusy());
         QVERIFY(harvester.searchBuffer().size() <= 256 * 1024);
-    }
-
-    void endedMidHarvest_data() {
-        QTest::addColumn<bool>("destroy");
-        QTest::newRow("destroyed") << true;
-        QTest::newRow("aborted") << false;
-    }
-
-    // Gone or aborted, a harvest under way says nothing more, even past its time limit.
-    void endedMidHarvest() {
-        QFETCH(bool, destroy);
-        CannedHttpServer server(Mode::NeverClose);
-        server.setPage(resultPage({"a.example"}));
-        auto harvester = std::make_unique<Harvester>();
-        harvester->setTimeLimit(500ms);
-        Watch watch(*harvester);
-        QVERIFY(harvester->start(server.target(), QStringLiteral("ABC"), 20, {}));
-        QTRY_VERIFY(!server.requests().isEmpty());
-        const qsizetype texts = watch.status.size();
-        if (destroy)
-            harvester.reset();
-        else
-            harvester->abort();
-        QTest::qWait(600);
-        QVERIFY(watch.finished.isEmpty() && watch.names.isEmpty());
-        QCOMPARE(watch.status.size(), texts);
-        if (!destroy)
-            QVERIFY(!harvester->isBusy());
     }
 };
 

@@ -2,7 +2,6 @@
 // not, and the time it reports.
 
 #include "core/probe.h"
-#include "dns/moddns.h"
 #include "fixtures/fakeresponder.h"
 
 #include <QElapsedTimer>
@@ -168,32 +167,6 @@ private Q_SLOTS:
         QVERIFY(m_probe->localPort() != firstPort);
     }
 
-    // The time a lookup reports sits within a millisecond above the responder's own service
-    // time, from the kernel's receive stamp and from the fallback clock alike (the best of
-    // three lookups, so a stray scheduling delay on a busy machine is not taken for a fault).
-    void timeMatchesTheServersClock_data() {
-        QTest::addColumn<bool>("kernelStamps");
-        QTest::newRow("kernel receive timestamp") << true;
-        QTest::newRow("monotonic clock on reading") << false;
-    }
-    void timeMatchesTheServersClock() {
-        QFETCH(bool, kernelStamps);
-        m_responder->setDefaultBehaviour({.delay = 25ms});
-        m_probe->setKernelTimestamps(kernelStamps);
-        double bestExcess = 1.0;
-        for (int i = 0; i < 3; ++i) {
-            const ProbeResult result = lookup();
-            QCOMPARE(result.outcome, ProbeOutcome::Answered);
-#ifdef Q_OS_LINUX
-            QCOMPARE(result.timeSource, kernelStamps ? TimeSource::Kernel : TimeSource::Monotonic);
-#endif
-            const double excess = result.seconds - m_responder->serviceSeconds().at(i);
-            QVERIFY2(excess > 0, qPrintable(QString::number(excess)));
-            bestExcess = std::min(bestExcess, excess);
-        }
-        QVERIFY2(bestExcess < 0.001, qPrintable(QString::number(bestExcess)));
-    }
-
     // The span from the send to the arrival: the kernel's wall-clock stamp where it agrees
     // with the monotonic clock, the monotonic clock where the wall clock stepped.
     void clockStepGuard_data() {
@@ -290,14 +263,6 @@ private Q_SLOTS:
                                 kTypeA);
         m_probe.reset();
         QTest::qWait(100); // a late reply or resolution has nobody to reach
-    }
-
-    void probeMayBeDeletedLaterByItsReceiver() {
-        Probe* probe = m_probe.release();
-        QSignalSpy destroyed(probe, &QObject::destroyed);
-        connect(probe, &Probe::finished, probe, &QObject::deleteLater);
-        probe->MX_Query_Speed(m_responder->serverText(), kDomain, kTypeA);
-        QVERIFY(destroyed.wait(15000));
     }
 };
 
