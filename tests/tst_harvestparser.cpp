@@ -83,8 +83,6 @@ private Q_SLOTS:
         QTest::newRow("google skipped, Google passes")
             << QByteArray("http://www.google.com/ http://maps.google.de/ http://www.Google.com/")
             << none << QStringList{"www.Google.com"};
-        QTest::newRow("HTTP prefix kept")
-            << QByteArray("HTTP://EXAMPLE.COM/") << none << QStringList{"HTTP:EXAMPLE.COM"};
         QTest::newRow("listed names skipped, case-sensitive")
             << QByteArray("http://EXAMPLE.com/ http://example.com/") << QStringList{"example.com"}
             << QStringList{"EXAMPLE.com"};
@@ -138,16 +136,9 @@ private Q_SLOTS:
         QTest::newRow("leading zeros") << "00000000000000000000001.2.3.4" << true;
         QTest::newRow("signs and blanks") << " -0.+2.3 .4\t" << true;
         QTest::newRow("part above 255") << "1.1.1.256" << false;
-        QTest::newRow("huge part") << "99999999999999999999999.1.1.1" << false;
-        QTest::newRow("negative") << "-1.2.3.4" << false;
         QTest::newRow("three parts") << "1.2.3" << false;
-        QTest::newRow("five parts") << "1.2.3.4.5" << false;
-        QTest::newRow("empty part") << "1..2.3" << false;
         QTest::newRow("trailing dot") << "1.2.3.4." << false;
-        QTest::newRow("sign alone") << "1.2.3.-" << false;
         QTest::newRow("blank inside a number") << "1 0.2.3.4" << false;
-        QTest::newRow("exponent") << "1e2.1.1.1" << false;
-        QTest::newRow("hex") << "&H10.1.1.1" << false;
         QTest::newRow("fullwidth digit") << QStringLiteral("\uFF11.2.3.4") << false;
     }
     void isIPAddress() {

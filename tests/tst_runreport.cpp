@@ -1,14 +1,9 @@
-// The JSON result of a run, and the recorder that follows a run for it.
+// The JSON result of a run.
 
-#include "core/results/resultmodels.h"
 #include "core/results/runreport.h"
-#include "core/results/statistics.h"
-#include "core/run/benchmarkengine.h"
-#include "fixtures/scriptedprobe.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace tarnbell::core;
@@ -34,12 +29,11 @@ class TestRunReport final : public QObject {
 
 private Q_SLOTS:
     void jsonKeepsFullPrecision();
-    void figuresFollowARun();
 };
 
 // Read back from text, as a reader of the file gets it.
 void TestRunReport::jsonKeepsFullPrecision() {
-    const QList<LookupRecord> lookups{answered(0.0123456789012345), timedOut(1),
+    const QList<LookupRecord> lookups{answered(0.0123456789012345, 0, 0), timedOut(1),
                                       answered(0.001, 1, 5)};
     RunFigures run;
     run.start({"s", "10.0.0.9"}, "10.0.0.9");
@@ -49,6 +43,7 @@ void TestRunReport::jsonKeepsFullPrecision() {
         QJsonDocument(runReportJson("MX", run.lookups(), run.servers())).toJson();
     const QJsonObject json = QJsonDocument::fromJson(text).object();
     QCOMPARE(json["lookups"][0]["seconds"].toDouble(), 0.0123456789012345);
+    QCOMPARE(json["lookups"][0]["rcode"].toInt(-1), 0); // NOERROR is a code as well
     QCOMPARE(json["lookups"][1]["timed_out"].toBool(), true);
     // A refusal is no answer: it says so, keeps its code and counts ten seconds.
     QCOMPARE(json["lookups"][2]["outcome"].toString(), QString("error_reply"));
@@ -69,38 +64,6 @@ void TestRunReport::jsonKeepsFullPrecision() {
     const QJsonObject none = runReportJson("MX", run.lookups(), run.servers());
     QVERIFY(none["fastest"]["by_mean"].isNull() && none["fastest"]["by_median"].isNull());
     QVERIFY(none["tied_with_fastest"].toArray().isEmpty());
-}
-
-void TestRunReport::figuresFollowARun() {
-    // The same entry twice is two servers; each summary row closes its own lookups.
-    using Reply = tarnbell::testing::ScriptedProbe::Reply;
-    tarnbell::testing::ScriptedProbe probe;
-    probe.setDefaultReply(Reply::answered(0.0204));
-    probe.setReply("10.0.0.2", "b.example", Reply::timedOut());
-    probe.setReply("10.0.0.2", "c.example",
-                   Reply::failed(ProbeOutcome::SocketError, 0.001, "Connection refused"));
-    LookupTableModel lookups;
-    SummaryTableModel summary;
-    BenchmarkEngine engine(&probe, &lookups, &summary);
-    engine.setLocalResolverSource([] { return QString("10.0.0.2"); });
-    QSignalSpy finished(&engine, &BenchmarkEngine::finished);
-    QVERIFY(engine.BenchmarkDNS({{"10.0.0.1 - a", "10.0.0.2", "10.0.0.1 - a"},
-                                 {"a.example", "b.example", "c.example"},
-                                 "MX 15"}));
-    QVERIFY(finished.wait(5000));
-
-    QCOMPARE(engine.figures().lookups().size(), 9);
-    const QList<ServerFigures> servers = engine.figures().servers();
-    QCOMPARE(servers.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        const SummaryRow& row = summary.summaryAt(i);
-        QCOMPARE(servers[i].serverEntry, row.serverEntry);
-        QCOMPARE(servers[i].all.lookups, 3);
-        QCOMPARE(ExtremeRound(servers[i].all.meanMs), row.meanKey);
-        QCOMPARE(ExtremeRound(servers[i].all.medianMs), row.medianKey);
-    }
-    QCOMPARE(servers[1].all.timeouts, 1);
-    QCOMPARE(servers[1].all.failures, 1);
 }
 
 QTEST_GUILESS_MAIN(TestRunReport)
