@@ -7,12 +7,9 @@
 
 #include "core/defaultservers.h"
 #include "core/harvester.h"
-#include "core/listfile.h"
-#include "core/listlimits.h"
 #include "core/randomsource.h"
 #include "core/recordtypes.h"
 #include "core/resultsortproxy.h"
-#include "entrylist.h"
 #include "fixtures/cannedhttpserver.h"
 #include "fixtures/resultpages.h"
 #include "guisupport/windowdriver.h"
@@ -23,7 +20,6 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
-#include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -112,9 +108,8 @@ void TestGuiLists::typedEntry() {
     QFETCH(Answer, answer);
     const auto test = makeWindow();
     const ListUnderTest target = listOf(*test->window, kind);
-    const bool servers = kind == core::ListKind::Servers;
-    testing::setLists(*test->window, servers ? before : QStringList(),
-                      servers ? QStringList() : before);
+    target.list->replaceAll(before);
+    test->window->DoCount();
     QStringList after = before;
     const bool edit = gesture >= Gesture::Edit;
     if (edit) {
@@ -194,10 +189,9 @@ void TestGuiLists::harvest() {
     QFETCH(QStringList, listed);
     QFETCH(End, end);
     QFETCH(QString, words);
-    const QStringList hosts = testing::numberedHosts(QStringLiteral("s%1.ex"), 6);
     CannedHttpServer server(mode);
     QVERIFY(server.isListening());
-    server.setPage(testing::resultPage(hosts));
+    server.setPage(testing::resultPage(testing::numberedHosts(QStringLiteral("s%1.ex"), 6)));
     const auto test = makeWindow(QString(), 100, {}, {server.target(), std::chrono::seconds(20)});
     frmMain& window = *test->window;
     const auto& ui = window.controls();

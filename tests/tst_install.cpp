@@ -44,10 +44,10 @@ private slots:
         QTest::addColumn<QStringList>("check"); // a validator and its options, or none
         const QSettings entry(usr("share/applications/" + kId + ".desktop"), QSettings::IniFormat);
         const QString exec = entry.value("Desktop Entry/Exec").toString().section(' ', 0, 0);
-        const QString icon = entry.value("Desktop Entry/Icon").toString();
         QTest::newRow("window") << "bin/" + exec << QStringList();
         QTest::newRow("command line") << "bin/tarnbell-cli" << QStringList();
-        QTest::newRow("icon") << "share/icons/hicolor/scalable/apps/" + icon + ".svg"
+        QTest::newRow("icon") << "share/icons/hicolor/scalable/apps/" +
+                                     entry.value("Desktop Entry/Icon").toString() + ".svg"
                               << QStringList();
         QTest::newRow("desktop entry")
             << "share/applications/" + kId + ".desktop" << QStringList{"desktop-file-validate"};
