@@ -137,8 +137,9 @@ void TestGuiLists::typedEntry() {
     QCOMPARE(target.count->text(), QString::number(after.size()));
 }
 
-// Exported and imported back as it was; imported from a file over the limit with a domain no
-// query can carry, the list takes what fits and says what was left out.
+// Exported and imported back as it was, "-" then leaving the next entry selected; imported
+// from a file over the limit with a domain no query can carry, the list takes what fits and
+// says what was left out.
 void TestGuiLists::listFiles() {
     const auto test = makeWindow();
     const ListUnderTest target = listOf(*test->window, core::ListKind::Domains);
@@ -158,6 +159,9 @@ void TestGuiLists::listFiles() {
     chooseFile("importList");
     QVERIFY(acceptMessage(100).isNull());
     QCOMPARE(target.list->entries(), listed);
+    target.list->widget()->setCurrentRow(1);
+    target.list->removeSelected(); // "-": the entry after the removed one is selected
+    QCOMPARE(target.list->selectedIndex(), 1);
 
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(256, 'x') + ".com\n" + numbered(120).join('\n').toUtf8());
@@ -280,8 +284,8 @@ void TestGuiLists::rememberedValuesChecked_data() {
     const QStringList many = testing::numberedHosts(QStringLiteral("host%1.example"), 120);
     QTest::newRow("unknown record type")
         << "run/recordType" << QVariant("AAAA 28") << defaults << QStringList();
-    QTest::newRow("more than 99 domains")
-        << "lists/domains" << QVariant(many) << defaults << many.mid(0, 99);
+    QTest::newRow("more than 99 servers")
+        << "lists/servers" << QVariant(many) << many.mid(0, 99) << QStringList();
     QTest::newRow("domain no query can carry")
         << "lists/domains" << QVariant(QStringList{QString(300, 'x') + ".com", "ok.example"})
         << defaults << QStringList{"ok.example"};

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -98,7 +99,7 @@ void TestGuiRun::fullRun() {
     // The completion box names the winner; the window stays locked behind it.
     auto* box = testing::waitForModal<QMessageBox>();
     QVERIFY(box && box->text().endsWith(QStringLiteral("127.0.0.3 - fast")));
-    QVERIFY(!ui.cmdGo->isEnabled());
+    QVERIFY(!ui.cmdGo->isEnabled() && !ui.rounds->isEnabled());
     QCOMPARE(ui.lwhowon->text(), QStringLiteral("127.0.0.3 - fast"));
     QCOMPARE(test->probe->calls().at(0).server, QStringLiteral("127.0.0.2"));
     QCOMPARE(test->probe->calls().at(0).recordType, quint16(1));
