@@ -1,21 +1,34 @@
 // The two input lists as a user meets them: "+" up to the 99-entry limit with the domains
-// refused, editing in place and list files.
+// refused, editing in place and list files; "Get URLs" against a loopback HTTPS stand-in for
+// the search host: the request sent, the names that land in the domain list, the controls
+// locked meanwhile, reseeding during a harvest, and failures and full lists that leave the
+// window usable; and what the window remembers between starts and how it checks what it
+// reads back.
 
-#include "core/lists/listfile.h"
-#include "core/lists/listlimits.h"
-#include "entrylist.h"
+#include "core/lists/defaultservers.h"
+#include "core/harvest/harvester.h"
+#include "core/lists/randomsource.h"
+#include "core/run/recordtypes.h"
+#include "core/results/resultsortproxy.h"
+#include "fixtures/cannedhttpserver.h"
+#include "fixtures/resultpages.h"
 #include "guisupport/windowdriver.h"
+#include "resultview.h"
+#include "runtimers.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFileDialog>
-#include <QLabel>
+#include <QHeaderView>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace tarnbell;
 using testing::acceptMessage;
-using testing::answerInput;
+using testing::CannedHttpServer;
 using testing::makeWindow;
+using testing::waitForModal;
 
 namespace {
 
@@ -32,22 +45,19 @@ ListUnderTest listOf(frmMain& window, core::ListKind kind) {
     return {window.serverList(), ui.cServers, ui.dcount};
 }
 
-void setEntries(gui::EntryList* list, const QStringList& entries) {
-    list->widget()->clear();
-    for (const QString& entry : entries)
-        list->append(entry);
-}
-
 QStringList numbered(int count) {
-    QStringList entries;
-    for (int i = 0; i < count; ++i)
-        entries << QStringLiteral("host%1.example").arg(i);
-    return entries;
+    return testing::numberedHosts(QStringLiteral("host%1.example"), count);
 }
 
-// What "+" or an edit does with an answer: the entry taken, nothing changed, or a box
-// instead (a domain no query can carry, a full list).
+// How the text is asked for: "+" answered or cancelled, or a double-click on the second entry,
+// also while the lists are locked as during a run.
+enum class Gesture { Add, Cancel, Edit, EditLocked };
+// What becomes of the text: the entry taken, nothing changed, or a box instead (a domain no
+// query can carry, a full list).
 enum class Answer { Taken, Ignored, Refused };
+
+// How a harvest ends: names added, a failure on the status line, or a box before it starts.
+enum class End { Harvested, Failed, ListFull };
 
 } // namespace
 
@@ -55,144 +65,250 @@ class TestGuiLists final : public QObject {
     Q_OBJECT
 
 private slots:
-    void addEntry_data();
-    void addEntry();
-    void editEntry_data();
-    void editEntry();
-    void listFiles_data();
+    void typedEntry_data();
+    void typedEntry();
     void listFiles();
+    void harvest_data();
+    void harvest();
+    void rememberedAcrossStarts();
+    void rememberedValuesChecked_data();
+    void rememberedValuesChecked();
 };
 
-void TestGuiLists::addEntry_data() {
+void TestGuiLists::typedEntry_data() {
+    QTest::addColumn<Gesture>("gesture");
     QTest::addColumn<core::ListKind>("kind");
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("cancel");
     QTest::addColumn<Answer>("answer");
+    using enum Gesture;
+    using enum Answer;
     const auto domains = core::ListKind::Domains;
-    const auto servers = core::ListKind::Servers;
     const QString name = QStringLiteral("example.com");
-    QTest::newRow("domain, twice")
-        << domains << QStringList{name} << name << false << Answer::Taken;
-    QTest::newRow("empty answer") << domains << QStringList() << QString() << false
-                                  << Answer::Ignored;
-    QTest::newRow("cancel") << domains << QStringList() << name << true << Answer::Ignored;
-    QTest::newRow("255-byte label")
-        << domains << QStringList() << QString(255, 'y') << false << Answer::Taken;
+    const QStringList none, three{"first", "a.example", "last"};
+    QTest::newRow("domain, twice") << Add << domains << QStringList{name} << name << Taken;
+    QTest::newRow("empty answer") << Add << domains << none << QString() << Ignored;
+    QTest::newRow("cancel") << Cancel << domains << none << name << Ignored;
     QTest::newRow("256-byte label")
-        << domains << QStringList() << QString(256, 'x') + ".com" << false << Answer::Refused;
-    QTest::newRow("server, any text")
-        << servers << QStringList() << QString(300, 's') << false << Answer::Taken;
-    QTest::newRow("99th entry") << servers << numbered(98) << name << false << Answer::Taken;
-    QTest::newRow("full list") << domains << numbered(99) << QString() << false << Answer::Refused;
+        << Add << domains << none << QString(256, 'x') + ".a" << Refused;
+    QTest::newRow("server, any text, 99th entry")
+        << Add << core::ListKind::Servers << numbered(98) << QString(300, 's') << Taken;
+    QTest::newRow("full list") << Add << domains << numbered(99) << QString() << Refused;
+    QTest::newRow("edited") << Edit << domains << three << "b.example" << Taken;
+    QTest::newRow("emptied") << Edit << domains << three << QString() << Ignored;
+    QTest::newRow("edited, too long") << Edit << domains << three << QString(256, 'x') << Refused;
+    QTest::newRow("locked") << EditLocked << domains << three << "b.example" << Ignored;
 }
 
-void TestGuiLists::addEntry() {
+void TestGuiLists::typedEntry() {
+    QFETCH(Gesture, gesture);
     QFETCH(core::ListKind, kind);
     QFETCH(QStringList, before);
     QFETCH(QString, typed);
-    QFETCH(bool, cancel);
     QFETCH(Answer, answer);
     const auto test = makeWindow();
     const ListUnderTest target = listOf(*test->window, kind);
-    setEntries(target.list, before);
+    target.list->replaceAll(before);
     test->window->DoCount();
-    QTest::mouseClick(target.add, Qt::LeftButton);
-    if (before.size() < 99)
-        QVERIFY(answerInput(typed, cancel));
-    if (answer == Answer::Refused)
-        QVERIFY(!acceptMessage().isEmpty());
-    QVERIFY(!QApplication::activeModalWidget());
-    QCOMPARE(target.list->entries(),
-             before + (answer == Answer::Taken ? QStringList{typed} : QStringList()));
-    QCOMPARE(target.count->text(), QString::number(target.list->count()));
-}
+    QStringList after = before;
+    const bool edit = gesture >= Gesture::Edit;
+    if (edit) {
+        target.add->setEnabled(gesture == Gesture::Edit);
+        Q_EMIT target.list->widget()->itemDoubleClicked(target.list->widget()->item(1));
+    } else {
+        QTest::mouseClick(target.add, Qt::LeftButton);
+    }
+    if (answer == Answer::Taken)
+        edit ? void(after[1] = typed) : after.append(typed);
 
-void TestGuiLists::editEntry_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("locked"); // as during a run
-    QTest::addColumn<Answer>("answer");
-    QTest::newRow("new text") << "b.example" << false << Answer::Taken;
-    QTest::newRow("emptied") << QString() << false << Answer::Ignored;
-    QTest::newRow("domain no query can carry") << QString(256, 'x') << false << Answer::Refused;
-    QTest::newRow("locked") << "b.example" << true << Answer::Ignored;
-}
-
-// A double-click on an entry opens it for editing.
-void TestGuiLists::editEntry() {
-    QFETCH(QString, typed);
-    QFETCH(bool, locked);
-    QFETCH(Answer, answer);
-    const auto test = makeWindow();
-    test->window->show();
-    QVERIFY(QTest::qWaitForWindowActive(test->window.get()));
-    const ListUnderTest target = listOf(*test->window, core::ListKind::Domains);
-    setEntries(target.list, {"first", "a.example", "last"});
-    target.add->setEnabled(!locked);
-    // A press, then the double-click event itself: QTest's own double click leaves the
-    // view's pressed item unset here.
-    QListWidget* widget = target.list->widget();
-    const QPoint at = widget->visualItemRect(widget->item(1)).center();
-    QTest::mousePress(widget->viewport(), Qt::LeftButton, {}, at);
-    QMouseEvent twice(QEvent::MouseButtonDblClick, at, widget->viewport()->mapToGlobal(at),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(widget->viewport(), &twice);
-    QTest::mouseRelease(widget->viewport(), Qt::LeftButton, {}, at);
-
-    auto* input = testing::waitForModal<QInputDialog>(locked ? 100 : 5000);
-    QCOMPARE(input != nullptr, !locked);
+    const bool asked = gesture != Gesture::EditLocked && before.size() < 99;
+    auto* input = waitForModal<QInputDialog>(asked ? 5000 : 100);
+    QCOMPARE(input != nullptr, asked);
     if (input) {
-        QCOMPARE(input->textValue(), QStringLiteral("a.example")); // the entry, to change
-        QVERIFY(answerInput(typed));
+        if (edit)
+            QCOMPARE(input->textValue(), before.at(1)); // the entry, to change
+        input->setTextValue(typed);
+        gesture == Gesture::Cancel ? input->reject() : input->accept();
     }
     if (answer == Answer::Refused)
         QVERIFY(!acceptMessage().isEmpty());
-    const QString second = answer == Answer::Taken ? typed : QStringLiteral("a.example");
-    QCOMPARE(target.list->entries(), QStringList({"first", second, "last"}));
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(target.list->entries(), after);
+    QCOMPARE(target.count->text(), QString::number(after.size()));
 }
 
-void TestGuiLists::listFiles_data() {
-    QTest::addColumn<QByteArray>("file"); // empty: the file the list's export writes
-    QTest::addColumn<QStringList>("imported");
-    QTest::addColumn<bool>("noted"); // the user is told that entries were left out
-    QTest::newRow("round trip") << QByteArray()
-                                << QStringList{"192.0.2.1 - mine", "b.example", "192.0.2.1 - mine"}
-                                << false;
-    QByteArray tooMany = QByteArray(256, 'x') + ".com\n";
-    for (const QString& host : numbered(120))
-        tooMany += host.toUtf8() + '\n';
-    QTest::newRow("over the limit, one unqueryable") << tooMany << numbered(99) << true;
-}
-
+// Exported and imported back as it was, "-" then leaving the next entry selected; imported
+// from a file over the limit with a domain no query can carry, the list takes what fits and
+// says what was left out.
 void TestGuiLists::listFiles() {
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, imported);
-    QFETCH(bool, noted);
     const auto test = makeWindow();
     const ListUnderTest target = listOf(*test->window, core::ListKind::Domains);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("list.txt"));
-    const auto answerDialog = [&path] {
-        auto* dialog = testing::waitForModal<QFileDialog>();
+    QFile file(dir.filePath(QStringLiteral("list.txt")));
+    const auto chooseFile = [&](const char* action) {
+        target.list->widget()->findChild<QAction*>(action)->trigger();
+        auto* dialog = waitForModal<QFileDialog>();
         QVERIFY(dialog);
-        dialog->selectFile(path);
+        dialog->selectFile(file.fileName());
         QMetaObject::invokeMethod(dialog, "accept");
     };
-    QListWidget* widget = target.list->widget();
-    if (file.isEmpty()) {
-        setEntries(target.list, imported);
-        widget->findChild<QAction*>(QStringLiteral("exportList"))->trigger();
-        answerDialog();
+    const QStringList listed{"192.0.2.1 - mine", "b.example", "192.0.2.1 - mine"};
+    testing::setLists(*test->window, {}, listed);
+    chooseFile("exportList");
+    testing::setLists(*test->window, {}, {"replaced.example"});
+    chooseFile("importList");
+    QVERIFY(acceptMessage(100).isNull());
+    QCOMPARE(target.list->entries(), listed);
+    target.list->widget()->setCurrentRow(1);
+    target.list->removeSelected(); // "-": the entry after the removed one is selected
+    QCOMPARE(target.list->selectedIndex(), 1);
+
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(256, 'x') + ".com\n" + numbered(120).join('\n').toUtf8());
+    file.close();
+    chooseFile("importList");
+    QVERIFY(!acceptMessage().isEmpty());
+    QCOMPARE(target.list->entries(), numbered(99));
+    QCOMPARE(target.count->text(), QStringLiteral("99"));
+}
+
+void TestGuiLists::harvest_data() {
+    QTest::addColumn<CannedHttpServer::Mode>("mode");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<End>("end");
+    QTest::addColumn<QString>("words"); // on the status line at the end
+    using enum CannedHttpServer::Mode;
+    const QStringList one{"s2.ex"};
+    QTest::newRow("a byte at a time") << OneByteAtATime << one << End::Harvested << QString();
+    QTest::newRow("refused") << Refuse << one << End::Failed << "Connection refused";
+    QTest::newRow("domain list full") << Page << numbered(99) << End::ListFull << QString();
+}
+
+// A seed made while connecting is the one sent; one made later changes only the box, until
+// the harvest's end replaces it. A listed name is skipped. A failure leaves the controls
+// unlocked, the list and the seed as they were; a full list stops it before anything is
+// locked or sent.
+void TestGuiLists::harvest() {
+    QFETCH(CannedHttpServer::Mode, mode);
+    QFETCH(QStringList, listed);
+    QFETCH(End, end);
+    QFETCH(QString, words);
+    CannedHttpServer server(mode);
+    QVERIFY(server.isListening());
+    server.setPage(testing::resultPage(testing::numberedHosts(QStringLiteral("s%1.ex"), 6)));
+    const auto test = makeWindow(QString(), 100, {}, {server.target(), std::chrono::seconds(20)});
+    frmMain& window = *test->window;
+    const auto& ui = window.controls();
+    testing::setLists(window, {"127.0.0.1"}, listed);
+    ui.cGResults->setCurrentText(QStringLiteral("5"));
+    ui.rand->setText(QStringLiteral("ABC"));
+    window.random().Randomize(7);
+    core::RandomSource sameDraws(7);
+    QSignalSpy finished(window.harvester(), &core::Harvester::finished);
+
+    QTest::mouseClick(ui.cmdConnect, Qt::LeftButton);
+    if (end == End::ListFull) {
+        QVERIFY(!acceptMessage().isEmpty());
+        QTest::qWait(20);
+        QVERIFY(server.requests().isEmpty());
     } else {
-        QFile out(path);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+        QVERIFY(!ui.cmdGo->isEnabled() && !ui.cmdConnect->isEnabled() && ui.cDomain->isEnabled());
     }
-    setEntries(target.list, {"replaced.example"});
-    widget->findChild<QAction*>(QStringLiteral("importList"))->trigger();
-    answerDialog();
-    QCOMPARE(!acceptMessage(noted ? 5000 : 100).isNull(), noted);
-    QCOMPARE(target.list->entries(), imported);
-    QCOMPARE(target.count->text(), QString::number(imported.size()));
+    QString seed = QStringLiteral("ABC");
+    if (end == End::Harvested) {
+        QTest::mouseClick(ui.reseed, Qt::LeftButton);
+        seed = core::RandomSeedWord(sameDraws);
+        QTRY_VERIFY(
+            server.requests().size() == 1 &&
+            server.requests().at(0).startsWith("GET /search?q=" + seed.toLatin1() + "&num=6 "));
+        QVERIFY(window.harvester()->isBusy());
+        QTest::mouseClick(ui.reseed, Qt::LeftButton);
+        QCOMPARE(ui.rand->text(), core::RandomSeedWord(sameDraws));
+        seed = core::RandomSeedWord(sameDraws); // what the harvest's end draws
+        listed += {"s1.ex", "s3.ex", "s4.ex", "s5.ex", "s6.ex"};
+    }
+    if (end != End::ListFull) {
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+        QCOMPARE(finished.first().first().toBool(), end == End::Harvested);
+        QVERIFY2(ui.lS->text().contains(words), qPrintable(ui.lS->text()));
+        QVERIFY(window.Timer1()->isActive()); // the way back to "Ready."
+    }
+    QVERIFY(!window.harvester()->isBusy());
+    QVERIFY(ui.cmdGo->isEnabled() && ui.cmdConnect->isEnabled() && ui.rand->isEnabled());
+    QCOMPARE(window.domainList()->entries(), listed);
+    QCOMPARE(ui.ncount->text(), QString::number(listed.size()));
+    QCOMPARE(ui.rand->text(), seed);
+}
+
+void TestGuiLists::rememberedAcrossStarts() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tarnbell.conf"));
+    const QString local = QStringLiteral("192.0.2.53");
+    {
+        const auto first = makeWindow(local, 100, {}, testing::nowhere(), file);
+        frmMain& window = *first->window;
+        const auto& ui = window.controls();
+        QCOMPARE(window.serverList()->entries(), core::InitialServers(local));
+        testing::setLists(window, {"127.0.0.9 - mine", local + " - local"}, {"example.com"});
+        ui.cDNST->setCurrentIndex(3);
+        ui.cGResults->setCurrentIndex(9);
+        window.resize(760, 540);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        ui.lvDNS->header()->resizeSection(0, 321);
+        window.lvSummary_ColumnClick(0);
+        QVERIFY(window.close());
+    }
+    // The next start is on another network: the local entry follows the machine's resolver.
+    const auto second = makeWindow(QStringLiteral("192.0.2.99"), 100, {}, testing::nowhere(), file);
+    frmMain& window = *second->window;
+    const auto& ui = window.controls();
+    QCOMPARE(window.serverList()->entries(),
+             QStringList({"127.0.0.9 - mine", "192.0.2.99 - local"}));
+    QCOMPARE(window.domainList()->entries(), QStringList{"example.com"});
+    QCOMPARE(ui.dcount->text(), QStringLiteral("2"));
+    QCOMPARE(ui.cDNST->currentIndex(), 3);
+    QCOMPARE(ui.cGResults->currentIndex(), 9);
+    QCOMPARE(window.size(), QSize(760, 540));
+    QCOMPARE(ui.lvDNS->header()->sectionSize(0), 321);
+    QCOMPARE(window.summarySort()->sortColumn(), 0);
+    QCOMPARE(window.summarySort()->currentOrder(), Qt::DescendingOrder);
+}
+
+void TestGuiLists::rememberedValuesChecked_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QStringList>("servers"); // with the local resolver 192.0.2.53
+    QTest::addColumn<QStringList>("domains");
+    const QStringList defaults = core::InitialServers(QStringLiteral("192.0.2.53"));
+    const QStringList many = testing::numberedHosts(QStringLiteral("host%1.example"), 120);
+    QTest::newRow("unknown record type")
+        << "run/recordType" << QVariant("AAAA 28") << defaults << QStringList();
+    QTest::newRow("more than 99 servers")
+        << "lists/servers" << QVariant(many) << many.mid(0, 99) << QStringList();
+    QTest::newRow("domain no query can carry")
+        << "lists/domains" << QVariant(QStringList{QString(300, 'x') + ".com", "ok.example"})
+        << defaults << QStringList{"ok.example"};
+    QTest::newRow("server list emptied")
+        << "lists/servers" << QVariant(QStringList()) << QStringList() << QStringList();
+    QTest::newRow("local entry of another machine, twice")
+        << "lists/servers"
+        << QVariant(QStringList{"10.0.0.1 - local", "127.0.0.9", "10.0.0.1 - local"})
+        << QStringList{"192.0.2.53 - local", "127.0.0.9"} << QStringList();
+}
+
+void TestGuiLists::rememberedValuesChecked() {
+    QFETCH(QString, key);
+    QFETCH(QVariant, stored);
+    QFETCH(QStringList, servers);
+    QFETCH(QStringList, domains);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tarnbell.conf"));
+    QSettings(file, QSettings::IniFormat).setValue(key, stored);
+    const auto test = makeWindow(QStringLiteral("192.0.2.53"), 100, {}, testing::nowhere(), file);
+    QCOMPARE(test->window->serverList()->entries(), servers);
+    QCOMPARE(test->window->domainList()->entries(), domains);
+    QCOMPARE(test->window->controls().cDNST->currentIndex(), core::kDefaultRecordTypeIndex);
 }
 
 QTEST_MAIN(TestGuiLists)

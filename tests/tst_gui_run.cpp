@@ -1,22 +1,23 @@
 // Runs started from the window against a scripted probe: a whole run to its completion box
 // and what it leaves on screen, Pause/Resume, Skip and Stop clicked during a run, and the
-// question before closing.
+// question before closing; "Export CSV" afterwards; and the batching of rows for the view.
 
+#include "closeguard.h"
 #include "core/results/figurestablemodel.h"
 #include "core/results/resultmodels.h"
-#include "core/run/benchmarkengine.h"
 #include "detailsview.h"
 #include "guisupport/windowdriver.h"
 #include "readablecolour.h"
 #include "resultview.h"
+#include "rowbatchproxy.h"
 
+#include <QAbstractItemModelTester>
 #include <QBoxPlotSeries>
 #include <QComboBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QPushButton>
+#include <QFileDialog>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace tarnbell;
@@ -26,18 +27,6 @@ using testing::ScriptedProbe;
 using testing::TestWindow;
 
 namespace {
-
-// The texts of one column of a result list, in the order the view shows them.
-QStringList column(const QTreeView* view, int column) {
-    QStringList texts;
-    for (int row = 0; row < view->model()->rowCount(); ++row)
-        texts << view->model()->index(row, column).data().toString();
-    return texts;
-}
-
-QColor textColour(const QAbstractItemModel* model, int row) {
-    return model->index(row, 0).data(Qt::ForegroundRole).value<QColor>();
-}
 
 // Fills the lists and clicks "Benchmark!". With `hold`, every lookup waits for
 // releaseOne(), and this returns once the first is under way.
@@ -54,7 +43,7 @@ void clickGo(TestWindow& test, const QStringList& servers, const QStringList& do
 void releaseOne(TestWindow& test) {
     const qsizetype asked = test.probe->calls().size();
     test.probe->release();
-    QTRY_VERIFY(test.probe->calls().size() > asked || !test.window->engine()->isRunning());
+    QTRY_VERIFY(test.probe->calls().size() > asked || !test.window->isRunning());
 }
 
 void showWindow(frmMain& window) {
@@ -62,25 +51,6 @@ void showWindow(frmMain& window) {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 }
-
-// The row count a view's model had when the view last painted.
-class PaintedRows final : public QObject {
-public:
-    explicit PaintedRows(QTreeView* view) : m_view(view) {
-        view->viewport()->installEventFilter(this);
-    }
-    int rows = -1;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            rows = m_view->model()->rowCount();
-        return false;
-    }
-
-private:
-    QTreeView* m_view;
-};
 
 } // namespace
 
@@ -93,6 +63,7 @@ private slots:
     void pauseSkipAndStop();
     void closeQuestion_data();
     void closeQuestion();
+    void rowBatchWaitsForFlush();
 };
 
 void TestGuiRun::fullRun_data() {
@@ -102,7 +73,7 @@ void TestGuiRun::fullRun_data() {
 }
 
 // Thirty domains answer within one frame of the window, so the last rows arrive after its
-// deferred repaint was scheduled: the last paint still shows every row and the summary. The
+// deferred repaint was scheduled: the lists still get every row and the summary. The
 // winner is marked blue and the local resolver red in their written colours on a light
 // scheme, in readable shades of them on a dark one.
 void TestGuiRun::fullRun() {
@@ -110,12 +81,9 @@ void TestGuiRun::fullRun() {
     const auto test = makeWindow(QStringLiteral("127.0.0.2"));
     frmMain& window = *test->window;
     const auto& ui = window.controls();
-    if (dark) {
-        QPalette palette;
-        palette.setColor(QPalette::Base, QColor(35, 38, 41));
-        palette.setColor(QPalette::Text, QColor(239, 240, 241));
-        window.setPalette(palette);
-    }
+    QPalette palette;
+    palette.setColor(QPalette::Base, dark ? QColor(35, 38, 41) : palette.color(QPalette::Base));
+    window.setPalette(palette);
     showWindow(window);
     QStringList domains;
     for (int i = 0; i < 30; ++i) {
@@ -124,8 +92,6 @@ void TestGuiRun::fullRun() {
         test->probe->setReply("127.0.0.3", domains.last(), ScriptedProbe::Reply::answered(0.0953));
     }
     ui.cDNST->setCurrentIndex(0); // "A 1"
-    PaintedRows lookupsPainted(ui.lvDNS);
-    PaintedRows summaryPainted(ui.lvSummary);
     QSignalSpy finished(&window, &frmMain::runFinished);
     clickGo(*test, {"127.0.0.2 - local", "127.0.0.3 - fast"}, domains);
     QVERIFY(finished.wait());
@@ -133,39 +99,56 @@ void TestGuiRun::fullRun() {
     // The completion box names the winner; the window stays locked behind it.
     auto* box = testing::waitForModal<QMessageBox>();
     QVERIFY(box && box->text().endsWith(QStringLiteral("127.0.0.3 - fast")));
-    QVERIFY(!ui.cmdGo->isEnabled());
+    QVERIFY(!ui.cmdGo->isEnabled() && !ui.rounds->isEnabled());
     QCOMPARE(ui.lwhowon->text(), QStringLiteral("127.0.0.3 - fast"));
     QCOMPARE(test->probe->calls().at(0).server, QStringLiteral("127.0.0.2"));
     QCOMPARE(test->probe->calls().at(0).recordType, quint16(1));
-    QTRY_COMPARE(lookupsPainted.rows, 60);
-    QTRY_COMPARE(summaryPainted.rows, 2);
+    QTRY_COMPARE(ui.lvDNS->model()->rowCount(), 60);
+    QTRY_COMPARE(ui.lvSummary->model()->rowCount(), 2);
 
     // One row per lookup in run order, the last one selected; the summary fastest first.
-    QCOMPARE(column(ui.lvDNS, 0).mid(29, 2), (QStringList{"d29.example", "d0.example"}));
-    QCOMPARE(column(ui.lvDNS, 2).mid(29, 2), (QStringList{"120 ms", "95 ms"}));
+    const QAbstractItemModel* rows = ui.lvDNS->model();
+    QCOMPARE(rows->index(30, 0).data().toString(), "d0.example");
+    QCOMPARE(rows->index(29, 2).data().toString() + rows->index(30, 2).data().toString(),
+             "120 ms95 ms");
     QCOMPARE(ui.lvDNS->currentIndex().row(), 59);
-    QCOMPARE(column(ui.lvSummary, 0), QStringList({"127.0.0.3 - fast", "127.0.0.2 - local"}));
+    QCOMPARE(ui.lvSummary->model()->index(0, 0).data().toString(), "127.0.0.3 - fast");
     const QColor base = ui.lvSummary->palette().color(QPalette::Base);
-    for (const auto& [row, written] : {std::pair{0, QColor(0, 0, 255)}, {1, QColor(255, 0, 0)}}) {
-        const QColor shown = textColour(ui.lvSummary->model(), row);
-        if (dark) {
-            QVERIFY(gui::ContrastRatio(shown, base) >= gui::kMinimumContrast);
-            QVERIFY(qAbs(shown.hslHue() - written.hslHue()) <= 2);
-        } else {
-            QCOMPARE(shown, written);
-        }
+    for (const auto& [row, written] : {std::pair{0, QColor(Qt::blue)}, {1, QColor(Qt::red)}}) {
+        const QColor shown =
+            ui.lvSummary->model()->index(row, 0).data(Qt::ForegroundRole).value<QColor>();
+        QVERIFY(dark ? gui::ContrastRatio(shown, base) >= gui::kMinimumContrast &&
+                           qAbs(shown.hslHue() - written.hslHue()) <= 2
+                     : shown == written);
     }
 
     // The details tab holds the run's figures, fastest first.
-    const core::FiguresTableModel* details = window.details()->model();
-    QCOMPARE(details->rowCount(), 2);
-    QCOMPARE(details->index(0, core::FiguresTableModel::Server).data().toString(),
-             QStringLiteral("127.0.0.3 - fast"));
+    QCOMPARE(window.details()->model()->index(0, 0).data().toString(), "127.0.0.3 - fast");
     QCOMPARE(window.details()->boxes()->count(), 2);
 
     QVERIFY(!acceptMessage().isEmpty());
-    QVERIFY(!window.isRunning());
-    QVERIFY(ui.cmdGo->isEnabled() && !ui.cmdPause->isEnabled() && !ui.cmdSkip->isEnabled());
+    QVERIFY(!window.isRunning() && ui.cmdGo->isEnabled() && !ui.cmdPause->isEnabled() &&
+            !ui.cmdSkip->isEnabled());
+
+    // "Export CSV" replaces an old file without a question and leaves no temporary file.
+    QTemporaryDir dir;
+    QFile file(dir.filePath("results"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(10000, 'x')) == 10000);
+    file.close();
+    QVERIFY(window.closeGuard()->hasUnexported());
+    QTest::mouseClick(ui.cmdExport, Qt::LeftButton);
+    auto* dialog = testing::waitForModal<QFileDialog>();
+    QVERIFY(dialog);
+    dialog->selectFile(file.fileName());
+    QMetaObject::invokeMethod(dialog, "accept");
+    QTRY_VERIFY(!window.closeGuard()->hasUnexported()); // closing asks nothing now
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"results"});
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.startsWith("\"Domain\",\"DNS Server\",\"Response Time\"\r\n"
+                             "\"d0.example\",\"127.0.0.2 - local\",\"120 ms\"\r\n") &&
+                 text.contains("\"Median Response\"\r\n\"127.0.0.3 - fast\","),
+             text.constData());
 }
 
 // The engine test has the order of events; here the buttons drive it.
@@ -196,26 +179,24 @@ void TestGuiRun::pauseSkipAndStop() {
     QCOMPARE(test->probe->calls().size(), 3);
     QCOMPARE(test->window->lookupModel()->rowCount(), 3);
     QCOMPARE(test->window->summaryModel()->rowCount(), 2);
-    QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(ui.cmdGo->isEnabled());
+    QVERIFY(!QApplication::activeModalWidget() && ui.cmdGo->isEnabled());
 }
 
 // What is on the window when the user closes it.
 enum class Before { Nothing, HeldRun, FinishedRun };
-Q_DECLARE_METATYPE(Before)
 
 void TestGuiRun::closeQuestion_data() {
     QTest::addColumn<Before>("before");
-    QTest::addColumn<QString>("answer"); // to the question, "" when none may be asked
-    QTest::newRow("nothing to lose") << Before::Nothing << QString();
-    QTest::newRow("mid-run, cancelled") << Before::HeldRun << QStringLiteral("cancel");
-    QTest::newRow("mid-run, confirmed") << Before::HeldRun << QStringLiteral("close");
-    QTest::newRow("results not exported") << Before::FinishedRun << QStringLiteral("cancel");
+    QTest::addColumn<int>("role"); // of the button pressed on the question; -1: none may come
+    QTest::newRow("nothing to lose") << Before::Nothing << -1;
+    QTest::newRow("mid-run, cancelled") << Before::HeldRun << int(QMessageBox::RejectRole);
+    QTest::newRow("mid-run, confirmed") << Before::HeldRun << int(QMessageBox::AcceptRole);
+    QTest::newRow("results not exported") << Before::FinishedRun << int(QMessageBox::RejectRole);
 }
 
 void TestGuiRun::closeQuestion() {
     QFETCH(Before, before);
-    QFETCH(QString, answer);
+    QFETCH(int, role);
     const auto test = makeWindow();
     frmMain& window = *test->window;
     showWindow(window);
@@ -226,34 +207,53 @@ void TestGuiRun::closeQuestion() {
         QVERIFY(!acceptMessage().isEmpty());
     const qsizetype asked = test->probe->calls().size();
 
-    QCOMPARE(window.close(), answer.isEmpty());
-    auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    QCOMPARE(question != nullptr, !answer.isEmpty());
-    if (question) {
+    QCOMPARE(window.close(), role < 0);
+    if (auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         QVERIFY(!window.close()); // a second click on the close box asks no second time
-        QAbstractButton* pressed = question->button(QMessageBox::Cancel);
         for (QAbstractButton* button : question->buttons()) {
-            if (answer == QStringLiteral("close") &&
-                question->buttonRole(button) == QMessageBox::AcceptRole)
-                pressed = button;
+            if (question->buttonRole(button) == role)
+                button->click();
         }
-        pressed->click();
         QTRY_VERIFY(!QApplication::activeModalWidget());
     }
-    const bool closes = answer != QStringLiteral("cancel");
+    const bool closes = role != QMessageBox::RejectRole;
     QCOMPARE(test->quitCalls, closes ? 1 : 0);
     if (before != Before::HeldRun)
         return;
+    // Cancelled, the run goes on; closed, the answer that arrives afterwards goes nowhere.
     test->probe->release();
-    if (!closes) { // the run goes on
-        QTRY_COMPARE(test->probe->calls().size(), asked + 1);
-        return;
-    }
-    // Closed mid-run: the answer that arrives afterwards goes nowhere.
     QTest::qWait(30);
-    QCOMPARE(test->probe->calls().size(), asked);
+    QTRY_COMPARE(test->probe->calls().size(), asked + (closes ? 0 : 1));
     QCOMPARE(window.summaryModel()->rowCount(), 0);
-    QVERIFY(!QApplication::activeModalWidget());
+}
+
+// Appended rows and changed cells reach the view only on flush(), appended rows in one
+// insertion; through all of it the proxy stays a valid model.
+void TestGuiRun::rowBatchWaitsForFlush() {
+    core::LookupTableModel lookups;
+    gui::RowBatchProxy batch;
+    batch.setSourceModel(&lookups);
+    QAbstractItemModelTester tester(&batch, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy inserted(&batch, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(&batch, &QAbstractItemModel::dataChanged);
+    for (const char* domain : {"a.test", "b.test", "c.test", "d.test"})
+        lookups.appendLookup(QStringLiteral("127.0.0.1"), domain);
+    QCOMPARE(batch.rowCount(), 0);
+    batch.flush();
+    QCOMPARE(batch.rowCount(), 4);
+    lookups.setResult(1, QStringLiteral("95 ms"), QStringLiteral("00000095"));
+    lookups.setResult(2, QStringLiteral("9 ms"), QStringLiteral("00000009"));
+    // A change to a row not shown yet goes with the row itself.
+    lookups.setResult(lookups.appendLookup(QStringLiteral("127.0.0.1"), QStringLiteral("new")),
+                      QStringLiteral("7 ms"), QStringLiteral("00000007"));
+    QCOMPARE(changed.size(), 0);
+    batch.flush();
+    batch.flush(); // nothing new: nothing emitted
+    QCOMPARE(inserted.size(), 2);
+    QCOMPARE(changed.size(), 1); // rows 1 to 2
+    QCOMPARE(changed.first().at(0).toModelIndex().row(), 1);
+    QCOMPARE(changed.first().at(1).toModelIndex().row(), 2);
+    QCOMPARE(batch.index(4, 2).data().toString(), QStringLiteral("7 ms"));
 }
 
 QTEST_MAIN(TestGuiRun)

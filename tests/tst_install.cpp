@@ -1,6 +1,6 @@
 // What `cmake --install` puts on a system, installed into a scratch folder: both programs,
 // the desktop entry, the icon, the AppStream metainfo and the manual page, checked by the
-// validators a distribution runs and against each other.
+// validators a distribution runs and against the desktop entry.
 
 #include <QDir>
 #include <QProcess>
@@ -10,21 +10,19 @@
 
 namespace {
 
+const QString kId = QStringLiteral("org.tarnbell.Tarnbell");
+
 // Exit status and merged output, -1 when the program did not run to its end.
 std::pair<int, QString> run(const QString& program, const QStringList& arguments,
                             const QString& destdir = {}) {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DESTDIR"), destdir);
-    process.setProcessEnvironment(environment);
+    process.setEnvironment(QProcess::systemEnvironment() << "DESTDIR=" + destdir);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return {-1, process.errorString()};
-    return {process.exitCode(), QString::fromUtf8(process.readAll())};
+    const bool ran =
+        process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
+    return {ran ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
 }
-
-const QString kId = QStringLiteral("org.tarnbell.Tarnbell");
 
 } // namespace
 
@@ -37,29 +35,32 @@ private slots:
             QStringLiteral(TARNBELL_CMAKE),
             {"--install", QStringLiteral(TARNBELL_BUILD_DIR), "--prefix", "/usr"}, m_root.path());
         QVERIFY2(status == 0, qPrintable(output));
-        m_usr = QDir(m_root.filePath(QStringLiteral("usr")));
     }
 
+    // The desktop entry starts the window and shows the icon as installed. Man's own parser:
+    // warnings about the page's markup fail the check.
     void installedFiles_data() {
         QTest::addColumn<QString>("path");      // under /usr
         QTest::addColumn<QStringList>("check"); // a validator and its options, or none
-        QTest::newRow("window") << "bin/tarnbell" << QStringList();
+        const QSettings entry(usr("share/applications/" + kId + ".desktop"), QSettings::IniFormat);
+        const QString exec = entry.value("Desktop Entry/Exec").toString().section(' ', 0, 0);
+        QTest::newRow("window") << "bin/" + exec << QStringList();
         QTest::newRow("command line") << "bin/tarnbell-cli" << QStringList();
-        QTest::newRow("icon") << "share/icons/hicolor/scalable/apps/" + kId + ".svg"
+        QTest::newRow("icon") << "share/icons/hicolor/scalable/apps/" +
+                                     entry.value("Desktop Entry/Icon").toString() + ".svg"
                               << QStringList();
         QTest::newRow("desktop entry")
             << "share/applications/" + kId + ".desktop" << QStringList{"desktop-file-validate"};
         QTest::newRow("metainfo") << "share/metainfo/" + kId + ".metainfo.xml"
                                   << QStringList{"appstreamcli", "validate", "--no-net"};
-        // man's own parser: warnings about the page's markup fail the check.
         QTest::newRow("manual page") << "share/man/man1/tarnbell-cli.1"
                                      << QStringList{"man", "--warnings", "-E", "UTF-8", "-l"};
     }
     void installedFiles() {
         QFETCH(QString, path);
         QFETCH(QStringList, check);
-        const QString file = m_usr.filePath(path);
-        QVERIFY2(QFileInfo(file).size() > 0, qPrintable(file));
+        const QString file = usr(path);
+        QVERIFY2(QFileInfo(file).isFile() && QFileInfo(file).size() > 0, qPrintable(file));
         if (check.isEmpty())
             return;
         if (QStandardPaths::findExecutable(check.first()).isEmpty()) {
@@ -67,30 +68,14 @@ private slots:
                 QFAIL(qPrintable(check.first() + " is not installed"));
             QSKIP("the validator is not installed (scripts/install-deps --test)");
         }
-        const bool man = check.first() == QStringLiteral("man");
         const auto [status, output] = run(check.takeFirst(), check << file);
-        QVERIFY2(status == 0 && !(man && output.contains(QStringLiteral("warning"))),
-                 qPrintable(output));
-    }
-
-    // The entry starts a program that is installed and names an icon that is installed, and
-    // the metainfo launches that entry.
-    void desktopEntryMatchesInstall() {
-        QSettings entry(m_usr.filePath("share/applications/" + kId + ".desktop"),
-                        QSettings::IniFormat);
-        entry.beginGroup(QStringLiteral("Desktop Entry"));
-        const QString exec = entry.value(QStringLiteral("Exec")).toString().section(' ', 0, 0);
-        QVERIFY(QFileInfo(m_usr.filePath("bin/" + exec)).isExecutable());
-        QVERIFY(QFileInfo::exists(m_usr.filePath("share/icons/hicolor/scalable/apps/" +
-                                                 entry.value("Icon").toString() + ".svg")));
-        QFile metainfo(m_usr.filePath("share/metainfo/" + kId + ".metainfo.xml"));
-        QVERIFY(metainfo.open(QIODevice::ReadOnly));
-        QVERIFY(metainfo.readAll().contains(">" + kId.toUtf8() + ".desktop</launchable>"));
+        QVERIFY2(status == 0 && !output.contains(QStringLiteral("warning")), qPrintable(output));
     }
 
 private:
+    QString usr(const QString& path) const { return m_root.filePath("usr/" + path); }
+
     QTemporaryDir m_root;
-    QDir m_usr;
 };
 
 QTEST_GUILESS_MAIN(TestInstall)

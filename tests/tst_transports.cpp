@@ -277,7 +277,7 @@ private Q_SLOTS:
         CannedHttpServer server(CannedHttpServer::Mode::DnsMessages);
         QVERIFY(server.isListening());
         Probe probe;
-        probe.setExtraCertificates({tarnbell::testing::TestCertificates::get().authority});
+        probe.setExtraCertificates({tarnbell::testing::TestCertificates::get().certificate});
         const QList<ProbeResult> results =
             lookUp(probe, QStringLiteral("https://127.0.0.1:%1/dns-query").arg(server.port()), 3);
         QCOMPARE(results.size(), 3);

@@ -7,17 +7,13 @@
 #include "frmMain.h"
 
 #include <QApplication>
-#include <QDialogButtonBox>
-#include <QElapsedTimer>
 #include <QInputDialog>
-#include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
-#include <chrono>
-#include <memory>
 
 namespace tarnbell::testing {
 
@@ -56,39 +52,30 @@ inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QSt
     seams.localResolver = [localResolver] { return localResolver; };
     seams.readyResetInterval = readyResetInterval;
     seams.dotInterval = 5;
-    TestWindow* raw = test.get();
-    seams.quit = [raw] { ++raw->quitCalls; };
+    seams.quit = [raw = test.get()] { ++raw->quitCalls; };
     seams.harvest = std::move(harvest);
-    if (!settingsFile.isEmpty()) {
+    if (!settingsFile.isEmpty())
         seams.settings = [settingsFile] {
             return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
         };
-    }
     test->window = std::make_unique<frmMain>(std::move(seams));
     return test;
 }
 
 // Replaces both input lists and redraws the counts.
 inline void setLists(frmMain& window, const QStringList& servers, const QStringList& domains) {
-    window.serverList()->widget()->clear();
-    window.domainList()->widget()->clear();
-    for (const QString& server : servers)
-        window.serverList()->append(server);
-    for (const QString& domain : domains)
-        window.domainList()->append(domain);
+    window.serverList()->replaceAll(servers);
+    window.domainList()->replaceAll(domains);
     window.DoCount();
 }
 
 // The modal dialog of type T open now, waiting up to `timeoutMs` for it; nullptr if none.
 template <typename T> T* waitForModal(int timeoutMs = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
-            return dialog;
-        QTest::qWait(5);
-    }
-    return nullptr;
+    T* dialog = nullptr;
+    const auto open = [&] {
+        return (dialog = qobject_cast<T*>(QApplication::activeModalWidget()));
+    };
+    return QTest::qWaitFor(open, timeoutMs) ? dialog : nullptr;
 }
 
 // Presses OK on the message box open now; returns its text, or a null text if none opened.
@@ -100,19 +87,6 @@ inline QString acceptMessage(int timeoutMs = 5000) {
     box->button(QMessageBox::Ok)->click();
     QTest::qWait(0);
     return text;
-}
-
-// Types `text` into the input box open now and presses OK (or Cancel when `cancel`); false
-// when none opened.
-inline bool answerInput(const QString& text, bool cancel = false) {
-    QInputDialog* input = waitForModal<QInputDialog>();
-    if (!input)
-        return false;
-    input->setTextValue(text);
-    auto* buttons = input->findChild<QDialogButtonBox*>();
-    buttons->button(cancel ? QDialogButtonBox::Cancel : QDialogButtonBox::Ok)->click();
-    QTest::qWait(0);
-    return true;
 }
 
 } // namespace tarnbell::testing
