@@ -1,7 +1,13 @@
 #pragma once
-// "Get URLs": the window's side of a harvest. Checks the list limits, locks the harvest's
-// controls, runs the window's one harvester and shows what it says, appends the names it
-// finds to the domain list and unlocks the window however the harvest ends.
+// "Get URLs": the window's side of a harvest. With 99 or more domains, or else servers, it
+// shows that list's limit message and stops. Otherwise it disables cmdConnect, cmdGo, cDNST,
+// cGResults and rand, in this order, before starting the harvester (whose finished() can come
+// before start() returns), shows its status texts in lS and appends the names it finds to
+// lDomains. When the harvest ends it enables cGResults, rand, cmdConnect, cmdGo and cDNST, in
+// this order; after a harvest that got its page it shows the randomising status, draws a new
+// seed, recounts and shows the finished status. Either way the status line returns to
+// "Ready." later; after a failure lS keeps the failure's text until then and the seed stays
+// for a retry.
 
 #include "core/harvest/harvester.h"
 

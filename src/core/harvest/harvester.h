@@ -20,19 +20,10 @@ class QSslSocket;
 
 namespace tarnbell::core {
 
-// How the window drives one harvest from cmdConnect_Click:
-//  1. With 99 or more domains, or else 99 or more servers, show that list's limit message
-//     and stop.
-//  2. Disable cmdConnect, cmdGo, cDNST, cGResults, rand, in this order, then call
-//     start(<search target>, <rand's text>, <cGResults' number>, <lDomains' entries>)
-//     with the seed and the entries as functions, so they are read when needed.
-//  3. statusChanged: show the text in lS. namesHarvested: append the names to lDomains.
-//  4. finished(ok): enable cGResults, rand, cmdConnect, cmdGo, cDNST, in this order. If ok:
-//     lS = randomisingStatus(), randomseed(), DoCount(), lS = finishedStatus(<names the
-//     list took>). Either way restart the ready reset, so the status line returns to
-//     "Ready." later; after a failure lS keeps the failure's text until then and the seed
-//     stays for a retry.
-// finished() can come before start() returns, so the controls are disabled before it.
+// One harvest: a web search for a seed word, read for host names that are not yet listed.
+// It tells its progress in status texts, hands over the names it found, and ends with
+// finished(ok); which controls its caller locks meanwhile is the caller's business.
+// finished() can come before start() returns.
 class Harvester final : public QObject {
     Q_OBJECT
 public:
