@@ -302,9 +302,11 @@ private Q_SLOTS:
         QFETCH(bool, fresh);
         QTemporaryDir dir;
         const QString json = dir.filePath(QStringLiteral("run.json"));
-        QStringList arguments{"--server",  m_resolver.tlsEntry(), "--server", m_resolver.udpEntry(),
-                              "--domain",  RealResolver::kZone,   "--rounds", "4",
-                              "--ca-file", m_resolver.caFile(),   "--json",   json};
+        QStringList arguments{
+            "--server",  m_resolver.tlsEntry(),  "--server", m_resolver.udpEntry(),
+            "--domain",  RealResolver::kZone,    "--rounds", "4",
+            "--ca-file", m_resolver.caFile(),    "--json",   json,
+            "--output",  dir.filePath("run.csv")};
         if (fresh)
             arguments << "--fresh-connections";
         QCOMPARE(QProcess::execute(QStringLiteral(TARNBELL_CLI_PATH), arguments << "--quiet"), 0);
