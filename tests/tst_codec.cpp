@@ -237,6 +237,12 @@ private slots:
         QTEST(IsAnswerTo(view(reply), view(query)), "answers");
     }
 
+    // TC is the bit beside AA, which says nothing about truncation.
+    void readsTheTruncationBit() {
+        QVERIFY(ReadReplyHeader(view(reply(15, 0x8380)))->truncated);
+        QVERIFY(!ReadReplyHeader(view(reply(15, 0x8580)))->truncated);
+    }
+
     void streamReader_data() {
         QTest::addColumn<QByteArray>("stream");
         QTest::addColumn<int>("capacity");

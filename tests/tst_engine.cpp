@@ -263,11 +263,15 @@ private Q_SLOTS:
         QVERIFY(rig.run({kS1, kS2, "192.0.2.3"}, {"a.test", "b.test"}, "MX 15", 3)
                     .startsWith("Completed!"));
 
-        // Each round starts one server further down; a server's row waits for its last round.
-        QString order;
-        for (qsizetype i = 0; i < rig.probe.calls().size(); i += 2)
+        // Each round starts one server further down, as planned ahead; a server's row waits
+        // for its last round.
+        QString order, planned;
+        for (qsizetype i = 0; i < rig.probe.calls().size(); i += 2) {
             order += rig.probe.calls().at(i).server.right(1);
+            planned += rig.probe.plan().value(i).server.right(1);
+        }
         QCOMPARE(order, QStringLiteral("123231312"));
+        QCOMPARE(planned, order);
         QCOMPARE(rig.lookups.rowCount(), 18);
         QCOMPARE(Rig::column(rig.summary, 0), (QStringList{"192.0.2.3", kS1, kS2}));
         // Progress counts lookups done in the whole grid: 17 of 18 before the last.

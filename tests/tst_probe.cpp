@@ -214,56 +214,6 @@ private Q_SLOTS:
             QCOMPARE(calls->load(), expectedCalls);
         }
     }
-
-    // Refused before anything leaves the machine, still from the event loop.
-    void failuresComeFromTheEventLoop_data() {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("domain");
-        QTest::addColumn<ProbeOutcome>("outcome");
-        QTest::newRow("label too long")
-            << QString() << QString(256, u'a') + ".example" << ProbeOutcome::QueryNotBuilt;
-        QTest::newRow("port out of range")
-            << QStringLiteral("127.0.0.1:70000") << kDomain << ProbeOutcome::HostNotFound;
-    }
-    void failuresComeFromTheEventLoop() {
-        QFETCH(QString, server);
-        QFETCH(QString, domain);
-        const ProbeResult result = lookup(domain, server);
-        QTEST(result.outcome, "outcome");
-        QVERIFY(result.failed());
-        QVERIFY(!result.errorText.isEmpty());
-        QCOMPARE(m_responder->queryCount(), 0);
-    }
-
-    void callsWhileBusyRunInTurn() {
-        m_responder->setBehaviour(QStringLiteral("slow.example"),
-                                  {.reply = FakeResponder::Reply::NxDomain, .delay = 100ms});
-        QSignalSpy spy(m_probe.get(), &Probe::finished);
-        const QString server = m_responder->serverText();
-        m_probe->MX_Query_Speed(server, QStringLiteral("slow.example"), kTypeA);
-        m_probe->MX_Query_Speed(server, QStringLiteral("fast.example"), kTypeA);
-        m_probe->MX_Query_Speed(QStringLiteral("1.2.3"), QStringLiteral("x.example"), kTypeA);
-        QVERIFY(m_probe->isBusy());
-        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 3, 15000);
-        QCOMPARE(spy.at(0).at(0).value<ProbeResult>().rcode, 3);
-        QCOMPARE(spy.at(1).at(0).value<ProbeResult>().rcode, 0);
-        QCOMPARE(spy.at(2).at(0).value<ProbeResult>().outcome, ProbeOutcome::HostNotFound);
-        QVERIFY(!m_probe->isBusy());
-    }
-
-    void probeMayGoAtAnyTime_data() {
-        QTest::addColumn<QString>("server");
-        QTest::newRow("while waiting") << QString();
-        QTest::newRow("while resolving") << QStringLiteral("localhost:1");
-    }
-    void probeMayGoAtAnyTime() {
-        QFETCH(QString, server);
-        m_responder->setDefaultBehaviour({.delay = 50ms});
-        m_probe->MX_Query_Speed(server.isEmpty() ? m_responder->serverText() : server, kDomain,
-                                kTypeA);
-        m_probe.reset();
-        QTest::qWait(100); // a late reply or resolution has nobody to reach
-    }
 };
 
 QTEST_GUILESS_MAIN(TestProbe)
