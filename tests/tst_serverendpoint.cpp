@@ -69,6 +69,7 @@ private Q_SLOTS:
         QTest::newRow("port far too big") << "1.2.3.4:4294967349" << false;
         QTest::newRow("IPv4 in brackets") << "[1.2.3.4]:53" << false;
         QTest::newRow("hyphen at label start") << "-dns.example" << false;
+        QTest::newRow("hyphen at label end") << "dns-.example" << false;
         QTest::newRow("blank inside") << "dns example" << false;
         // The system resolver reads these as 127.0.0.1 without asking any DNS server.
         QTest::newRow("hexadecimal address") << "0x7f000001" << false;

@@ -27,6 +27,13 @@ private Q_SLOTS:
         QTEST(ExtremeRound(value), "key");
     }
 
+    // The sort of the median: the whole range, its last element too.
+    void quickSortTakesTheWholeRange() {
+        QList<double> values{3, 1, 2};
+        QuickSort(values);
+        QCOMPARE(values, (QList<double>{1, 2, 3}));
+    }
+
     void progress_data() {
         QTest::addColumn<double>("percent");
         QTest::addColumn<QString>("text");
