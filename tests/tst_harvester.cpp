@@ -87,8 +87,11 @@ private Q_SLOTS:
         QVERIFY(watch.ok());
         QTEST(watch.added(), "added");
         QList<QByteArray> lines;
-        for (const QByteArray& request : server.requests())
+        for (const QByteArray& request : server.requests()) {
             lines << requestLine(request);
+            // The server's own port, which is not 443, belongs in the Host header.
+            QVERIFY(request.contains("\r\nHost: 127.0.0.1:" + QByteArray::number(server.port())));
+        }
         QCOMPARE(lines, requestLines);
     }
 
