@@ -5,11 +5,11 @@
 // window usable; and what the window remembers between starts and how it checks what it
 // reads back.
 
-#include "core/lists/defaultservers.h"
 #include "core/harvest/harvester.h"
+#include "core/lists/defaultservers.h"
 #include "core/lists/randomsource.h"
-#include "core/run/recordtypes.h"
 #include "core/results/resultsortproxy.h"
+#include "core/run/recordtypes.h"
 #include "fixtures/cannedhttpserver.h"
 #include "fixtures/resultpages.h"
 #include "guisupport/windowdriver.h"
