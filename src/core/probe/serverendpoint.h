@@ -22,7 +22,7 @@ enum class Transport {
 };
 
 // The transport an entry's scheme names (Udp without one), without reading the rest: where a
-// lookup goes, the lookup itself then reads the whole entry.
+// lookup of an entry that does not parse goes, to fail there with the parser's words.
 Transport transportOf(QStringView text);
 // "udp", "tcp", "tls" or "https", as the JSON names a transport.
 QString transportName(Transport transport);
