@@ -109,9 +109,6 @@ void TestCli::badInput_data() {
         << "--server number 2.*the port must be";
     QTest::newRow("bad entry by its line")
         << (L{"--servers", "@listed"} + domain) << 2 << "/listed, line 4.*hexadecimal";
-    QTest::newRow("escape sequence shown escaped")
-        << (L{"--server", "%responder \x1b]0;owned\x07"} + domain) << 2
-        << "\\\\x1b\\]0;owned\\\\x07.*control character";
     QTest::newRow("UTF-16 list") << (L{"--servers", "@utf16"} + domain) << 2 << "not UTF-8 text";
     QTest::newRow("FIFO list, never opened for a blocking read")
         << (run + L{"--domains", "@fifo"}) << 2 << "not a regular file";

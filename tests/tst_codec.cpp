@@ -176,6 +176,8 @@ private slots:
             << QByteArray("mail.example.test") << 37;
         QTest::newRow("cut inside a pointer") << QByteArray(Wire().header().label("mail").u8(0xC0))
                                               << 12 << QByteArray("mail.") << 17;
+        QTest::newRow("pointer back into its own name")
+            << QByteArray(Wire().header().label("a").pointer(12)) << 12 << QByteArray("a.") << 16;
         int last = 0;
         const QByteArray allowed = pointerChain(kMaxPointersPerName, last);
         QTest::newRow("the most pointers allowed")

@@ -153,6 +153,9 @@ private Q_SLOTS:
         QTest::addColumn<double>("p");
         // U = 0, mean 8, variance 12: z = 7.5 / sqrt(12), p = erfc(z / sqrt(2)).
         QTest::newRow("separated fours") << range(1, 4) << range(5, 8) << 0.03038282197657751;
+        // 4 and 4 share ranks 4 and 5: U = 0.5, variance 16 / 12 x (9 - 6 / 56).
+        QTest::newRow("a tie across the samples")
+            << range(1, 4) << range(4, 7) << 0.042066412206780875;
         QTest::newRow("every value equal")
             << QList<double>(5, 10000.0) << QList<double>(3, 10000.0) << 1.0;
     }

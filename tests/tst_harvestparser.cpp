@@ -121,9 +121,9 @@ private Q_SLOTS:
         buffer.append("mple/ http://next.example/");
         QCOMPARE(harvestNames(buffer.text(), {}, 20),
                  (QStringList{"split.example", "next.example"}));
-        buffer.append(QByteArray(1000, 'y') + " http://new.example/");
+        buffer.append(QByteArray(100, 'y') + " http://new.example/");
         QCOMPARE(buffer.text().size(), qsizetype(128));
-        QCOMPARE(buffer.replyBytes(), qsizetype(26 + 1000 + 20));
+        QCOMPARE(buffer.replyBytes(), qsizetype(26 + 100 + 20));
         QCOMPARE(harvestNames(buffer.text(), {}, 20), QStringList{"new.example"});
         buffer.setLimit(4);
         QCOMPARE(buffer.text(), QByteArrayView("ple/"));

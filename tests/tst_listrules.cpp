@@ -1,9 +1,6 @@
-// The input lists' shared rules: the domains no query can carry, the seed words and the tick
-// scale under the progress fill.
+// The domains no query can carry, a rule both input lists and the harvest share.
 
 #include "core/lists/listlimits.h"
-#include "core/lists/randomsource.h"
-#include "core/run/tickscale.h"
 
 #include <QtTest>
 
@@ -31,35 +28,6 @@ private slots:
     void domainQueryProblem() {
         QFETCH(QString, domain);
         QTEST(!DomainQueryProblem(domain).isEmpty(), "refused");
-    }
-
-    // Letters rounded half to even from the draw; A and Z half as often as the others.
-    void seedWords() {
-        QCOMPARE(SeedLetter(0.06F), QChar('B')); // 98.5
-        QCOMPARE(SeedLetter(0.1F), QChar('D'));  // 99.5
-        QCOMPARE(SeedLetter(1.0F - 1.0F / 16777216.0F), QChar('Z'));
-        QCOMPARE(SeedLetter(0.0F), QChar('A'));
-        RandomSource random(12345);
-        QCOMPARE(RandomSeedWord(random).size(), 3);
-    }
-
-    void tickPositions_data() {
-        QTest::addColumn<float>("width");
-        QTest::addColumn<int>("steps");
-        QTest::addColumn<int>("ticks");
-        QTest::newRow("3 servers over 120") << 120.0F << 3 << 4;
-        // 100 / 11 in single precision sums past 100: the right edge is not drawn.
-        QTest::newRow("edge passed by rounding") << 100.0F << 11 << 11;
-        QTest::newRow("no steps") << 50.0F << 0 << 0;
-        QTest::newRow("no width") << 0.0F << 4 << 0;
-    }
-    void tickPositions() {
-        QFETCH(float, width);
-        QFETCH(int, steps);
-        const QList<float> positions = TickPositions(width, steps);
-        QTEST(int(positions.size()), "ticks");
-        for (qsizetype i = 0; i < positions.size(); ++i)
-            QVERIFY(qAbs(positions.at(i) - width * float(i) / float(steps)) < 1e-3F);
     }
 };
 

@@ -1,4 +1,4 @@
-// The summary list's marks and the header-click sorting of the result lists.
+// The header-click sorting of the result lists.
 
 #include "core/results/resultmodels.h"
 #include "core/results/resultsortproxy.h"
@@ -18,14 +18,9 @@ QStringList firstColumn(const QAbstractItemModel& model) {
     return texts;
 }
 
-Mark markOf(const QAbstractItemModel& model, int row, int column) {
-    return Mark(model.index(row, column).data(MarkRole).toInt());
-}
-
-void appendSummary(SummaryTableModel& model, const QString& entry, double mean, double median,
-                   bool local = false) {
+void appendSummary(SummaryTableModel& model, const QString& entry, double mean, double median) {
     model.appendSummary({entry, millisecondsText(mean), ExtremeRound(mean),
-                         millisecondsText(median), ExtremeRound(median), local});
+                         millisecondsText(median), ExtremeRound(median), false});
 }
 
 } // namespace
@@ -34,27 +29,6 @@ class TestResultModels final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // A winning mark replaces the local one, a cell's own mark beats its row's, and colours
-    // once set are never taken back; rows and columns that do not exist are left alone.
-    void summaryMarks() {
-        SummaryTableModel summary;
-        QAbstractItemModelTester tester(&summary,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        appendSummary(summary, "192.0.2.1 - local", 20, 20, true);
-        appendSummary(summary, "192.0.2.2", 30, 30);
-        QCOMPARE(markOf(summary, 0, SummaryTableModel::DnsServer), Mark::Local);
-        QCOMPARE(markOf(summary, 0, SummaryTableModel::MeanResponse), Mark::None);
-        summary.setRowMark(0, Mark::Winner);
-        summary.setCellMark(1, SummaryTableModel::MeanResponse, Mark::Winner);
-        summary.setRowMark(0, Mark::Local);
-        summary.setCellMark(1, SummaryTableModel::MeanResponse, Mark::None);
-        summary.setCellMark(1, SummaryTableModel::kColumnCount, Mark::Winner);
-        summary.setRowMark(7, Mark::Winner);
-        QCOMPARE(markOf(summary, 0, SummaryTableModel::DnsServer), Mark::Winner);
-        QCOMPARE(markOf(summary, 1, SummaryTableModel::MeanResponse), Mark::Winner);
-        QCOMPARE(markOf(summary, 1, SummaryTableModel::DnsServer), Mark::None);
-    }
-
     // Every click flips the order, on the hidden key for a time column; names compare
     // regardless of case; the run's re-sort keeps the user's direction.
     void clicksAndResort() {

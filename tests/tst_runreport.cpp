@@ -33,8 +33,12 @@ private Q_SLOTS:
 
 // Read back from text, as a reader of the file gets it.
 void TestRunReport::jsonKeepsFullPrecision() {
-    const QList<LookupRecord> lookups{answered(0.0123456789012345, 0, 0), timedOut(1),
-                                      answered(0.001, 1, 5)};
+    QList<LookupRecord> lookups{answered(0.0123456789012345, 0, 0), timedOut(1),
+                                answered(0.001, 1, 5)};
+    // The second server opened a connection for each of its lookups.
+    lookups[1].newConnection = lookups[2].newConnection = true;
+    lookups[1].connectSeconds = 0.002;
+    lookups[2].connectSeconds = 0.004;
     RunFigures run;
     run.start({"s", "10.0.0.9"}, "10.0.0.9");
     for (const LookupRecord& lookup : lookups)
@@ -54,6 +58,9 @@ void TestRunReport::jsonKeepsFullPrecision() {
     QCOMPARE(json["servers"][1]["is_local"].toBool(), true);
     QCOMPARE(json["servers"][1]["timeouts"].toInt(), 1);
     QCOMPARE(json["servers"][1]["errors"].toInt(), 1);
+    QCOMPARE(json["servers"][1]["connections"].toInt(), 2);
+    QCOMPARE(json["servers"][1]["connect_ms"].toDouble(), 3.0); // the mean set-up
+    QVERIFY(!json["servers"][0].toObject().contains("connect_ms"));
     QCOMPARE(json["fastest"]["by_median"].toString(), QString("s"));
     QCOMPARE(json["tied_with_fastest"].toArray(), QJsonArray{"s"});
     QVERIFY(!json["servers"][0].toObject().contains("warm")); // one round: no cold or warm

@@ -1,7 +1,7 @@
 // Lookups over UDP, TCP, TLS and HTTPS against a real resolver (unbound), over UDP against an
 // authoritative server (NSD), and against small in-process servers for what a real one will
 // not do on demand (close a kept connection, stall a handshake, send half a message, speak
-// HTTP/1.1 only); and the connections tarnbell-cli's JSON report counts.
+// HTTP/1.1 only).
 
 #include "core/probe/probe.h"
 #include "dns/streamframe.h"
@@ -10,16 +10,10 @@
 #include "fixtures/realresolver.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QSslCertificate>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 
 using tarnbell::core::Probe;
@@ -134,7 +128,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("rcode");
         QTest::newRow("UDP, NXDOMAIN") << m_resolver.udpEntry() << "nothing.example.test" << 1 << 3;
         QTest::newRow("NSD, MX") << m_nsd.serverText() << "example.test" << 15 << 0;
-        QTest::newRow("UDP") << m_resolver.udpEntry() << "example.test" << 1 << 0;
         QTest::newRow("TCP") << m_resolver.tcpEntry() << "example.test" << 15 << 0;
         QTest::newRow("TLS") << m_resolver.tlsEntry() << "example.test" << 1 << 0;
         QTest::newRow("HTTPS") << m_resolver.httpsEntry() << "example.test" << 15 << 0;
@@ -289,41 +282,6 @@ private Q_SLOTS:
         QCOMPARE(newConnections(results), 1);
         QCOMPARE(server.requests().size(), 1);
         QVERIFY(server.requests().first().startsWith("POST /dns-query HTTP/1.1\r\n"));
-    }
-
-    // tarnbell-cli's JSON report: per server the connections its lookups opened, and their
-    // mean set-up as the lookups that opened them report it.
-    void reportsConnections_data() {
-        QTest::addColumn<bool>("fresh");
-        QTest::newRow("kept") << false;
-        QTest::newRow("fresh") << true;
-    }
-    void reportsConnections() {
-        QFETCH(bool, fresh);
-        QTemporaryDir dir;
-        const QString json = dir.filePath(QStringLiteral("run.json"));
-        QStringList arguments{
-            "--server",  m_resolver.tlsEntry(),  "--server", m_resolver.udpEntry(),
-            "--domain",  RealResolver::kZone,    "--rounds", "4",
-            "--ca-file", m_resolver.caFile(),    "--json",   json,
-            "--output",  dir.filePath("run.csv")};
-        if (fresh)
-            arguments << "--fresh-connections";
-        QCOMPARE(QProcess::execute(QStringLiteral(TARNBELL_CLI_PATH), arguments << "--quiet"), 0);
-        QFile file(json);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
-        double setupMs = 0.0; // UDP lookups open nothing, so this is the TLS server's
-        for (const QJsonValue& lookup : report[QLatin1String("lookups")].toArray())
-            setupMs += lookup[QLatin1String("connect_ms")].toDouble();
-        for (const QJsonValue& server : report[QLatin1String("servers")].toArray()) {
-            const bool tls = server[QLatin1String("server")] == m_resolver.tlsEntry();
-            const int opened = tls ? (fresh ? 4 : 1) : 0;
-            QCOMPARE(server[QLatin1String("connections")].toInt(), opened);
-            QCOMPARE(server.toObject().contains(QLatin1String("connect_ms")), tls);
-            if (tls)
-                QCOMPARE(server[QLatin1String("connect_ms")].toDouble(), setupMs / opened);
-        }
     }
 
 private:
