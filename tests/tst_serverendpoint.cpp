@@ -14,47 +14,44 @@ class TestServerEndpoint final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Each as a bare server text and as an entry with a label.
+    // Each as a bare server text and as an entry with a label; what is read, as
+    // "transport host port name path", "name" for a host name (resolved before the query).
     void readsEntries_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("transport"); // as the JSON names it
-        QTest::addColumn<QString>("host");      // address or host name
-        QTest::addColumn<bool>("isHostName");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("authName");
-        QTest::addColumn<QString>("path");
-        const auto row = [](const char* name, const QString& text, const QString& transport,
-                            const QString& host, bool isHostName, int port,
-                            const QString& authName = {}, const QString& path = {}) {
-            QTest::newRow(name) << text << transport << host << isHostName << port << authName
-                                << path;
-        };
-        row("IPv4", "8.8.8.8", "udp", "8.8.8.8", false, 53);
-        row("IPv6 with scope", "fe80::1%lo", "udp", "fe80::1%lo", false, 53);
-        row("IPv6 and port", "[::1]:5300", "udp", "::1", false, 5300);
-        row("host name, final dot", "dns.example.", "udp", "dns.example.", true, 53);
-        row("host name and port", "localhost:5353", "udp", "localhost", true, 5353);
-        row("TCP, port 53", "tcp://9.9.9.9", "tcp", "9.9.9.9", false, 53);
-        row("TLS: port 853, the address is the name", "tls://9.9.9.9", "tls", "9.9.9.9", false, 853,
-            "9.9.9.9");
-        row("TLS pinned to an address", "tls://[2001:db8::1]:853#dns.example", "tls", "2001:db8::1",
-            false, 853, "dns.example");
-        row("HTTPS: port 443 and /dns-query", "https://dns.example", "https", "dns.example", true,
-            443, "dns.example", "/dns-query");
-        row("HTTPS pinned, own path", "https://127.0.0.1:8443#dns.example/q/dns", "https",
-            "127.0.0.1", false, 8443, "dns.example", "/q/dns");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("IPv4") << "8.8.8.8"
+                              << "udp 8.8.8.8 53";
+        QTest::newRow("IPv6 with scope") << "fe80::1%lo"
+                                         << "udp fe80::1%lo 53";
+        QTest::newRow("IPv6 and port") << "[::1]:5300"
+                                       << "udp ::1 5300";
+        QTest::newRow("host name, final dot") << "dns.example."
+                                              << "udp name dns.example. 53";
+        QTest::newRow("host name and port") << "localhost:5353"
+                                            << "udp name localhost 5353";
+        QTest::newRow("TCP, port 53") << "tcp://9.9.9.9"
+                                      << "tcp 9.9.9.9 53";
+        QTest::newRow("TLS: port 853, the address is the name") << "tls://9.9.9.9"
+                                                                << "tls 9.9.9.9 853 9.9.9.9";
+        QTest::newRow("TLS pinned to an address") << "tls://[2001:db8::1]:853#dns.example"
+                                                  << "tls 2001:db8::1 853 dns.example";
+        QTest::newRow("HTTPS: port 443 and /dns-query")
+            << "https://dns.example"
+            << "https name dns.example 443 dns.example /dns-query";
+        QTest::newRow("HTTPS pinned, own path") << "https://127.0.0.1:8443#dns.example/q/dns"
+                                                << "https 127.0.0.1 8443 dns.example /q/dns";
     }
     void readsEntries() {
         QFETCH(QString, text);
-        for (const ServerEndpoint& endpoint :
+        for (const ServerEndpoint& e :
              {parseServerText(text), parseServerEntry(text.trimmed() + " - its label")}) {
-            QVERIFY2(endpoint.isValid(), qPrintable(endpoint.errorText));
-            QTEST(tarnbell::core::transportName(endpoint.transport), "transport");
-            QTEST(endpoint.isHostName(), "isHostName");
-            QTEST(endpoint.isHostName() ? endpoint.hostName : endpoint.address.toString(), "host");
-            QTEST(int(endpoint.port), "port");
-            QTEST(endpoint.authName, "authName");
-            QTEST(endpoint.path, "path");
+            QVERIFY2(e.isValid(), qPrintable(e.errorText));
+            const QString host = e.isHostName() ? "name " + e.hostName : e.address.toString();
+            QTEST(QStringList({tarnbell::core::transportName(e.transport), host,
+                               QString::number(e.port), e.authName, e.path})
+                      .join(u' ')
+                      .trimmed(),
+                  "read");
         }
     }
 
