@@ -56,16 +56,6 @@ QList<LookupRecord> sample(int serverIndex, quint32 seed, double centreMs, doubl
     return lookups;
 }
 
-ServerFigures withMedian(const QString& entry, double meanMs, double medianMs,
-                         int answeredCount = 1) {
-    ServerFigures figures;
-    figures.serverEntry = entry;
-    figures.all.meanMs = meanMs;
-    figures.all.medianMs = medianMs;
-    figures.all.answered = answeredCount;
-    return figures;
-}
-
 } // namespace
 
 class TestFigures final : public QObject {
@@ -191,30 +181,6 @@ private Q_SLOTS:
         for (const ServerFigures& server : servers)
             tied.append(server.tiedWithFastest);
         QCOMPARE(tied, (QList<bool>{true, true, false, false}));
-    }
-
-    void fastestServers_data() {
-        QTest::addColumn<QList<ServerFigures>>("servers");
-        QTest::addColumn<QString>("byMean");
-        QTest::addColumn<QString>("byMedian");
-        QTest::newRow("equal means: the first keeps it")
-            << QList<ServerFigures>{withMedian("a", 40.5, 40), withMedian("b", 40.5, 39)} << "a"
-            << "b";
-        // Medians compare on whole milliseconds: 39.5 and 39 tie.
-        QTest::newRow("median tie on whole milliseconds")
-            << QList<ServerFigures>{withMedian("a", 50, 39.5), withMedian("b", 45, 39)} << "b"
-            << "a";
-        QTest::newRow("a server that never answered is never fastest")
-            << QList<ServerFigures>{withMedian("a", 10000, 10000, 0), withMedian("b", 10000, 10000)}
-            << "b"
-            << "b";
-    }
-
-    void fastestServers() {
-        QFETCH(QList<ServerFigures>, servers);
-        const FastestServers fastest = tarnbell::core::fastestServers(servers);
-        QTEST(fastest.byMean, "byMean");
-        QTEST(fastest.byMedian, "byMedian");
     }
 
     void tableFastestFirstWithColdAndWarm() {

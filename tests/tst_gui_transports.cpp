@@ -70,40 +70,34 @@ private Q_SLOTS:
     void caFileAndFreshConnections();
 
 private:
-    std::unique_ptr<frmMain> makeWindow(const QString& settingsFile);
+    std::unique_ptr<testing::TestWindow> makeWindow(const QString& settingsFile);
 
     RealResolver m_resolver;
     QString m_picked; // what the file dialog answers
 };
 
 // Three lookups of one name at the resolver's TLS port, with the settings in `settingsFile`.
-std::unique_ptr<frmMain> TestGuiTransports::makeWindow(const QString& settingsFile) {
-    gui::WindowSeams seams;
-    seams.probe = std::make_unique<core::Probe>();
-    seams.quit = [] {};
-    seams.harvest = testing::nowhere();
-    seams.settings = [settingsFile] {
-        return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
-    };
-    seams.pickCaFile = [this](QWidget*, const QString&, std::function<void(const QString&)> done) {
-        done(m_picked);
-    };
-    auto window = std::make_unique<frmMain>(std::move(seams));
-    testing::setLists(*window, {m_resolver.tlsEntry()}, {RealResolver::kZone});
-    window->controls().rounds->setValue(3);
-    window->show();
-    return window;
+std::unique_ptr<testing::TestWindow> TestGuiTransports::makeWindow(const QString& settingsFile) {
+    auto test = testing::makeWindow(
+        QString(), 100, std::make_unique<core::Probe>(), testing::nowhere(), settingsFile,
+        [this](gui::WindowSeams& seams) {
+            seams.pickCaFile = [this](QWidget*, const QString&, auto done) { done(m_picked); };
+        });
+    testing::setLists(*test->window, {m_resolver.tlsEntry()}, {RealResolver::kZone});
+    test->window->controls().rounds->setValue(3);
+    test->window->show();
+    return test;
 }
 
 void TestGuiTransports::caFileAndFreshConnections() {
     QTemporaryDir dir;
     const QString settingsFile = dir.filePath(QStringLiteral("tarnbell.ini"));
     auto first = makeWindow(settingsFile);
-    const auto& ui = first->controls();
-    QVERIFY(QTest::qWaitForWindowExposed(first.get()));
+    const auto& ui = first->window->controls();
+    QVERIFY(QTest::qWaitForWindowExposed(first->window.get()));
 
     // Without the resolver's authority every row says why its certificate was refused.
-    const QStringList refused = run(*first);
+    const QStringList refused = run(*first->window);
     QCOMPARE(refused.size(), 3);
     for (const QString& time : refused)
         QVERIFY2(time.startsWith(QStringLiteral("certificate not trusted: ")), qPrintable(time));
@@ -115,30 +109,30 @@ void TestGuiTransports::caFileAndFreshConnections() {
     notCa.close();
     ui.cmdCaFile->click();
     QVERIFY(!testing::acceptMessage().isNull());
-    QVERIFY(first->transports()->caFile().isEmpty());
+    QVERIFY(first->window->transports()->caFile().isEmpty());
 
     // With it, and a connection for every lookup.
     m_picked = m_resolver.caFile();
     ui.cmdCaFile->click();
     QCOMPARE(ui.lblCaFile->text(), QFileInfo(m_picked).fileName());
     ui.chkFreshConnections->click();
-    const QStringList fresh = run(*first);
+    const QStringList fresh = run(*first->window);
     QVERIFY2(allAnswered(fresh), qPrintable(fresh.join(QStringLiteral(", "))));
-    QCOMPARE(connections(*first), 3);
+    QCOMPARE(connections(*first->window), 3);
 
     // Both are remembered; the box cleared, the lookups share one connection.
     {
         QSettings settings(settingsFile, QSettings::IniFormat);
-        gui::SaveWindowSettings(*first, settings);
+        gui::SaveWindowSettings(*first->window, settings);
     }
     first.reset();
     const auto second = makeWindow(settingsFile);
-    QVERIFY(second->controls().chkFreshConnections->isChecked());
-    QCOMPARE(second->transports()->caFile(), m_resolver.caFile());
-    second->controls().chkFreshConnections->click();
-    const QStringList kept = run(*second);
+    QVERIFY(second->window->controls().chkFreshConnections->isChecked());
+    QCOMPARE(second->window->transports()->caFile(), m_resolver.caFile());
+    second->window->controls().chkFreshConnections->click();
+    const QStringList kept = run(*second->window);
     QVERIFY2(allAnswered(kept), qPrintable(kept.join(QStringLiteral(", "))));
-    QCOMPARE(connections(*second), 1);
+    QCOMPARE(connections(*second->window), 1);
 }
 
 QTEST_MAIN(TestGuiTransports)

@@ -27,8 +27,7 @@ private Q_SLOTS:
             << QByteArray("nameserver dns.example\nnameserver\nnameserver 192.0.2.10\n")
             << "192.0.2.10";
         QTest::newRow("keyword whole, at the line start")
-            << QByteArray(
-                   "  nameserver 192.0.2.12\nnameservers 192.0.2.13\nNAMESERVER 192.0.2.14\n")
+            << QByteArray("  nameserver 192.0.2.12\nnameserver192.0.2.13\nNAMESERVER 192.0.2.14\n")
             << "";
         QTest::newRow("NUL bytes end the address")
             << QByteArray("nameserver 192.0.2.15\0\0\0\n", 25) << "192.0.2.15";

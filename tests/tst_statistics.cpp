@@ -1,4 +1,5 @@
-// Sort keys and the progress line. The mean and the median are checked with the figures.
+// The median's sort and the progress line. The mean and the median are checked with the
+// figures, the sort keys with the sorting.
 
 #include "core/results/statistics.h"
 #include "core/run/runwording.h"
@@ -13,19 +14,6 @@ class TestStatistics final : public QObject {
 
 private Q_SLOTS:
     void cleanup() { QLocale::setDefault(QLocale::c()); }
-
-    void extremeRound_data() {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("key");
-        QTest::newRow("47.8 ms: floor, not nearest") << 47.8 << "00000047";
-        QTest::newRow("negative zero") << -0.0 << "00000000";
-        QTest::newRow("nine digits keep the last eight") << 123456789.9 << "23456789";
-        QTest::newRow("negative: floor keeps its sign inside") << -3.2 << "000000-4";
-    }
-    void extremeRound() {
-        QFETCH(double, value);
-        QTEST(ExtremeRound(value), "key");
-    }
 
     // The sort of the median: the whole range, its last element too.
     void quickSortTakesTheWholeRange() {

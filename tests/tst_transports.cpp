@@ -33,6 +33,7 @@ public:
         Silent,           // accepts, reads, never writes (a handshake that never ends)
         HalfMessage,      // announces a message and sends a part of it
         EmptyMessage,     // announces a message of length 0
+        OtherId,          // answers with another query's ID
     };
 
     explicit FakeStreamServer(Mode mode) : m_mode(mode) {
@@ -67,6 +68,8 @@ public:
 private:
     void respond(QTcpSocket* socket, tarnbell::dns::Bytes query, int number) {
         query[2] |= 0x80;
+        if (m_mode == Mode::OtherId)
+            query[1] ^= 0x01;
         const tarnbell::dns::Bytes framed = tarnbell::dns::FrameForStream(query);
         const QByteArray whole(reinterpret_cast<const char*>(framed.data()),
                                static_cast<qsizetype>(framed.size()));
@@ -180,7 +183,7 @@ private Q_SLOTS:
         QCOMPARE(newConnections(lookUp(probe, server, 2)), fresh ? 2 : 1);
     }
 
-    void refusesBadCertificates_data() {
+    void refusedEveryTime_data() {
         QTest::addColumn<QString>("server");
         QTest::addColumn<bool>("trustCa");
         QTest::addColumn<QString>("words");
@@ -194,8 +197,11 @@ private Q_SLOTS:
             << "name mismatch: ";
         QTest::newRow("HTTPS, address without a name in the certificate")
             << m_resolver.httpsEntry().remove(name) << true << "name mismatch: ";
+        QTest::newRow("HTTPS, a path the server does not serve")
+            << m_resolver.httpsEntry().replace("/dns-query", "/elsewhere") << true
+            << "HTTP status 4";
     }
-    void refusesBadCertificates() {
+    void refusedEveryTime() {
         QFETCH(QString, server);
         QFETCH(bool, trustCa);
         QFETCH(QString, words);
@@ -240,10 +246,10 @@ private Q_SLOTS:
         QTest::addColumn<ProbeOutcome>("outcome");
         QTest::newRow("TLS handshake never finished")
             << FakeStreamServer::Mode::Silent << "tls://" << ProbeOutcome::TimedOut;
-        QTest::newRow("HTTPS handshake never finished")
-            << FakeStreamServer::Mode::Silent << "https://" << ProbeOutcome::TimedOut;
         QTest::newRow("half a message")
             << FakeStreamServer::Mode::HalfMessage << "tcp://" << ProbeOutcome::TimedOut;
+        QTest::newRow("an answer with another ID")
+            << FakeStreamServer::Mode::OtherId << "tcp://" << ProbeOutcome::TimedOut;
         QTest::newRow("a message of length 0")
             << FakeStreamServer::Mode::EmptyMessage << "tcp://" << ProbeOutcome::SocketError;
     }

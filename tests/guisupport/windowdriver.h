@@ -32,14 +32,14 @@ inline gui::HarvestTarget nowhere() {
 
 // A window around `probe` (a scripted one answering 47.1 ms when null), with
 // `localResolver` as the machine's own resolver, `readyResetInterval` ms per tick of the
-// "Ready." countdown and `harvest` as its search host. It
-// remembers its settings in `settingsFile` only; without one it remembers nothing, so no
-// test reads or writes the user's settings.
-inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QString(),
-                                              int readyResetInterval = 100,
-                                              std::unique_ptr<core::LookupProbe> probe = {},
-                                              gui::HarvestTarget harvest = nowhere(),
-                                              const QString& settingsFile = QString()) {
+// "Ready." countdown and `harvest` as its search host. It remembers its settings in
+// `settingsFile` only; without one it remembers nothing, so no test reads or writes the
+// user's settings. `adjust` may change any other seam before the window is built.
+inline std::unique_ptr<TestWindow>
+makeWindow(const QString& localResolver = QString(), int readyResetInterval = 100,
+           std::unique_ptr<core::LookupProbe> probe = {}, gui::HarvestTarget harvest = nowhere(),
+           const QString& settingsFile = QString(),
+           const std::function<void(gui::WindowSeams&)>& adjust = {}) {
     auto test = std::make_unique<TestWindow>();
     if (!probe) {
         auto scripted = std::make_unique<ScriptedProbe>();
@@ -58,6 +58,8 @@ inline std::unique_ptr<TestWindow> makeWindow(const QString& localResolver = QSt
         seams.settings = [settingsFile] {
             return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
         };
+    if (adjust)
+        adjust(seams);
     test->window = std::make_unique<frmMain>(std::move(seams));
     return test;
 }
