@@ -46,6 +46,18 @@ void releaseOne(TestWindow& test) {
     QTRY_VERIFY(test.probe->calls().size() > asked || !test.window->isRunning());
 }
 
+// Clicks "Export CSV", saves as `path` and returns what the file then holds.
+QByteArray exportTo(frmMain& window, const QString& path) {
+    QTest::mouseClick(window.controls().cmdExport, Qt::LeftButton);
+    auto* dialog = testing::waitForModal<QFileDialog>();
+    if (!dialog)
+        return {};
+    dialog->selectFile(path);
+    QMetaObject::invokeMethod(dialog, "accept");
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 void showWindow(frmMain& window) {
     window.resize(900, 500);
     window.show();
@@ -63,6 +75,7 @@ private slots:
     void pauseSkipAndStop();
     void closeQuestion_data();
     void closeQuestion();
+    void exportMidRun();
 };
 
 void TestGuiRun::fullRun_data() {
@@ -138,15 +151,9 @@ void TestGuiRun::fullRun() {
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(10000, 'x')) == 10000);
     file.close();
     QVERIFY(window.closeGuard()->hasUnexported());
-    QTest::mouseClick(ui.cmdExport, Qt::LeftButton);
-    auto* dialog = testing::waitForModal<QFileDialog>();
-    QVERIFY(dialog);
-    dialog->selectFile(file.fileName());
-    QMetaObject::invokeMethod(dialog, "accept");
-    QTRY_VERIFY(!window.closeGuard()->hasUnexported()); // closing asks nothing now
+    const QByteArray text = exportTo(window, file.fileName());
+    QVERIFY(!window.closeGuard()->hasUnexported()); // closing asks nothing now
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"results"});
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll();
     QVERIFY2(text.startsWith("\"Domain\",\"Response Time\"\r\n\"d0.example\",\"120 ms\"\r\n") &&
                  text.contains("\"Median Response\"\r\n\"127.0.0.3 - fast\","),
              text.constData());
@@ -220,6 +227,18 @@ void TestGuiRun::closeQuestion() {
         QCOMPARE(test->probe->calls().size(), asked);
         QCOMPARE(window.summaryModel()->rowCount(), 0);
     }
+}
+
+// An export clicked mid-run holds every row made so far, also what arrived since the
+// window's last repaint.
+void TestGuiRun::exportMidRun() {
+    const auto test = makeWindow();
+    clickGo(*test, {"127.0.0.8"}, {"a.example", "b.example"}, true);
+    releaseOne(*test);
+    QTemporaryDir dir;
+    const QByteArray text = exportTo(*test->window, dir.filePath("mid.csv"));
+    QVERIFY2(text.contains("\"a.example\",\"127.0.0.8\",\"47 ms\"\r\n\"b.example\","),
+             text.constData());
 }
 
 QTEST_MAIN(TestGuiRun)

@@ -124,19 +124,18 @@ private Q_SLOTS:
     }
 
     // NXDOMAIN and REFUSED are replies like any other here; the run decides what they count.
-    void answersOverEveryTransport_data() {
+    // TCP and TLS answers are read in reusesConnections.
+    void repliesAndTheirCodes_data() {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("domain");
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("rcode");
         QTest::newRow("UDP, NXDOMAIN") << m_resolver.udpEntry() << "nothing.example.test" << 1 << 3;
         QTest::newRow("NSD, MX") << m_nsd.serverText() << "example.test" << 15 << 0;
-        QTest::newRow("TCP") << m_resolver.tcpEntry() << "example.test" << 15 << 0;
-        QTest::newRow("TLS") << m_resolver.tlsEntry() << "example.test" << 1 << 0;
         QTest::newRow("HTTPS") << m_resolver.httpsEntry() << "example.test" << 15 << 0;
         QTest::newRow("HTTPS, REFUSED") << m_resolver.httpsEntry() << "example.org" << 1 << 5;
     }
-    void answersOverEveryTransport() {
+    void repliesAndTheirCodes() {
         QFETCH(QString, server);
         QFETCH(QString, domain);
         QFETCH(int, type);
