@@ -7,6 +7,7 @@
 // Usage: bench_gui [repetitions [servers domains]]
 //        bench_gui --screenshot FILE   (a finished run against a few local responders)
 //        bench_gui --screenshot FILE --details   (three responders, two rounds, the details tab)
+//        either with --dark: in a dark colour scheme
 
 #include "core/probe/probe.h"
 #include "core/run/benchmarkengine.h"
@@ -131,8 +132,6 @@ int bench(int repetitions) {
     return 0;
 }
 
-// A finished run as a user sees it, saved as an image: a few loopback responders with
-// different answer times, the first one playing the machine's own resolver.
 // Three loopback responders whose answer times differ by server and vary by domain, so the
 // boxes have a spread: two close together, and a slower one playing the machine's resolver.
 // Two rounds, then the details tab is shown.
@@ -176,6 +175,8 @@ int detailsScreenshot(const QString& file) {
     return 0;
 }
 
+// A finished run as a user sees it, saved as an image: a few loopback responders with
+// different answer times, the first one playing the machine's own resolver.
 int screenshot(const QString& file) {
     const QList<std::chrono::milliseconds> delays{18ms, 6ms, 11ms, 25ms, 9ms};
     const QStringList labels{"local", "fast resolver", "office", "far away", "ISP"};
@@ -208,6 +209,21 @@ int screenshot(const QString& file) {
     return 0;
 }
 
+// A dark colour scheme as desktops ship it (Breeze Dark's colours), for the screenshots.
+QPalette darkPalette() {
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(49, 54, 59));
+    palette.setColor(QPalette::Button, QColor(49, 54, 59));
+    palette.setColor(QPalette::Base, QColor(35, 38, 41));
+    palette.setColor(QPalette::AlternateBase, QColor(44, 49, 54));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, QColor(239, 240, 241));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(110, 113, 115));
+    palette.setColor(QPalette::Highlight, QColor(61, 174, 233));
+    palette.setColor(QPalette::HighlightedText, QColor(252, 252, 252));
+    return palette;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -217,6 +233,8 @@ int main(int argc, char* argv[]) {
     const QStringList args = QApplication::arguments();
     const qsizetype shot = args.indexOf(QStringLiteral("--screenshot"));
     if (shot > 0 && shot + 1 < args.size()) {
+        if (args.contains(QStringLiteral("--dark")))
+            QApplication::setPalette(darkPalette());
         return args.contains(QStringLiteral("--details")) ? detailsScreenshot(args.at(shot + 1))
                                                           : screenshot(args.at(shot + 1));
     }
