@@ -49,9 +49,9 @@ QStringList numbered(int count) {
     return testing::numberedHosts(QStringLiteral("host%1.example"), count);
 }
 
-// How the text is asked for: "+" answered or cancelled, or a double-click on the second entry,
-// also while the lists are locked as during a run.
-enum class Gesture { Add, Cancel, Edit, EditLocked };
+// How the text is asked for: "+" answered (also while a harvest fills the list) or cancelled,
+// or a double-click on the second entry, also while the lists are locked as during a run.
+enum class Gesture { Add, AddWhileFilling, Cancel, Edit, EditLocked };
 // What becomes of the text: the entry taken, nothing changed, or a box instead (a domain no
 // query can carry, a full list).
 enum class Answer { Taken, Ignored, Refused };
@@ -94,6 +94,8 @@ void TestGuiLists::typedEntry_data() {
     QTest::newRow("server, any text, 99th entry")
         << Add << core::ListKind::Servers << numbered(98) << QString(300, 's') << Taken;
     QTest::newRow("full list") << Add << domains << numbered(99) << QString() << Refused;
+    QTest::newRow("filled while asked")
+        << AddWhileFilling << domains << numbered(98) << name << Refused;
     QTest::newRow("edited") << Edit << domains << three << "b.example" << Taken;
     QTest::newRow("emptied") << Edit << domains << three << QString() << Ignored;
     QTest::newRow("edited, too long") << Edit << domains << three << QString(256, 'x') << Refused;
@@ -128,6 +130,8 @@ void TestGuiLists::typedEntry() {
         if (edit)
             QCOMPARE(input->textValue(), before.at(1)); // the entry, to change
         input->setTextValue(typed);
+        if (gesture == Gesture::AddWhileFilling) // the harvest takes the last place meanwhile
+            target.list->append(after.emplace_back(QStringLiteral("harvested.example")));
         gesture == Gesture::Cancel ? input->reject() : input->accept();
     }
     if (answer == Answer::Refused)
