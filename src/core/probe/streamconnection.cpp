@@ -1,6 +1,7 @@
 #include "core/probe/streamconnection.h"
 
-#include "core/probe/http2client.h"
+#include "http/http1reader.h"
+#include "http/http2client.h"
 
 #include <QPointer>
 #include <QSslConfiguration>
@@ -14,8 +15,10 @@
 namespace tarnbell::core {
 namespace {
 
-// An HTTP/1.1 head longer than this is no DNS server's answer.
-constexpr qsizetype kMaxHttpHead = 16 * 1024;
+// One pass over received bytes takes at most this many, so a flood cannot hold the thread.
+constexpr qint64 kReadSlice = 16 * 1024;
+// What Qt may hold for the connection beyond what a pass takes.
+constexpr qint64 kSocketBuffer = 64 * 1024;
 const QByteArray kDnsMessageType = QByteArrayLiteral("application/dns-message");
 
 bool isUntrusted(QSslError::SslError error) {
@@ -65,17 +68,38 @@ QString certificateRefusal(const QList<QSslError>& errors, const QString& name) 
     return parts.join(QStringLiteral("; "));
 }
 
-// The value of `name` in an HTTP/1.1 head (one header per line, names in any case).
-QByteArray headerValue(const QList<QByteArray>& lines, const QByteArray& name) {
-    for (const QByteArray& line : lines) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.first(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-            return line.sliced(colon + 1).trimmed();
-    }
-    return {};
+// An HTTP response as a DNS answer, or the reason it is none.
+StreamConnection::Found::Answer httpAnswer(int status, const std::string& contentType,
+                                           http::Bytes& body) {
+    if (status != 200)
+        return {{}, QStringLiteral("HTTP status %1").arg(status)};
+    if (QByteArray::fromStdString(contentType) != kDnsMessageType)
+        return {{}, QStringLiteral("the answer is not application/dns-message")};
+    return {std::move(body), {}};
 }
 
 } // namespace
+
+// Marks a read or write under way; the outermost one to end hands a read the socket reported
+// meanwhile to the event loop, so that reading never runs inside a write or another read.
+class StreamConnection::Busy {
+public:
+    explicit Busy(StreamConnection* connection) : m_connection(connection) {
+        ++m_connection->m_busyDepth;
+    }
+    ~Busy() {
+        if (!m_connection || --m_connection->m_busyDepth > 0 ||
+            !std::exchange(m_connection->m_readLater, false))
+            return;
+        QMetaObject::invokeMethod(m_connection, &StreamConnection::onReadable,
+                                  Qt::QueuedConnection);
+    }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    QPointer<StreamConnection> m_connection;
+};
 
 StreamConnection::StreamConnection(const ServerEndpoint& endpoint,
                                    const QList<QSslCertificate>& extraCas, QObject* parent)
@@ -90,6 +114,7 @@ StreamConnection::StreamConnection(const ServerEndpoint& endpoint,
             tls.setAllowedNextProtocols({QByteArrayLiteral("h2"), QByteArrayLiteral("http/1.1")});
         m_socket->setSslConfiguration(tls);
     }
+    m_socket->setReadBufferSize(kSocketBuffer);
     connect(m_socket, &QSslSocket::connected, this, &StreamConnection::onConnected);
     connect(m_socket, &QSslSocket::encrypted, this, &StreamConnection::onEncrypted);
     connect(m_socket, &QSslSocket::readyRead, this, &StreamConnection::onReadable);
@@ -109,9 +134,17 @@ void StreamConnection::setReplyCapacity(std::size_t bytes) {
     m_reader = dns::StreamReader(m_capacity);
 }
 
+std::size_t StreamConnection::budget() const {
+    // One whole message with its length, or over HTTPS with its head and framing besides
+    // (HTTP/2 frame headers, chunk lines, an interim response).
+    const std::size_t framing = m_endpoint.transport == Transport::Https ? 2 * http::kMaxHead : 2;
+    return m_capacity + framing;
+}
+
 void StreamConnection::open(const QHostAddress& address) {
     m_state = State::Opening;
     m_openedAt = readClocks();
+    m_takenSinceQuery = 0;
     if (m_endpoint.transport == Transport::Tcp) {
         m_socket->connectToHost(address, m_endpoint.port);
         return;
@@ -151,19 +184,7 @@ void StreamConnection::onEncrypted() {
         becomeReady(); // HTTP/1.1
         return;
     }
-    m_http2 = std::make_unique<Http2Client>(m_capacity);
-    m_http2->onResponse = [this](std::int32_t, const Http2Client::Response& response) {
-        const QPointer<StreamConnection> alive(this);
-        if (!response.errorText.empty())
-            emit requestFailed(QString::fromStdString(response.errorText));
-        else if (response.status != 200)
-            emit requestFailed(QStringLiteral("HTTP status %1").arg(response.status));
-        else if (QByteArray::fromStdString(response.contentType) != kDnsMessageType)
-            emit requestFailed(QStringLiteral("the answer is not application/dns-message"));
-        else
-            emit replied(response.body, m_arrival);
-        Q_UNUSED(alive);
-    };
+    m_http2 = std::make_unique<http::Http2Client>(m_capacity);
     std::string out;
     QString errorText;
     if (!m_http2->start(out)) {
@@ -194,6 +215,7 @@ void StreamConnection::becomeReady() {
 bool StreamConnection::write(const QByteArray& bytes, QString& errorText) {
     if (bytes.isEmpty())
         return true;
+    const Busy busy(this);
     // One write, flushed at once: the message leaves in as few segments as it fits.
     if (m_socket->write(bytes) != bytes.size()) {
         errorText = m_socket->errorString();
@@ -238,115 +260,132 @@ bool StreamConnection::send(const dns::Bytes& query, ClockReading& sent, QString
         bytes.append(reinterpret_cast<const char*>(query.data()),
                      static_cast<qsizetype>(query.size()));
     }
+    // The answer to this query may take one answer's worth of bytes, whatever came before.
+    m_takenSinceQuery = 0;
     sent = readClocks();
     return write(bytes, errorText);
 }
 
 void StreamConnection::onReadable() {
+    if (m_busyDepth > 0) {
+        m_readLater = true;
+        return;
+    }
+    readPass();
+}
+
+void StreamConnection::readPass() {
+    const Busy busy(this);
     const ClockReading arrival = readClocks();
-    const QByteArray bytes = m_socket->readAll();
+    const QByteArray bytes = m_socket->read(kReadSlice);
     quickAck();
     if (m_state != State::Ready && m_state != State::Opening)
         return;
+    // Whatever is left waits for the next pass, after the timers and other sockets.
+    if (m_socket->bytesAvailable() > 0)
+        m_readLater = true;
+    m_takenSinceQuery += static_cast<std::size_t>(bytes.size());
+    if (m_takenSinceQuery > budget()) {
+        fail(QString::fromLatin1(http::kOverLimitText));
+        return;
+    }
+    Found found;
     if (m_endpoint.transport != Transport::Https)
-        readStream(bytes, arrival);
+        readStream(bytes, found);
     else if (m_http2)
-        readHttp2(bytes, arrival);
+        readHttp2(bytes, found);
     else
-        readHttp1(bytes, arrival);
+        readHttp1(bytes, found);
+    // Handed out only now: a receiver may send the next query on this connection, or drop it.
+    const QPointer<StreamConnection> alive(this);
+    for (const Found::Answer& answer : std::as_const(found.answers)) {
+        if (answer.requestFailure.isEmpty())
+            emit replied(answer.reply, arrival);
+        else
+            emit requestFailed(answer.requestFailure);
+        if (!alive || m_state == State::Closed)
+            return;
+    }
+    if (!found.failure.isEmpty())
+        fail(found.failure);
+    else if (found.serverCloses)
+        fail(QStringLiteral("the server closed the connection"));
 }
 
-void StreamConnection::readStream(const QByteArray& bytes, const ClockReading& arrival) {
+void StreamConnection::readStream(const QByteArray& bytes, Found& found) {
     m_reader.append(dns::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                   static_cast<std::size_t>(bytes.size())));
-    const QPointer<StreamConnection> alive(this);
     dns::Bytes message;
     for (;;) {
         switch (m_reader.next(message)) {
         case dns::StreamReader::Status::NeedMore:
             return;
         case dns::StreamReader::Status::Broken:
-            fail(QStringLiteral("the server announced an empty message or one over %1 bytes")
-                     .arg(m_capacity));
+            found.failure =
+                QStringLiteral("the server announced an empty message or one over %1 bytes")
+                    .arg(m_capacity);
             return;
         case dns::StreamReader::Status::Message:
-            emit replied(message, arrival);
-            if (!alive || m_state == State::Closed)
-                return;
+            found.answers.append({std::move(message), {}});
             break;
         }
     }
 }
 
-void StreamConnection::readHttp2(const QByteArray& bytes, const ClockReading& arrival) {
-    m_arrival = arrival;
+void StreamConnection::readHttp2(const QByteArray& bytes, Found& found) {
     std::string out;
     std::string error;
-    const QPointer<StreamConnection> alive(this);
+    std::vector<http::Http2Client::Completed> completed;
     const bool ok =
-        m_http2->receive(dns::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                       static_cast<std::size_t>(bytes.size())),
-                         out, error);
-    if (!alive || m_state == State::Closed)
-        return;
+        m_http2->receive(http::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                        static_cast<std::size_t>(bytes.size())),
+                         out, completed, error);
+    for (http::Http2Client::Completed& done : completed) {
+        const http::Http2Client::Response& response = done.response;
+        found.answers.append(
+            response.errorText.empty()
+                ? httpAnswer(response.status, response.contentType, done.response.body)
+                : Found::Answer{{}, QString::fromStdString(response.errorText)});
+    }
     if (!ok) {
-        fail(QString::fromStdString(error));
+        found.failure = QString::fromStdString(error);
         return;
     }
+    // Acknowledgements and window updates leave now, after the library has returned; a read
+    // that the write brings on waits for the next pass.
     QString errorText;
     if (!write(QByteArray::fromStdString(out), errorText)) {
-        fail(errorText);
+        found.failure = errorText;
         return;
     }
     if (m_state == State::Opening && m_http2->settingsReceived())
         becomeReady();
     else if (m_state == State::Ready && !m_http2->usable())
-        fail(QStringLiteral("the server ended the HTTP/2 connection"));
+        found.failure = QStringLiteral("the server ended the HTTP/2 connection");
 }
 
-void StreamConnection::readHttp1(const QByteArray& bytes, const ClockReading& arrival) {
-    m_http1Buffer.append(bytes);
-    const qsizetype headEnd = m_http1Buffer.indexOf("\r\n\r\n");
-    if (headEnd < 0) {
-        if (m_http1Buffer.size() > kMaxHttpHead)
-            fail(QStringLiteral("the HTTP head is longer than %1 bytes").arg(kMaxHttpHead));
-        return;
+void StreamConnection::readHttp1(const QByteArray& bytes, Found& found) {
+    if (!m_http1)
+        m_http1 = std::make_unique<http::Http1Reader>(m_capacity);
+    m_http1->append(http::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                   static_cast<std::size_t>(bytes.size())));
+    http::Http1Response response;
+    for (;;) {
+        switch (m_http1->next(response)) {
+        case http::Http1Reader::Status::NeedMore:
+            return;
+        case http::Http1Reader::Status::Broken:
+            found.failure = QString::fromStdString(m_http1->error());
+            return;
+        case http::Http1Reader::Status::Response:
+            break;
+        }
+        found.answers.append(httpAnswer(response.status, response.contentType, response.body));
+        if (response.closes) {
+            found.serverCloses = true;
+            return;
+        }
     }
-    const QList<QByteArray> lines = m_http1Buffer.first(headEnd).split('\n');
-    const QList<QByteArray> statusLine = lines.value(0).trimmed().split(' ');
-    bool numeric = false;
-    const int status = statusLine.value(1).toInt(&numeric);
-    if (!statusLine.value(0).startsWith("HTTP/1.") || !numeric) {
-        fail(QStringLiteral("not an HTTP/1.1 answer"));
-        return;
-    }
-    if (!headerValue(lines, "transfer-encoding").isEmpty()) {
-        fail(QStringLiteral("HTTP/1.1 answers in chunks are not read; the server must give "
-                            "their length"));
-        return;
-    }
-    bool hasLength = false;
-    const qsizetype length = headerValue(lines, "content-length").toLongLong(&hasLength);
-    if (!hasLength || length < 0 || static_cast<std::size_t>(length) > m_capacity) {
-        fail(QStringLiteral("the HTTP answer has no length or one over %1 bytes").arg(m_capacity));
-        return;
-    }
-    if (m_http1Buffer.size() - headEnd - 4 < length)
-        return;
-    const QByteArray body = m_http1Buffer.sliced(headEnd + 4, length);
-    const bool closing =
-        headerValue(lines, "connection").compare("close", Qt::CaseInsensitive) == 0;
-    const QByteArray type = headerValue(lines, "content-type");
-    m_http1Buffer.remove(0, headEnd + 4 + length);
-    const QPointer<StreamConnection> alive(this);
-    if (status != 200)
-        emit requestFailed(QStringLiteral("HTTP status %1").arg(status));
-    else if (type != kDnsMessageType)
-        emit requestFailed(QStringLiteral("the answer is not application/dns-message"));
-    else
-        emit replied(dns::Bytes(body.cbegin(), body.cend()), arrival);
-    if (alive && closing)
-        fail(QStringLiteral("the server closed the connection"));
 }
 
 void StreamConnection::onSslErrors(const QList<QSslError>& errors) {

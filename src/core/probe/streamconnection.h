@@ -4,6 +4,12 @@
 // ALPN, HTTP/1.1 otherwise). It sets itself up, tells when it is ready, writes each query in
 // one write and hands every whole reply back with the time it was read. Driven by the
 // socket's signals only; it never waits.
+//
+// Every byte from the server is untrusted. Reading never re-enters itself through a write
+// (a write may make the socket report more bytes at once): a read or write under way defers
+// the next read to the event loop. Each pass reads a bounded slice, and the connection takes
+// at most one answer's worth of bytes per query sent, so no flood can hold the thread past a
+// lookup's limit or grow the memory.
 
 #include "core/probe/arrivalclock.h"
 #include "core/probe/serverendpoint.h"
@@ -14,14 +20,18 @@
 #include <QList>
 #include <QObject>
 #include <QSslCertificate>
+#include <QStringList>
 #include <memory>
 
 class QSslSocket;
 class QSslError;
 
-namespace tarnbell::core {
-
+namespace tarnbell::http {
+class Http1Reader;
 class Http2Client;
+} // namespace tarnbell::http
+
+namespace tarnbell::core {
 
 class StreamConnection final : public QObject {
     Q_OBJECT
@@ -62,22 +72,38 @@ Q_SIGNALS:
     // The connection is gone or unusable (closed, reset, TLS refused, framing broken).
     void failed(const QString& errorText);
 
+public:
+    // What one pass over the received bytes found, handed out once the pass is over.
+    struct Found {
+        struct Answer {
+            dns::Bytes reply;
+            QString requestFailure; // set when the request failed instead (an HTTP status)
+        };
+        QList<Answer> answers; // in the order they came
+        QString failure;       // the connection is unusable
+        bool serverCloses = false;
+    };
+
 private:
     enum class State { Idle, Opening, Ready, Closed };
+
+    class Busy;
 
     void onConnected();
     void onEncrypted();
     void onReadable();
+    void readPass();
     void onSslErrors(const QList<QSslError>& errors);
     void onSocketError();
     void onDisconnected();
     void becomeReady();
+    std::size_t budget() const;
     void quickAck();
     void fail(const QString& errorText);
     bool write(const QByteArray& bytes, QString& errorText);
-    void readStream(const QByteArray& bytes, const ClockReading& arrival);
-    void readHttp1(const QByteArray& bytes, const ClockReading& arrival);
-    void readHttp2(const QByteArray& bytes, const ClockReading& arrival);
+    void readStream(const QByteArray& bytes, Found& found);
+    void readHttp1(const QByteArray& bytes, Found& found);
+    void readHttp2(const QByteArray& bytes, Found& found);
 
     ServerEndpoint m_endpoint;
     QSslSocket* m_socket = nullptr;
@@ -88,9 +114,12 @@ private:
     std::size_t m_capacity = dns::kMaxStreamMessage;
     dns::StreamReader m_reader;
     // HTTPS: HTTP/2 when the server chose "h2", else HTTP/1.1 with one request at a time.
-    std::unique_ptr<Http2Client> m_http2;
-    QByteArray m_http1Buffer;
-    ClockReading m_arrival; // the read under way, for replies the HTTP/2 session completes
+    std::unique_ptr<http::Http2Client> m_http2;
+    std::unique_ptr<http::Http1Reader> m_http1;
+    // Bytes taken since the last query was sent (or since the connection opened).
+    std::size_t m_takenSinceQuery = 0;
+    int m_busyDepth = 0;      // reads and writes under way, nested
+    bool m_readLater = false; // the socket reported bytes while busy
 };
 
 } // namespace tarnbell::core

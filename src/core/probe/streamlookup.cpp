@@ -50,6 +50,7 @@ void StreamLookup::start(const LookupRequest& request) {
     m_connection = nullptr;
     m_opened = false;
     m_retried = false;
+    m_strayAnswer = false;
 
     m_endpoint = m_current.endpoint ? *m_current.endpoint : parseServerText(m_current.server);
     m_key = m_current.server.trimmed();
@@ -141,19 +142,33 @@ void StreamLookup::sendQuery() {
     m_query[1] = static_cast<std::uint8_t>(id & 0xFF);
     m_state = State::Waiting;
     QString errorText;
-    if (!m_connection->send(m_query, m_sent, errorText)) {
-        onConnectionFailed(m_connection, errorText);
+    StreamConnection* const connection = m_connection;
+    const quint64 serial = m_serial;
+    if (!connection->send(m_query, m_sent, errorText)) {
+        onConnectionFailed(connection, errorText);
         return;
     }
+    // The write may have ended this lookup already (the server closed the connection).
+    if (serial != m_serial || m_state != State::Waiting || m_connection != connection)
+        return;
     // A reply seen on the socket ends the watch; the event loop's next turn reads it.
-    m_busyWait.start(m_sent.monotonicNs,
-                     [connection = m_connection] { return connection->hasBytesWaiting(); });
+    m_busyWait.start(m_sent.monotonicNs, [connection] { return connection->hasBytesWaiting(); });
 }
 
 void StreamLookup::onReply(StreamConnection* connection, const dns::Bytes& reply,
                            const ClockReading& arrival) {
-    if (connection != m_connection || m_state != State::Waiting || !dns::IsAnswerTo(reply, m_query))
+    // An answer nobody waits for: whatever that connection sends next cannot be trusted to
+    // answer the query written next, so it goes, and the next lookup opens another.
+    if (connection != m_connection || m_state != State::Waiting) {
+        dropConnection(connection);
         return;
+    }
+    // Not this query's answer: the wait goes on (the real one may follow), and the connection
+    // goes once this lookup is over.
+    if (!dns::IsAnswerTo(reply, m_query)) {
+        m_strayAnswer = true;
+        return;
+    }
     const qint64 from = m_fresh ? connection->openedAt().monotonicNs : m_sent.monotonicNs;
     const double seconds = secondsBetween(from, arrival.monotonicNs);
     ProbeResult result;
@@ -216,6 +231,8 @@ void StreamLookup::onExpired() {
 }
 
 void StreamLookup::finish(const ProbeResult& result) {
+    if (std::exchange(m_strayAnswer, false))
+        dropConnection(m_connection);
     m_deadline.stop();
     m_busyWait.stop();
     m_state = State::Idle;

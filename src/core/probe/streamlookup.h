@@ -83,6 +83,7 @@ private:
     StreamConnection* m_connection = nullptr; // the current lookup's
     bool m_opened = false;                    // the current lookup opened its connection
     bool m_retried = false;                   // and has reopened one the server closed under it
+    bool m_strayAnswer = false;               // its connection brought an answer to another query
     ClockReading m_sent;
 };
 

@@ -4,24 +4,24 @@
 // reads and writes no socket itself: bytes received go in through receive(), and every
 // call leaves the bytes to send in `out`, so the caller writes them in one piece.
 
-#include "dns/moddns.h"
+#include "http/bytes.h"
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct nghttp2_session;
 
-namespace tarnbell::core {
+namespace tarnbell::http {
 
 class Http2Client {
 public:
     struct Response {
         int status = 0;
         std::string contentType;
-        dns::Bytes body;
+        Bytes body;
         std::string errorText; // set when the stream failed; nothing else meaningful then
     };
 
@@ -33,12 +33,19 @@ public:
 
     // The connection preface and our SETTINGS. False when the library cannot start.
     bool start(std::string& out);
+    struct Completed {
+        std::int32_t stream = 0;
+        Response response;
+    };
     // Bytes from the server. False with `errorText` when the connection is broken (a
-    // protocol error); responses completed by these bytes have been handed to onResponse.
-    bool receive(dns::ByteView bytes, std::string& out, std::string& errorText);
+    // protocol error). Responses these bytes complete are appended to `completed`: they are
+    // handed out once the library has returned, so that nothing done with them (the next
+    // request, say) runs inside the library's own callbacks.
+    bool receive(ByteView bytes, std::string& out, std::vector<Completed>& completed,
+                 std::string& errorText);
     // A POST of `body` to `path`; the stream's ID, or a negative number when the session
     // takes no more streams.
-    std::int32_t post(const std::string& authority, const std::string& path, dns::ByteView body,
+    std::int32_t post(const std::string& authority, const std::string& path, ByteView body,
                       std::string& out);
 
     // True once the server's SETTINGS arrived: the connection is set up.
@@ -46,11 +53,9 @@ public:
     // False once the server sent GOAWAY or the session ended: no new streams.
     bool usable() const;
 
-    std::function<void(std::int32_t stream, const Response& response)> onResponse;
-
 private:
     struct Stream {
-        dns::Bytes requestBody;
+        Bytes requestBody;
         std::size_t sent = 0;
         Response response;
     };
@@ -61,7 +66,7 @@ private:
     void settingsArrived() { m_settingsReceived = true; }
     void goawayArrived() { m_goaway = true; }
     void headerArrived(std::int32_t stream, std::string_view name, std::string_view value);
-    bool dataArrived(std::int32_t stream, dns::ByteView data); // false: over the limit
+    bool dataArrived(std::int32_t stream, ByteView data); // false: over the limit
     void streamClosed(std::int32_t stream, std::uint32_t errorCode);
     long readBody(std::int32_t stream, std::uint8_t* buffer, std::size_t length, bool& end);
 
@@ -70,6 +75,7 @@ private:
     bool m_settingsReceived = false;
     bool m_goaway = false;
     std::map<std::int32_t, Stream> m_streams;
+    std::vector<Completed>* m_completed = nullptr; // set while receive() runs
 };
 
-} // namespace tarnbell::core
+} // namespace tarnbell::http

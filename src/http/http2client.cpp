@@ -1,11 +1,11 @@
-#include "core/probe/http2client.h"
+#include "http/http2client.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <nghttp2/nghttp2.h>
 
-namespace tarnbell::core {
+namespace tarnbell::http {
 
 struct Http2Callbacks {
     static Http2Client* client(void* self) { return static_cast<Http2Client*>(self); }
@@ -29,7 +29,7 @@ struct Http2Callbacks {
     }
     static int dataChunk(nghttp2_session* session, std::uint8_t, std::int32_t stream,
                          const std::uint8_t* data, std::size_t length, void* self) {
-        if (!client(self)->dataArrived(stream, dns::ByteView(data, length)))
+        if (!client(self)->dataArrived(stream, ByteView(data, length)))
             nghttp2_submit_rst_stream(session, NGHTTP2_FLAG_NONE, stream, NGHTTP2_CANCEL);
         return 0;
     }
@@ -89,12 +89,15 @@ bool Http2Client::start(std::string& out) {
     return flush(out);
 }
 
-bool Http2Client::receive(dns::ByteView bytes, std::string& out, std::string& errorText) {
+bool Http2Client::receive(ByteView bytes, std::string& out, std::vector<Completed>& completed,
+                          std::string& errorText) {
     if (m_session == nullptr) {
         errorText = "HTTP/2 session not started";
         return false;
     }
+    m_completed = &completed;
     const ssize_t read = nghttp2_session_mem_recv(m_session, bytes.data(), bytes.size());
+    m_completed = nullptr;
     if (read < 0) {
         errorText =
             std::string("HTTP/2 protocol error: ") + nghttp2_strerror(static_cast<int>(read));
@@ -104,8 +107,8 @@ bool Http2Client::receive(dns::ByteView bytes, std::string& out, std::string& er
     return flush(out);
 }
 
-std::int32_t Http2Client::post(const std::string& authority, const std::string& path,
-                               dns::ByteView body, std::string& out) {
+std::int32_t Http2Client::post(const std::string& authority, const std::string& path, ByteView body,
+                               std::string& out) {
     if (!usable())
         return -1;
     const std::string method = "POST";
@@ -164,7 +167,7 @@ void Http2Client::headerArrived(std::int32_t stream, std::string_view name,
     }
 }
 
-bool Http2Client::dataArrived(std::int32_t stream, dns::ByteView data) {
+bool Http2Client::dataArrived(std::int32_t stream, ByteView data) {
     const auto found = m_streams.find(stream);
     if (found == m_streams.end())
         return true;
@@ -172,7 +175,7 @@ bool Http2Client::dataArrived(std::int32_t stream, dns::ByteView data) {
     if (!response.errorText.empty())
         return true;
     if (response.body.size() + data.size() > m_maxBody) {
-        response.errorText = "the answer is longer than " + std::to_string(m_maxBody) + " bytes";
+        response.errorText = kOverLimitText;
         response.body.clear();
         return false;
     }
@@ -189,8 +192,9 @@ void Http2Client::streamClosed(std::int32_t stream, std::uint32_t errorCode) {
     if (response.errorText.empty() && errorCode != NGHTTP2_NO_ERROR)
         response.errorText =
             std::string("HTTP/2 stream reset: ") + nghttp2_http2_strerror(errorCode);
-    if (onResponse)
-        onResponse(stream, response);
+    // A stream closed outside receive() (the session's end) has nobody left to hear it.
+    if (m_completed)
+        m_completed->push_back({stream, std::move(response)});
 }
 
 long Http2Client::readBody(std::int32_t stream, std::uint8_t* buffer, std::size_t length,
@@ -208,4 +212,4 @@ long Http2Client::readBody(std::int32_t stream, std::uint8_t* buffer, std::size_
     return static_cast<long>(count);
 }
 
-} // namespace tarnbell::core
+} // namespace tarnbell::http
