@@ -6,7 +6,10 @@
 //
 // "probe (reported)" is the time the probe itself measures and reports, from the kernel's
 // receive stamp where there is one; "probe (caller)" adds the hops to and from the
-// measurement thread, from the MX_Query_Speed call to the finished() receiver.
+// measurement thread, from the MX_Query_Speed call to the finished() receiver. Every other
+// probe lookup asks the same name again, which the probe sends from a new socket (a late or
+// duplicated answer to the earlier ask must not be taken for this one's); the others ask a
+// new name each and keep the socket. "new socket" against "kept socket" is what that costs.
 
 #include "benchstats.h"
 #include "core/probe/probe.h"
@@ -56,10 +59,12 @@ int main(int argc, char** argv) {
     }
 
     std::vector<double> rawTimes, reportedTimes, callerTimes;
+    std::vector<double> keptCaller, freshCaller;
     std::map<TimeSource, int> sources;
     int done = -kWarmUp;
     int failures = 0;
     Clock::time_point called;
+    bool repeated = false;
 
     Probe probe;
     const auto next = [&] {
@@ -68,8 +73,11 @@ int main(int argc, char** argv) {
             ++failures;
         else if (done >= 0)
             rawTimes.push_back(rawMicros);
+        repeated = done % 2 == 0;
+        const QString domain = repeated ? QString::fromLatin1(kDomain)
+                                        : QStringLiteral("n%1.%2").arg(done + kWarmUp).arg(kDomain);
         called = Clock::now();
-        probe.MX_Query_Speed(server, QString::fromLatin1(kDomain), kType);
+        probe.MX_Query_Speed(server, domain, kType);
     };
     QObject::connect(&probe, &Probe::finished, &app, [&](const ProbeResult& result) {
         const double callerMicros =
@@ -79,6 +87,7 @@ int main(int argc, char** argv) {
         } else if (done >= 0) {
             reportedTimes.push_back(result.seconds * 1e6);
             callerTimes.push_back(callerMicros);
+            (repeated ? freshCaller : keptCaller).push_back(callerMicros);
             ++sources[result.timeSource];
         }
         if (++done >= lookups)
@@ -127,10 +136,15 @@ int main(int argc, char** argv) {
     print("raw sendto/recv", rawStats);
     print("probe (reported)", reported);
     print("probe (caller)", caller);
+    print("probe, kept socket", tarnbell::bench::stats(keptCaller));
+    print("probe, new socket", tarnbell::bench::stats(freshCaller));
     std::printf("  %-18s mean     %8.1f us per lookup, wall\n", "probe (planned)", plannedMicros);
     std::printf("  median ratio probe/raw: reported %.2f, caller %.2f\n",
                 reported.median / rawStats.median, caller.median / rawStats.median);
     std::printf("  median added by the probe: reported %+.1f us (target <= 5), caller %+.1f us\n",
                 reported.median - rawStats.median, caller.median - rawStats.median);
+    std::printf("  median added by a new socket (caller): %+.1f us\n",
+                tarnbell::bench::stats(freshCaller).median -
+                    tarnbell::bench::stats(keptCaller).median);
     return failures == 0 ? 0 : 2;
 }

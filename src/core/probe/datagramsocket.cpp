@@ -117,6 +117,8 @@ void DatagramSocket::close() {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+    m_peer.clear();
+    m_peerPort = 0;
 }
 
 quint16 DatagramSocket::localPort() const {
@@ -130,8 +132,7 @@ quint16 DatagramSocket::localPort() const {
     return port;
 }
 
-bool DatagramSocket::sendTo(std::span<const std::uint8_t> bytes, const QHostAddress& to,
-                            quint16 port, QString& errorText) {
+bool DatagramSocket::connectTo(const QHostAddress& to, quint16 port, QString& errorText) {
     sockaddr_storage target{};
     const socklen_t length = toSockaddr(to, port, m_dualStack, target);
     if (length == 0) {
@@ -139,16 +140,29 @@ bool DatagramSocket::sendTo(std::span<const std::uint8_t> bytes, const QHostAddr
                                    "IPv6");
         return false;
     }
-    ssize_t sent = -1;
-    do {
-        sent = ::sendto(m_fd, bytes.data(), bytes.size(), 0,
-                        reinterpret_cast<const sockaddr*>(&target), length);
-    } while (sent < 0 && errno == EINTR);
-    if (sent < 0) {
+    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&target), length) != 0) {
         errorText = systemError("Error: the query could not be sent");
+        m_peer.clear();
+        m_peerPort = 0;
         return false;
     }
+    m_peer = to;
+    m_peerPort = port;
     return true;
+}
+
+DatagramSocket::SendStatus DatagramSocket::send(std::span<const std::uint8_t> bytes,
+                                                QString& errorText) {
+    ssize_t sent = -1;
+    do {
+        sent = ::send(m_fd, bytes.data(), bytes.size(), 0);
+    } while (sent < 0 && errno == EINTR);
+    if (sent >= 0)
+        return SendStatus::Sent;
+    if (errno == ECONNREFUSED)
+        return SendStatus::Refused;
+    errorText = systemError("Error: the query could not be sent");
+    return SendStatus::Failed;
 }
 
 DatagramSocket::ReceiveStatus DatagramSocket::receive(std::span<std::uint8_t> buffer,
@@ -171,6 +185,8 @@ DatagramSocket::ReceiveStatus DatagramSocket::receive(std::span<std::uint8_t> bu
     if (size < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return ReceiveStatus::NothingPending;
+        if (errno == ECONNREFUSED)
+            return ReceiveStatus::Refused;
         errorText = systemError("Error: the socket failed");
         return ReceiveStatus::Failed;
     }

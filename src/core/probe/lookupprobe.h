@@ -25,6 +25,7 @@ enum class ProbeOutcome {
     SocketError,   // the socket reported an error during the wait
     HostNotFound,  // the server's host name could not be resolved
     QueryNotBuilt, // the domain cannot be encoded into a query
+    Unreachable,   // the server's machine said "port unreachable": nothing listens there
 };
 
 struct ProbeResult {
@@ -32,7 +33,7 @@ struct ProbeResult {
     // Elapsed seconds at full precision, from a monotonic clock; kUnansweredSeconds for
     // anything longer (and for a timeout).
     double seconds = kUnansweredSeconds;
-    // Plain words for a failed lookup (SocketError, HostNotFound, QueryNotBuilt).
+    // Plain words for a failed lookup (SocketError, HostNotFound, QueryNotBuilt, Unreachable).
     QString errorText;
     // Which clock gave the arrival time of an answer.
     TimeSource timeSource = TimeSource::None;

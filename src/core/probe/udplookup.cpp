@@ -12,6 +12,8 @@ namespace tarnbell::core {
 namespace {
 
 constexpr std::size_t kLargestDatagram = 65536;
+// The questions a socket remembers before it gives way to a new one anyway.
+constexpr qsizetype kMaxQuestionsPerSocket = 4096;
 
 // A failed lookup counts as ten seconds, like silence, unless it failed while its clock ran.
 ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText,
@@ -79,15 +81,30 @@ void UdpLookup::useResolved(const ResolvedName& resolved) {
 }
 
 bool UdpLookup::ensureSocket(QString& errorText) {
-    if (m_socket.isOpen() && !m_socketSpent)
-        return true;
-    closeSocket();
-    if (!m_socket.open(errorText))
+    // A question asked before on this socket may still be answered late, or twice: it leaves
+    // from a new port, so that such an answer can only reach a closed one. A socket that saw
+    // a lookup end without its answer is spent for the same reason.
+    QByteArray question(reinterpret_cast<const char*>(m_query.data()) + 2,
+                        static_cast<qsizetype>(m_query.size()) - 2);
+    question += m_target.toString().toLatin1() + ':' + QByteArray::number(m_targetPort);
+    const bool fresh = !m_socket.isOpen() || m_socketSpent || m_asked.contains(question) ||
+                       m_asked.size() >= kMaxQuestionsPerSocket;
+    if (fresh) {
+        closeSocket();
+        if (!m_socket.open(errorText))
+            return false;
+        m_socketSpent = false;
+        m_asked.clear();
+        m_localPort = m_socket.localPort();
+        m_notifier = new QSocketNotifier(m_socket.descriptor(), QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &UdpLookup::onReadable);
+    }
+    if (!m_socket.isConnectedTo(m_target, m_targetPort) &&
+        !m_socket.connectTo(m_target, m_targetPort, errorText)) {
+        m_socketSpent = true;
         return false;
-    m_socketSpent = false;
-    m_localPort = m_socket.localPort();
-    m_notifier = new QSocketNotifier(m_socket.descriptor(), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &UdpLookup::onReadable);
+    }
+    m_asked.insert(question);
     return true;
 }
 
@@ -99,11 +116,6 @@ void UdpLookup::closeSocket() {
 }
 
 void UdpLookup::send() {
-    QString errorText;
-    if (!ensureSocket(errorText)) {
-        finishLater(failedResult(ProbeOutcome::SocketError, errorText));
-        return;
-    }
     const QByteArray name = queryNameBytes(m_current.domain);
     if (name.isEmpty() && !m_current.domain.isEmpty()) {
         finishLater(failedResult(ProbeOutcome::QueryNotBuilt,
@@ -120,9 +132,21 @@ void UdpLookup::send() {
         return;
     }
     m_query = std::move(built.datagram);
+    QString errorText;
+    if (!ensureSocket(errorText)) {
+        finishLater(failedResult(ProbeOutcome::SocketError, errorText));
+        return;
+    }
     m_state = State::Waiting;
     m_sent = readClocks();
-    if (!m_socket.sendTo(m_query, m_target, m_targetPort, errorText)) {
+    switch (m_socket.send(m_query, errorText)) {
+    case DatagramSocket::SendStatus::Sent:
+        break;
+    case DatagramSocket::SendStatus::Refused:
+        m_socketSpent = true;
+        finishLater(unreachable());
+        return;
+    case DatagramSocket::SendStatus::Failed:
         m_socketSpent = true;
         finishLater(failedResult(ProbeOutcome::SocketError, errorText, elapsedSeconds()));
         return;
@@ -141,6 +165,12 @@ void UdpLookup::onReadable() {
     const ClockReading read = readClocks();
     if (status == DatagramSocket::ReceiveStatus::NothingPending)
         return;
+    if (status == DatagramSocket::ReceiveStatus::Refused) {
+        m_socketSpent = true;
+        if (m_state == State::Waiting)
+            finish(unreachable());
+        return;
+    }
     if (status == DatagramSocket::ReceiveStatus::Failed) {
         if (m_state == State::Waiting) {
             m_socketSpent = true;
@@ -182,6 +212,15 @@ void UdpLookup::onExpired() {
     ProbeResult result;
     result.outcome = ProbeOutcome::TimedOut;
     finish(result);
+}
+
+// The kernel heard "port unreachable" from the server's machine: nothing will answer there,
+// so the lookup fails now rather than at the end of its limit, counted as a failed one.
+ProbeResult UdpLookup::unreachable() const {
+    return failedResult(ProbeOutcome::Unreachable,
+                        QStringLiteral("Error: port unreachable: nothing answers on port %1 of %2")
+                            .arg(m_targetPort)
+                            .arg(m_target.toString()));
 }
 
 double UdpLookup::elapsedSeconds() const {

@@ -14,6 +14,7 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QSet>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -62,6 +63,7 @@ private:
     void closeSocket();
     void onReadable();
     void onExpired();
+    ProbeResult unreachable() const;
     double elapsedSeconds() const;
     void finish(const ProbeResult& result);
     void finishLater(const ProbeResult& result);
@@ -77,6 +79,7 @@ private:
     // A query that got no answer may still be answered late: the next one leaves from a new
     // port, so that answer can only reach a closed one.
     bool m_socketSpent = false;
+    QSet<QByteArray> m_asked; // questions (with their server) asked on this socket
     std::atomic<quint16> m_localPort{0};
 
     State m_state = State::Idle;

@@ -20,6 +20,8 @@ QString outcomeName(const LookupRecord& lookup) {
         return QStringLiteral("host_not_found");
     case ProbeOutcome::QueryNotBuilt:
         return QStringLiteral("query_not_built");
+    case ProbeOutcome::Unreachable:
+        return QStringLiteral("unreachable");
     }
     return QStringLiteral("unknown");
 }

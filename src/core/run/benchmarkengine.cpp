@@ -17,6 +17,8 @@ QString failureText(const ProbeResult& result) {
         return QStringLiteral("Socket error");
     case ProbeOutcome::HostNotFound:
         return QStringLiteral("Server not found");
+    case ProbeOutcome::Unreachable:
+        return QStringLiteral("Port unreachable");
     default:
         return QStringLiteral("Query not built");
     }
