@@ -113,6 +113,7 @@ void TestCli::badInput_data() {
         << (run + L{"--domains", "@fifo"}) << 2 << "not a regular file";
     QTest::newRow("CA file without a certificate")
         << (run + L{"--ca-file", "@old.csv"}) << 2 << "no PEM certificate";
+    QTest::newRow("CA file over 1 MiB") << (run + L{"--ca-file", "@big.pem"}) << 2 << "1 MiB";
     QTest::newRow("same file through a link")
         << (run + L{"--output", "@old.csv", "--json", "@link"}) << 2 << "name the same file";
     QTest::newRow("standard output twice")
@@ -137,6 +138,7 @@ void TestCli::badInput() {
                "# good ones first\n" + responder.serverText().toUtf8() + "\n\n0x7f000001 - hex");
     writeBytes(dir.filePath("utf16"), QByteArray::fromHex("fffe31002e00"));
     writeBytes(dir.filePath("old.csv"), "kept");
+    writeBytes(dir.filePath("big.pem"), QByteArray(1024 * 1024 + 1, '-'));
     QVERIFY(QFile::link(dir.filePath("old.csv"), dir.filePath("link")));
     QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600) == 0);
     QVERIFY(QDir(dir.path()).mkdir("ro"));

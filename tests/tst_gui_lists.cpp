@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -73,6 +74,8 @@ private slots:
     void rememberedAcrossStarts();
     void rememberedValuesChecked_data();
     void rememberedValuesChecked();
+    void serverEntryRules_data();
+    void serverEntryRules();
 };
 
 void TestGuiLists::typedEntry_data() {
@@ -91,8 +94,8 @@ void TestGuiLists::typedEntry_data() {
     QTest::newRow("cancel") << Cancel << domains << none << name << Ignored;
     QTest::newRow("256-byte label")
         << Add << domains << none << QString(256, 'x') + ".a" << Refused;
-    QTest::newRow("server, any text, 99th entry")
-        << Add << core::ListKind::Servers << numbered(98) << QString(300, 's') << Taken;
+    QTest::newRow("server, 99th entry")
+        << Add << core::ListKind::Servers << numbered(98) << "tls://192.0.2.1#dns.example" << Taken;
     QTest::newRow("full list") << Add << domains << numbered(99) << QString() << Refused;
     QTest::newRow("filled while asked")
         << AddWhileFilling << domains << numbered(98) << name << Refused;
@@ -313,6 +316,54 @@ void TestGuiLists::rememberedValuesChecked() {
     QCOMPARE(test->window->serverList()->entries(), servers);
     QCOMPARE(test->window->domainList()->entries(), domains);
     QCOMPARE(test->window->controls().cDNST->currentIndex(), core::kDefaultRecordTypeIndex);
+}
+
+void TestGuiLists::serverEntryRules_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("address, port, label") << "127.0.0.1:9 - mine" << true;
+    QTest::newRow("TLS with a name") << "tls://127.0.0.1:9#dns.example" << true;
+    QTest::newRow("port over 65535") << "127.0.0.1:99999" << false;
+    QTest::newRow("hexadecimal address") << "0x7f000001" << false;
+    QTest::newRow("control character") << "127.0.0.1 - a\x1b[2Jb" << false;
+    QTest::newRow("over 1,024 characters") << QString(2000, 'a') << false;
+}
+
+// One set of rules for a server entry wherever it comes from: typed, imported, remembered
+// from the last start, or given to the command-line tool.
+void TestGuiLists::serverEntryRules() {
+    QFETCH(QString, entry);
+    QFETCH(bool, taken);
+    const QStringList kept = taken ? QStringList{entry} : QStringList();
+    QTemporaryDir dir;
+    const QString settings = dir.filePath(QStringLiteral("tarnbell.conf"));
+    QSettings(settings, QSettings::IniFormat).setValue("lists/servers", QStringList{entry});
+    const auto test = makeWindow(QString(), 100, {}, testing::nowhere(), settings);
+    QCOMPARE(acceptMessage(taken ? 100 : 5000).isNull(), taken);
+    gui::EntryList& list = *test->window->serverList();
+    QCOMPARE(list.entries(), kept);
+
+    QFile file(dir.filePath(QStringLiteral("servers.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(entry.toUtf8() + '\n') > 0);
+    file.close();
+    list.replaceAll({});
+    QCOMPARE(list.importFile(file.fileName()).isEmpty(), taken);
+    QCOMPARE(list.entries(), kept);
+
+    list.replaceAll({});
+    QTest::mouseClick(test->window->controls().cServers, Qt::LeftButton);
+    auto* input = waitForModal<QInputDialog>();
+    QVERIFY(input);
+    input->setTextValue(entry);
+    input->accept();
+    QCOMPARE(acceptMessage(taken ? 100 : 5000).isNull(), taken);
+    QCOMPARE(list.entries(), kept);
+
+    QProcess cli;
+    cli.start(TARNBELL_CLI_PATH, {"--servers", file.fileName(), "--domain", "a.test", "--timeout",
+                                  "1", "--quiet", "-o", "/dev/null"});
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitCode() == 2, !taken);
 }
 
 QTEST_MAIN(TestGuiLists)

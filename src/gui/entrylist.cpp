@@ -59,7 +59,8 @@ void EntryList::describeForms(QInputDialog* input) const {
 }
 
 QString EntryList::refusal(const QString& answer) const {
-    return m_kind == core::ListKind::Domains ? core::DomainQueryProblem(answer) : QString();
+    return m_kind == core::ListKind::Domains ? core::DomainQueryProblem(answer)
+                                             : core::ServerEntryProblem(answer);
 }
 
 void EntryList::accept(const QString& answer) {
@@ -109,13 +110,7 @@ QString EntryList::importFile(const QString& path) {
         return QStringLiteral("%1 could not be read: %2").arg(name, reason);
     int dropped = 0;
     replaceAll(core::AcceptedEntries(m_kind, core::entryTexts(*read), &dropped));
-    if (dropped == 0)
-        return {};
-    return QStringLiteral("%1 entries of %2 were left out: a list holds at most %3 entries, and "
-                          "a domain name must fit in a DNS query.")
-        .arg(dropped)
-        .arg(name)
-        .arg(core::kListLimit);
+    return dropped == 0 ? QString() : core::LeftOutMessage(dropped, name);
 }
 
 QString EntryList::exportFile(const QString& path) const {

@@ -3,6 +3,7 @@
 #include "core/lists/defaultservers.h"
 #include "core/lists/listlimits.h"
 #include "core/results/resultsortproxy.h"
+#include "dialogs.h"
 #include "entrylist.h"
 #include "frmMain.h"
 #include "resultview.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QSettings>
+#include <QTimer>
 
 namespace tarnbell::gui {
 
@@ -92,14 +94,26 @@ void SaveWindowSettings(const frmMain& window, QSettings& settings) {
 void RestoreWindowSettings(frmMain& window, QSettings& settings) {
     const WindowControls& ui = window.controls();
     // A list the user emptied is remembered empty; a list never saved keeps its defaults.
+    // Entries the lists would refuse if typed (a settings file edited by hand, or written by
+    // an older version) are left out, and counted in one message once the window is up.
+    int droppedServers = 0;
+    int droppedDomains = 0;
     if (settings.contains(kServers)) {
         const QStringList servers = core::RefreshLocalEntry(settings.value(kServers).toStringList(),
                                                             window.localResolver());
-        window.serverList()->replaceAll(core::AcceptedEntries(core::ListKind::Servers, servers));
+        window.serverList()->replaceAll(
+            core::AcceptedEntries(core::ListKind::Servers, servers, &droppedServers));
     }
     if (settings.contains(kDomains)) {
         window.domainList()->replaceAll(core::AcceptedEntries(
-            core::ListKind::Domains, settings.value(kDomains).toStringList()));
+            core::ListKind::Domains, settings.value(kDomains).toStringList(), &droppedDomains));
+    }
+    if (const int dropped = droppedServers + droppedDomains; dropped > 0) {
+        QTimer::singleShot(0, &window, [&window, dropped] {
+            ShowMessage(&window, core::LeftOutMessage(
+                                     dropped, QStringLiteral("the lists remembered from the "
+                                                             "last start")));
+        });
     }
     restoreChoice(ui.cDNST, settings.value(kRecordType));
     restoreChoice(ui.cGResults, settings.value(kHarvestCount));

@@ -1,6 +1,7 @@
 #include "core/lists/listlimits.h"
 
 #include "core/probe/querynames.h"
+#include "core/probe/serverendpoint.h"
 #include "dns/moddns.h"
 
 #include <QStringList>
@@ -59,18 +60,39 @@ QString DomainQueryProblem(const QString& domain) {
     return QStringLiteral("This domain name cannot be queried.\r\nIt was not added.");
 }
 
+QString ServerEntryProblem(const QString& entry) {
+    const ServerEndpoint endpoint = parseServerEntry(entry);
+    if (endpoint.isValid())
+        return {};
+    QString why = endpoint.errorText;
+    if (why.startsWith(QLatin1String("Error: ")))
+        why.remove(0, 7);
+    return QStringLiteral("This DNS server entry cannot be used: %1.\r\nIt was not added.")
+        .arg(why);
+}
+
 QStringList AcceptedEntries(ListKind kind, const QStringList& entries, int* dropped) {
     QStringList accepted;
     for (const QString& entry : entries) {
         if (ListIsFull(static_cast<int>(accepted.size())))
             break;
-        if (kind == ListKind::Domains && !DomainQueryProblem(entry).isEmpty())
-            continue;
-        accepted << entry;
+        const QString problem =
+            kind == ListKind::Domains ? DomainQueryProblem(entry) : ServerEntryProblem(entry);
+        if (problem.isEmpty())
+            accepted << entry;
     }
     if (dropped)
         *dropped = static_cast<int>(entries.size() - accepted.size());
     return accepted;
+}
+
+QString LeftOutMessage(int dropped, const QString& source) {
+    return QStringLiteral("%1 entries of %2 were left out: a list holds at most %3 entries, a "
+                          "domain name must fit in a DNS query, and a DNS server entry must be an "
+                          "address or host name with a port from 1 to 65535.")
+        .arg(dropped)
+        .arg(source)
+        .arg(kListLimit);
 }
 
 } // namespace tarnbell::core

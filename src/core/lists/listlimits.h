@@ -30,9 +30,18 @@ QString EmptyListMessage(ListKind kind);
 // query buffer), as a message for the user; the empty text when the domain can be queried.
 QString DomainQueryProblem(const QString& domain);
 
+// Why `entry` cannot be a server entry (a port outside 1-65535, an octal or hexadecimal
+// address, a control character, an entry over 1,024 characters: the rules the command-line
+// tool applies), as a message for the user; the empty text when it can.
+QString ServerEntryProblem(const QString& entry);
+
 // Entries that come from outside the window (a list file, the lists remembered from the last
-// start): the first 99, and of domains only those a query can carry. `dropped`, when given,
-// gets the number left out.
+// start): the first 99, of domains only those a query can carry, of servers only those
+// ServerEntryProblem() takes. `dropped`, when given, gets the number left out.
 QStringList AcceptedEntries(ListKind kind, const QStringList& entries, int* dropped = nullptr);
+
+// The one message that says how many entries of `source` ("list.txt", "the lists remembered
+// from the last start") were left out, and why entries are.
+QString LeftOutMessage(int dropped, const QString& source);
 
 } // namespace tarnbell::core
