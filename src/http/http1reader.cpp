@@ -189,6 +189,8 @@ Http1Reader::Status Http1Reader::readHead() {
         return fail("not an HTTP/1.1 answer");
     const int status =
         (statusLine[9] - '0') * 100 + (statusLine[10] - '0') * 10 + (statusLine[11] - '0');
+    if (status < 100) // RFC 9110 15: status codes run from 100 to 599
+        return fail("not an HTTP/1.1 answer");
     if (status == 101)
         return fail("the server switched to another protocol");
 
