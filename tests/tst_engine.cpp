@@ -164,11 +164,11 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("secondMarks");
         const QList<int> all{kWinner, kWinner, kWinner};
         const QList<int> none{kNone, kNone, kNone};
-        QTest::newRow("equal means: the first keeps the title")
-            << QList<double>{0.03125} << QList<double>{0.03125} << kS1 << all << all;
-        // The later mean is lower, but the medians (31 ms each) tie: the earlier server keeps it.
-        QTest::newRow("later mean lower, same whole ms: both marked")
-            << QList<double>{0.03175} << QList<double>{0.03125} << kS2 + " / " + kS1 << all << all;
+        QTest::newRow("equal times: the first keeps the title")
+            << QList<double>{0.03125} << QList<double>{0.03125} << kS1 << all << none;
+        // Both show 31 ms, but the later one is faster by half a millisecond: it alone wins.
+        QTest::newRow("later faster within the same whole ms")
+            << QList<double>{0.03175} << QList<double>{0.03125} << kS2 << none << all;
         QTest::newRow("different whole ms: one marked")
             << QList<double>{0.03125} << QList<double>{0.046875} << kS1 << all << none;
         // The first: 7.8125, 7.8125, 125 ms -> mean 46.875, median 7; the second 31.25 ms each.

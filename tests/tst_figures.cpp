@@ -2,11 +2,13 @@
 // tables, the median's interval and the tie test on samples with known answers, the fastest
 // servers, and the fastest-first table built from them.
 
-#include "core/results/figures.h"
 #include "core/results/figurestablemodel.h"
 #include "core/results/resultmodels.h"
+#include "core/results/runreport.h"
+#include "core/results/verdict.h"
 
 #include <QAbstractItemModelTester>
+#include <QJsonArray>
 #include <QRandomGenerator>
 #include <QTest>
 #include <cmath>
@@ -69,10 +71,11 @@ private Q_SLOTS:
         // answered, timed out, failed
         QTest::addColumn<QList<int>>("counts");
 
-        // The median comes from whole milliseconds, as the summary list's: (20 + 35) / 2.
+        // The median comes from whole milliseconds, as the summary list's: (20 + 35) / 2; its
+        // interval from the exact times.
         QTest::newRow("two lookups")
             << QList<LookupRecord>{answered(0.0204), answered(0.035)}
-            << QList<double>{27.7, 27.5, 20, 35, 20.4, 35, 35, 7.3} << QList<int>{2, 0, 0};
+            << QList<double>{27.7, 27.5, 20.4, 35, 20.4, 35, 35, 7.3} << QList<int>{2, 0, 0};
         QTest::newRow("odd count, unsorted")
             << QList<LookupRecord>{answered(0.030), answered(0.010), answered(0.020)}
             << QList<double>{20, 20, 10, 30, 10, 30, 30, 8.16496580927726} << QList<int>{3, 0, 0};
@@ -158,29 +161,61 @@ private Q_SLOTS:
         QVERIFY(std::abs(mannWhitneyP(b, a) - p) < 1e-12); // two-sided
     }
 
-    void tiesOfARun() {
-        // Four servers of 30 lookups from fixed seeds: two from one distribution, one clearly
-        // slower, one that never answers.
+    // Servers of 30 lookups each around a centre (ms, +-spread) from fixed seeds; a centre
+    // below 0 never answers. The fastest is named at full precision, heads its tie group, and
+    // the report says the same; the chances of being the fastest repeat and sum to 1.
+    void verdict_data() {
+        QTest::addColumn<QList<double>>("centres");
+        QTest::addColumn<double>("spread");
+        QTest::addColumn<QStringList>("fastest"); // any of these
+        QTest::addColumn<QList<bool>>("tied");
+        QTest::newRow("0.3 ms after 1.0 ms")
+            << QList<double>{1.0, 0.3} << 0.05 << QStringList{"s1"} << QList<bool>{false, true};
+        QTest::newRow("0.3 ms before 1.0 ms")
+            << QList<double>{0.3, 1.0} << 0.05 << QStringList{"s0"} << QList<bool>{true, false};
+        QTest::newRow("10, 6, 5, 5 ms and one dead")
+            << QList<double>{10, 6, 5, 5, -1} << 0.5 << QStringList{"s2", "s3"}
+            << QList<bool>{false, false, true, true, false};
+    }
+
+    void verdict() {
+        QFETCH(QList<double>, centres);
+        QFETCH(double, spread);
+        QFETCH(QStringList, fastest);
+        QFETCH(QList<bool>, tied);
         RunFigures run;
-        run.start({"fast", "alike", "slower", "dead", "unasked"}, QString());
-        for (const QList<LookupRecord>& lookups :
-             {sample(0, 1, 20, 5, 30), sample(1, 2, 20, 5, 30), sample(2, 3, 26, 5, 30)})
-            for (const LookupRecord& lookup : lookups)
+        QStringList names;
+        for (int i = 0; i < centres.size(); ++i)
+            names << QStringLiteral("s%1").arg(i);
+        run.start(names, QString());
+        for (int i = 0; i < centres.size(); ++i) {
+            for (LookupRecord lookup : sample(i, quint32(i + 1), centres[i], spread, 30)) {
+                if (centres[i] < 0)
+                    lookup = timedOut(), lookup.serverIndex = i;
                 run.add(lookup);
-        for (int i = 0; i < 30; ++i) {
-            LookupRecord refused = replied(5, 0.0001);
-            refused.serverIndex = 3;
-            run.add(refused);
+            }
         }
-        const QList<ServerFigures> servers = run.servers();
-        QCOMPARE(servers.size(), 4); // a server without lookups has no figures
-        const FastestServers fastest = tarnbell::core::fastestServers(servers);
-        QVERIFY(fastest.any());
-        QVERIFY(fastest.byMedian == "fast" || fastest.byMedian == "alike");
-        QList<bool> tied;
-        for (const ServerFigures& server : servers)
-            tied.append(server.tiedWithFastest);
-        QCOMPARE(tied, (QList<bool>{true, true, false, false}));
+        const QList<ServerFigures> servers = run.servers(RunFigures::Chances::Estimate);
+        const FastestServers named = tarnbell::core::fastestServers(servers);
+        QVERIFY2(fastest.contains(named.byMedian), qPrintable(named.byMedian));
+        QList<bool> tiedNow;
+        double chances = 0;
+        for (const ServerFigures& server : servers) {
+            tiedNow.append(server.tiedWithFastest);
+            chances += server.fastestChance;
+            QVERIFY(server.tiedWithFastest || server.fastestChance < 0.05);
+        }
+        QCOMPARE(tiedNow, tied);
+        QVERIFY(std::abs(chances - 1.0) < 1e-9);
+        QCOMPARE(run.servers(RunFigures::Chances::Estimate).at(1).fastestChance,
+                 servers.at(1).fastestChance);
+
+        FiguresTableModel table;
+        table.setFigures(servers);
+        QCOMPARE(table.index(0, FiguresTableModel::Server).data().toString(), named.byMedian);
+        const QJsonObject report = runReportJson("A", run.lookups(), servers);
+        QCOMPARE(report["fastest"]["by_median"].toString(), named.byMedian);
+        QVERIFY(report["tied_with_fastest"].toArray().contains(named.byMedian));
     }
 
     void tableFastestFirstWithColdAndWarm() {

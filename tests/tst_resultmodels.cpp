@@ -18,9 +18,9 @@ QStringList firstColumn(const QAbstractItemModel& model) {
     return texts;
 }
 
-void appendSummary(SummaryTableModel& model, const QString& entry, double mean, double median) {
-    model.appendSummary({entry, millisecondsText(mean), ExtremeRound(mean),
-                         millisecondsText(median), ExtremeRound(median), false});
+void appendSummary(SummaryTableModel& model, const QString& entry, double mean, double median,
+                   double exactMedian) {
+    model.appendSummary({entry, mean, median, exactMedian, false});
 }
 
 } // namespace
@@ -29,22 +29,24 @@ class TestResultModels final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Every click flips the order, on the hidden key for a time column; names compare
-    // regardless of case; the run's re-sort keeps the user's direction.
+    // Every click flips the order, by the numbers behind a time column (equal medians as shown
+    // by the exact ones); names compare regardless of case; the run's re-sort keeps the
+    // user's direction.
     void clicksAndResort() {
         SummaryTableModel summary;
         ResultSortProxy proxy(ResultSortProxy::List::Summary);
         proxy.setSourceModel(&summary);
         QAbstractItemModelTester tester(&proxy,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
-        proxy.resortByMean(); // an empty list sorts without complaint
-        appendSummary(summary, "B.test", 50, 10);
-        appendSummary(summary, "a.test", -3.2, 40); // key 000000-4 sorts first
-        appendSummary(summary, "c.test", 1005, 20);
+        proxy.resortByMean();                             // an empty list sorts without complaint
+        appendSummary(summary, "B.test", 50, 20.5, 20.9); // shows "20 ms", as c.test
+        appendSummary(summary, "a.test", -3.2, 40, 40);   // key 000000-4 sorts first
+        appendSummary(summary, "c.test", 1005, 20, 20.1);
         proxy.resortByMean();
         QCOMPARE(firstColumn(proxy), (QStringList{"a.test", "B.test", "c.test"}));
         proxy.columnClicked(SummaryTableModel::MedianResponse); // the summary starts ascending
-        QCOMPARE(firstColumn(proxy), (QStringList{"a.test", "c.test", "B.test"}));
+        QCOMPARE(firstColumn(proxy), (QStringList{"a.test", "B.test", "c.test"}));
+        QCOMPARE(summary.index(0, SummaryTableModel::MedianResponse).data(), "20 ms");
         proxy.resortByMean();
         QCOMPARE(firstColumn(proxy), (QStringList{"c.test", "B.test", "a.test"}));
         proxy.columnClicked(SummaryTableModel::DnsServer);
@@ -59,7 +61,7 @@ private Q_SLOTS:
         lookupsProxy.setSourceModel(&lookups);
         for (const auto& [domain, ms] : {std::pair{"a", 120}, {"b", 95}, {"c", 100}}) {
             const int row = lookups.appendLookup("192.0.2.1", domain);
-            lookups.setResult(row, millisecondsText(ms), ExtremeRound(ms));
+            lookups.setResult(row, ms / 1000.0);
             if (row == 1)
                 lookupsProxy.columnClicked(LookupTableModel::ResponseTime);
         }

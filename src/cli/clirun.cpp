@@ -112,7 +112,8 @@ void CliRun::finish() {
     m->progress.clear();
     const bool interrupted = m->engine.wasStopped();
 
-    const QList<core::ServerFigures> servers = m->engine.figures().servers();
+    const QList<core::ServerFigures> servers =
+        m->engine.figures().servers(core::RunFigures::Chances::Estimate);
     // Files first: a standard output that blocks or has gone cannot cost them. Each is built
     // only when asked for: on a long run, building one costs as much as thousands of lookups.
     QList<std::pair<QString, QByteArray>> outputs;

@@ -203,7 +203,9 @@ void frmMain::connectEngine() {
     });
     connect(m_engine, &BenchmarkEngine::serverSummarised, this, [this](int row) {
         m_ui.lS->setText(QStringLiteral("Calculating average response time..."));
-        m_ui.lwhowon->setText(m_engine->fastest().byMean);
+        // The same names the completion text gives: one, or the mean's and the median's.
+        const core::FastestServers& fastest = m_engine->fastest();
+        m_ui.lwhowon->setText(core::completionWording(fastest.byMean, fastest.byMedian).names);
         m_ui.lvSummary->showSourceRow(row);
         m_summarySort->resortByMean();
         m_ui.lvSummary->header()->setSortIndicator(core::SummaryTableModel::MeanResponse,
@@ -370,7 +372,11 @@ void frmMain::flushDisplay() {
 
 void frmMain::refreshDetails() {
     m_detailsPace->stop();
-    m_details->setFigures(m_engine->figures().servers());
+    // Each server's chance of being the fastest is estimated once the run is over: a
+    // thousand resamples are not worth repeating four times a second.
+    m_details->setFigures(m_engine->figures().servers(m_engine->isRunning()
+                                                          ? core::RunFigures::Chances::Skip
+                                                          : core::RunFigures::Chances::Estimate));
 }
 
 void frmMain::runEnded() {

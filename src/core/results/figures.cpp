@@ -1,6 +1,7 @@
 #include "core/results/figures.h"
 
 #include "core/results/statistics.h"
+#include "core/results/verdict.h"
 #include "dns/moddns.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@ namespace tarnbell::core {
 
 namespace {
 
-constexpr double kTieLevel = 0.05;
 constexpr double kIntervalTail = 0.025; // each side of a 95 % interval
 
 // Nearest rank (the smallest value with at least `p` of the values at or below it).
@@ -130,7 +130,7 @@ TimeFigures timeFigures(const QList<const LookupRecord*>& lookups) {
 
     figures.meanMs = meanMilliseconds(totalSeconds, lookups.size());
     figures.medianMs = medianMilliseconds(wholeMs);
-    const Interval interval = medianInterval(wholeMs);
+    const Interval interval = medianInterval(exact);
     figures.medianLowMs = interval.low;
     figures.medianHighMs = interval.high;
     figures.minMs = exact.constFirst();
@@ -161,64 +161,6 @@ ServerFigures serverFigures(const QString& serverEntry, const QList<LookupRecord
                      pointers);
 }
 
-FastestServers fastestServers(const QList<ServerFigures>& servers) {
-    FastestServers fastest;
-    double bestMean = 0.0;
-    double bestMedian = 0.0;
-    for (qsizetype i = 0; i < servers.size(); ++i) {
-        const ServerFigures& figures = servers.at(i);
-        if (figures.all.answered == 0)
-            continue;
-        if (fastest.meanPosition < 0 || figures.all.meanMs < bestMean) {
-            bestMean = figures.all.meanMs;
-            fastest.byMean = figures.serverEntry;
-            fastest.meanPosition = i;
-        }
-        const double median = std::floor(figures.all.medianMs);
-        if (fastest.medianPosition < 0 || median < bestMedian) {
-            bestMedian = median;
-            fastest.byMedian = figures.serverEntry;
-            fastest.medianPosition = i;
-        }
-    }
-    return fastest;
-}
-
-double mannWhitneyP(const QList<double>& sortedA, const QList<double>& sortedB) {
-    const auto n1 = static_cast<double>(sortedA.size());
-    const auto n2 = static_cast<double>(sortedB.size());
-    if (sortedA.isEmpty() || sortedB.isEmpty())
-        return 1.0;
-    // Walk both samples in step, giving each group of equal values its average rank.
-    double rankSumA = 0.0;
-    double tieTerm = 0.0; // sum of t^3 - t over the groups of equal values
-    qsizetype i = 0;
-    qsizetype j = 0;
-    double nextRank = 1.0;
-    while (i < sortedA.size() || j < sortedB.size()) {
-        const double value = j >= sortedB.size() || (i < sortedA.size() && sortedA[i] < sortedB[j])
-                                 ? sortedA[i]
-                                 : sortedB[j];
-        double inA = 0.0;
-        double inB = 0.0;
-        for (; i < sortedA.size() && sortedA[i] == value; ++i)
-            inA += 1.0;
-        for (; j < sortedB.size() && sortedB[j] == value; ++j)
-            inB += 1.0;
-        const double group = inA + inB;
-        rankSumA += inA * (nextRank + (group - 1.0) / 2.0);
-        tieTerm += group * group * group - group;
-        nextRank += group;
-    }
-    const double n = n1 + n2;
-    const double u = rankSumA - n1 * (n1 + 1.0) / 2.0;
-    const double variance = n1 * n2 / 12.0 * ((n + 1.0) - tieTerm / (n * (n - 1.0)));
-    if (variance <= 0.0)
-        return 1.0;
-    const double z = std::max(std::abs(u - n1 * n2 / 2.0) - 0.5, 0.0) / std::sqrt(variance);
-    return std::min(1.0, std::erfc(z / std::sqrt(2.0)));
-}
-
 Interval medianInterval(const QList<double>& sorted) {
     const qsizetype n = sorted.size();
     if (n == 0)
@@ -241,22 +183,6 @@ Interval medianInterval(const QList<double>& sorted) {
     if (k == 0)
         return {sorted.constFirst(), sorted.constLast()};
     return {sorted.at(k - 1), sorted.at(n - k)};
-}
-
-void markTies(QList<ServerFigures>& servers, const FastestServers& fastest) {
-    for (ServerFigures& figures : servers)
-        figures.tiedWithFastest = false;
-    if (!fastest.any())
-        return;
-    const QList<double> reference = servers.at(fastest.medianPosition).all.sortedMs;
-    for (qsizetype i = 0; i < servers.size(); ++i) {
-        ServerFigures& figures = servers[i];
-        // Too few lookups can make anything look alike; a server that never answered is
-        // still no match for one that did.
-        figures.tiedWithFastest = i == fastest.medianPosition ||
-                                  (figures.all.answered > 0 &&
-                                   mannWhitneyP(figures.all.sortedMs, reference) >= kTieLevel);
-    }
 }
 
 // ---- RunFigures -----------------------------------------------------------------------------
@@ -289,13 +215,15 @@ ServerFigures RunFigures::server(int index) const {
     return figuresOf(entry, index, isLocal, lookups);
 }
 
-QList<ServerFigures> RunFigures::servers() const {
+QList<ServerFigures> RunFigures::servers(Chances chances) const {
     QList<ServerFigures> result;
     for (int i = 0; i < m_servers.size(); ++i) {
         if (!m_byServer.at(i).isEmpty())
             result.append(server(i));
     }
     markTies(result, fastestServers(result));
+    if (chances == Chances::Estimate)
+        estimateFastestChances(result);
     return result;
 }
 

@@ -54,7 +54,7 @@ struct TimeFigures {
     int failures = 0;
     double meanMs = 0.0;        // from the exact seconds, as the summary list's mean
     double medianMs = 0.0;      // of the whole milliseconds, as the summary list's median
-    double medianLowMs = 0.0;   // 95 % confidence interval of the median (whole ms)
+    double medianLowMs = 0.0;   // 95 % confidence interval of the exact median
     double medianHighMs = 0.0;  //
     double minMs = 0.0;         // exact
     double q1Ms = 0.0;          // nearest-rank quartiles of the exact times, for the chart
@@ -76,6 +76,9 @@ struct ServerFigures {
     TimeFigures cold; // the first round
     TimeFigures warm; // the rounds after it; no lookups in a one-round run
     bool tiedWithFastest = false;
+    // The share of bootstrap resamples in which this server's median is the lowest; -1 until
+    // estimated (it is worth its cost only once a run is over).
+    double fastestChance = -1.0;
     Transport transport = Transport::Udp; // as the entry names it
     int connections = 0;                  // stream connections the lookups opened
     double connectMs = 0.0;               // their mean set-up time; 0 without any
@@ -85,23 +88,6 @@ struct ServerFigures {
 ServerFigures serverFigures(const QString& serverEntry, const QList<LookupRecord>& lookups,
                             bool isLocal);
 
-// The run's fastest servers: the lowest exact mean, and the lowest median in whole
-// milliseconds; on a tie the earlier server keeps the title. A server that never answered
-// is never the fastest, so when no lookup got an answer there is none (empty names, -1).
-struct FastestServers {
-    QString byMean;
-    QString byMedian;
-    qsizetype meanPosition = -1;
-    qsizetype medianPosition = -1;
-    bool any() const { return medianPosition >= 0; }
-};
-FastestServers fastestServers(const QList<ServerFigures>& servers);
-
-// Two-sided p-value of the Mann-Whitney U test of two ascending samples (normal
-// approximation with tie and continuity correction); 1 when either is empty or every value
-// is the same.
-double mannWhitneyP(const QList<double>& sortedA, const QList<double>& sortedB);
-
 // The distribution-free 95 % interval of the median from order statistics: the k-th lowest
 // and k-th highest value for the largest k with P(Binomial(n, 1/2) < k) <= 2.5 %. Below six
 // values no such k exists and the interval is the whole range.
@@ -110,11 +96,6 @@ struct Interval {
     double high = 0.0;
 };
 Interval medianInterval(const QList<double>& sorted);
-
-// Sets tiedWithFastest on every server whose times the Mann-Whitney test cannot tell from
-// the median winner's at the 5 % level (the winner itself included). A server that never
-// answered is never tied, and nothing is tied when there is no winner.
-void markTies(QList<ServerFigures>& servers, const FastestServers& fastest);
 
 // A run's lookups as they come, and its figures on demand.
 class RunFigures {
@@ -126,8 +107,10 @@ public:
     const QList<LookupRecord>& lookups() const { return m_lookups; }
     int serverCount() const { return static_cast<int>(m_servers.size()); }
     ServerFigures server(int index) const;
-    // Every server with at least one lookup, in list order, tie marks set.
-    QList<ServerFigures> servers() const;
+    // Every server with at least one lookup, in list order, tie marks set, and with
+    // `chances` each one's chance of being the fastest.
+    enum class Chances { Skip, Estimate };
+    QList<ServerFigures> servers(Chances chances = Chances::Skip) const;
 
 private:
     QStringList m_servers;

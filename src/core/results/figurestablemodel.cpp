@@ -32,8 +32,8 @@ void sortFastestFirst(QList<ServerFigures>& servers) {
                          const bool aAnswered = a.all.answered > 0;
                          if (aAnswered != (b.all.answered > 0))
                              return aAnswered;
-                         if (a.all.medianMs != b.all.medianMs)
-                             return a.all.medianMs < b.all.medianMs;
+                         if (a.all.exactMedianMs != b.all.exactMedianMs)
+                             return a.all.exactMedianMs < b.all.exactMedianMs;
                          return a.all.meanMs < b.all.meanMs;
                      });
 }
@@ -87,6 +87,10 @@ QVariant FiguresTableModel::data(const QModelIndex& index, int role) const {
         return server.serverEntry;
     case Tied:
         return server.tiedWithFastest ? QStringLiteral("tied") : QString();
+    case FastestChance:
+        return server.fastestChance < 0.0
+                   ? QString()
+                   : QString::number(server.fastestChance * 100.0, 'f', 0) + QLatin1Char('%');
     case Lookups:
         return f.lookups;
     case Answered:
@@ -104,7 +108,7 @@ QVariant FiguresTableModel::data(const QModelIndex& index, int role) const {
     case Mean:
         return ms(f.meanMs);
     case Median:
-        return ms(f.medianMs);
+        return ms(f.exactMedianMs);
     case MedianInterval:
         return ms(f.medianLowMs) + QLatin1Char('-') + ms(f.medianHighMs);
     case Min:
@@ -123,8 +127,9 @@ QVariant FiguresTableModel::headerData(int section, Qt::Orientation orientation,
         role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     static const std::array<const char*, kColumnCount> titles{
-        "DNS Server", "Tie",           "Lookups", "Answered", "Timed out", "Failed",    "Mean ms",
-        "Median ms",  "Median 95% CI", "Min ms",  "P90 ms",   "Max ms",    "Std dev ms"};
+        "DNS Server", "Tie",    "P(fastest)", "Lookups",   "Answered",
+        "Timed out",  "Failed", "Mean ms",    "Median ms", "Median 95% CI",
+        "Min ms",     "P90 ms", "Max ms",     "Std dev ms"};
     return QString::fromLatin1(titles[static_cast<std::size_t>(section)]);
 }
 

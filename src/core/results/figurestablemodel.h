@@ -14,8 +14,8 @@ enum class LookupSet { All, Cold, Warm };
 
 const TimeFigures& figuresOf(const ServerFigures& server, LookupSet set);
 
-// Fastest first: by the median, then the mean, of all lookups; servers that never answered
-// last; list order among equals.
+// Fastest first: by the exact median, then the mean, of all lookups, so the named fastest
+// heads the table; servers that never answered last; list order among equals.
 void sortFastestFirst(QList<ServerFigures>& servers);
 
 class FiguresTableModel final : public QAbstractTableModel {
@@ -24,6 +24,7 @@ public:
     enum Column {
         Server = 0,
         Tied,
+        FastestChance,
         Lookups,
         Answered,
         TimedOut,
@@ -48,7 +49,8 @@ public:
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
-    // Display texts (times in ms with two decimals; empty for a set without lookups), right
+    // Display texts (times in ms with two decimals, the median the exact one; the chance of
+    // being the fastest in whole percent once estimated; empty for a set without lookups), right
     // alignment for numbers, and MarkRole on the server cell: Winner for the tie group,
     // Local for the machine's resolver outside it.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;

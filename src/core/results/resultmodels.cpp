@@ -1,6 +1,9 @@
 #include "core/results/resultmodels.h"
 
+#include "core/results/statistics.h"
+
 #include <algorithm>
+#include <cmath>
 
 namespace tarnbell::core {
 
@@ -24,7 +27,7 @@ bool validCell(const QAbstractItemModel& model, const QModelIndex& index) {
 int LookupTableModel::appendLookup(const QString& serverEntry, const QString& domain) {
     const int row = static_cast<int>(m_rows.size());
     beginInsertRows({}, row, row);
-    m_rows.append({domain, serverEntry, QString(), QStringLiteral(".")});
+    m_rows.append({domain, serverEntry, QString(), false, 0.0, 0.0, QString()});
     endInsertRows();
     return row;
 }
@@ -32,16 +35,19 @@ int LookupTableModel::appendLookup(const QString& serverEntry, const QString& do
 void LookupTableModel::setResponseText(int row, const QString& text) {
     if (row < 0 || row >= m_rows.size())
         return;
-    m_rows[row][ResponseTime] = text;
+    m_rows[row].waitingText = text;
     const QModelIndex cell = index(row, ResponseTime);
     Q_EMIT dataChanged(cell, cell, {Qt::DisplayRole});
 }
 
-void LookupTableModel::setResult(int row, const QString& timeText, const QString& key) {
+void LookupTableModel::setResult(int row, double seconds, const QString& failure) {
     if (row < 0 || row >= m_rows.size())
         return;
-    m_rows[row][ResponseTime] = timeText;
-    m_rows[row][RealResponseTime] = key;
+    Row& changed = m_rows[row];
+    changed.done = true;
+    changed.wholeMs = wholeMilliseconds(seconds);
+    changed.exactMs = seconds * 1000.0;
+    changed.failure = failure;
     Q_EMIT dataChanged(index(row, ResponseTime), index(row, RealResponseTime), {Qt::DisplayRole});
 }
 
@@ -70,9 +76,28 @@ int LookupTableModel::columnCount(const QModelIndex& parent) const {
 QVariant LookupTableModel::data(const QModelIndex& index, int role) const {
     if (!validCell(*this, index))
         return {};
+    const Row& row = m_rows[index.row()];
     switch (role) {
     case Qt::DisplayRole:
-        return m_rows[index.row()][index.column()];
+        switch (index.column()) {
+        case Domain:
+            return row.domain;
+        case DnsServer:
+            return row.serverEntry;
+        case ResponseTime:
+            if (!row.done)
+                return row.waitingText;
+            return row.failure.isEmpty() ? millisecondsText(row.wholeMs) : row.failure;
+        default:
+            return row.done ? ExtremeRound(row.wholeMs) : QStringLiteral(".");
+        }
+    case SortRole:
+        // A row still waiting sorts ahead of every time, as its key "." does.
+        if (index.column() < ResponseTime)
+            return {};
+        return row.done ? row.wholeMs : -1.0;
+    case SortTieRole:
+        return row.done ? row.exactMs : -1.0;
     case Qt::TextAlignmentRole:
         return alignment(index.column() >= ResponseTime);
     case Qt::ToolTipRole:
@@ -164,14 +189,27 @@ QVariant SummaryTableModel::data(const QModelIndex& index, int role) const {
         case DnsServer:
             return entry.row.serverEntry;
         case MeanResponse:
-            return entry.row.meanText;
+            return millisecondsText(entry.row.meanMs);
         case RealMeanResponseTime:
-            return entry.row.meanKey;
+            return ExtremeRound(entry.row.meanMs);
         case MedianResponse:
-            return entry.row.medianText;
+            return millisecondsText(entry.row.medianMs);
         default:
-            return entry.row.medianKey;
+            return ExtremeRound(entry.row.medianMs);
         }
+    case SortRole:
+        // Rows that show the same median are ordered by the exact one (SortTieRole).
+        switch (index.column()) {
+        case DnsServer:
+            return {};
+        case MeanResponse:
+        case RealMeanResponseTime:
+            return entry.row.meanMs;
+        default:
+            return std::floor(entry.row.medianMs);
+        }
+    case SortTieRole:
+        return index.column() >= MedianResponse ? entry.row.exactMedianMs : entry.row.meanMs;
     case Qt::TextAlignmentRole:
         return alignment(index.column() != DnsServer);
     case MarkRole: {

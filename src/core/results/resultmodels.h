@@ -2,6 +2,8 @@
 // The two result lists as Qt item models: one row per lookup, one row per server and run.
 // Rows are only appended while a run goes, and the lists are emptied only between runs;
 // ordering is the sort proxy's business, so a source row number stays valid during a run.
+// Times are kept as numbers and only formatted for display ("47 ms", the hidden 8-character
+// keys); sorting reads the numbers (SortRole), so no figure is ever read back from text.
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -20,6 +22,10 @@ enum class Mark { None = 0, Local = 1, Winner = 2 };
 inline constexpr int MarkRole = Qt::UserRole + 1;
 // Header role: true for a column that only holds another column's sort key.
 inline constexpr int SortKeyRole = Qt::UserRole + 2;
+// Item-data role giving a time cell's value to sort by (a double), and, for rows equal in it,
+// a second one (SortTieRole). Text cells give none and sort by their text.
+inline constexpr int SortRole = Qt::UserRole + 3;
+inline constexpr int SortTieRole = Qt::UserRole + 4;
 
 class LookupTableModel final : public QAbstractTableModel {
     Q_OBJECT
@@ -33,7 +39,8 @@ public:
     // key ".". Returns its source row.
     int appendLookup(const QString& serverEntry, const QString& domain);
     void setResponseText(int row, const QString& text); // the dots while waiting
-    void setResult(int row, const QString& timeText, const QString& key);
+    // The lookup's time as the figures count it; `failure`, when set, is shown instead of it.
+    void setResult(int row, double seconds, const QString& failure = {});
     // A note shown over the row's time (a truncated reply, say).
     void setToolTip(int row, const QString& text);
     // Empties the list (never during a run: the run holds row numbers).
@@ -46,16 +53,24 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
-    QList<std::array<QString, kColumnCount>> m_rows;
+    struct Row {
+        QString domain;
+        QString serverEntry;
+        QString waitingText; // the dots, until the result comes
+        bool done = false;
+        double wholeMs = 0.0; // shown, and in the key
+        double exactMs = 0.0; // sorted by
+        QString failure;
+    };
+    QList<Row> m_rows;
     QHash<int, QString> m_toolTips; // few rows have one
 };
 
 struct SummaryRow {
     QString serverEntry;
-    QString meanText;   // "27 ms"
-    QString meanKey;    // ExtremeRound of the exact mean
-    QString medianText; // "27 ms"
-    QString medianKey;  // ExtremeRound of the median
+    double meanMs = 0.0;        // exact, shown rounded down ("27 ms")
+    double medianMs = 0.0;      // of the whole milliseconds, shown rounded down
+    double exactMedianMs = 0.0; // orders rows that show the same median
     bool isLocal = false;
 };
 

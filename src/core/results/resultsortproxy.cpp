@@ -61,8 +61,15 @@ void ResultSortProxy::sortByKey(int keyColumn, Qt::SortOrder order) {
 }
 
 bool ResultSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
-    // Ordinal, case-blind text order: digits of equal-width keys sort by value, and '-' of a
-    // negative key sorts before every digit.
+    // Times by their numbers, equal ones by their exact values; names in ordinal,
+    // case-blind text order.
+    const QVariant leftValue = left.data(SortRole);
+    const QVariant rightValue = right.data(SortRole);
+    if (leftValue.isValid() && rightValue.isValid()) {
+        if (leftValue.toDouble() != rightValue.toDouble())
+            return leftValue.toDouble() < rightValue.toDouble();
+        return left.data(SortTieRole).toDouble() < right.data(SortTieRole).toDouble();
+    }
     return QString::compare(left.data().toString(), right.data().toString(), Qt::CaseInsensitive) <
            0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Header-click sorting of the result lists. Times are shown for people ("95 ms") but sorted
-// by their hidden fixed-width keys, so a click on a time column sorts by its key column.
-// Rows are compared by the TEXT of the key column, as the keys are built for.
+// by the numbers they are made from (SortRole), so a click on a time column sorts by its
+// hidden key column's numbers; rows that show the same time keep the exact order.
 
 #include <QSortFilterProxyModel>
 

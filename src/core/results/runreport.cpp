@@ -1,5 +1,7 @@
 #include "core/results/runreport.h"
 
+#include "core/results/verdict.h"
+
 #include <QJsonArray>
 
 namespace tarnbell::core {
@@ -36,6 +38,7 @@ QJsonObject timeFiguresJson(const TimeFigures& figures) {
         return object;
     object.insert(QStringLiteral("mean_ms"), figures.meanMs);
     object.insert(QStringLiteral("median_ms"), figures.medianMs);
+    object.insert(QStringLiteral("median_exact_ms"), figures.exactMedianMs);
     object.insert(QStringLiteral("median_ci_ms"),
                   QJsonArray{figures.medianLowMs, figures.medianHighMs});
     object.insert(QStringLiteral("min_ms"), figures.minMs);
@@ -79,6 +82,8 @@ QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& 
         item.insert(QStringLiteral("server"), figures.serverEntry);
         item.insert(QStringLiteral("is_local"), figures.isLocal);
         item.insert(QStringLiteral("tied_with_fastest"), figures.tiedWithFastest);
+        if (figures.fastestChance >= 0.0)
+            item.insert(QStringLiteral("p_fastest"), figures.fastestChance);
         item.insert(QStringLiteral("transport"), transportName(figures.transport));
         item.insert(QStringLiteral("connections"), figures.connections);
         if (figures.connections > 0)

@@ -2,6 +2,7 @@
 
 #include "dns/moddns.h"
 
+#include <QHash>
 #include <algorithm>
 #include <utility>
 
@@ -67,6 +68,7 @@ struct BenchmarkEngine::Impl {
 
     RunFigures runFigures;
     QList<ServerFigures> summarised; // the servers with a summary row, in list order
+    QHash<int, int> summaryRows;     // this run's summary row of each server, by list index
     FastestServers fastest;
     double percentDone = 0.0;
 
@@ -179,12 +181,9 @@ void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
     const LookupRecord record =
         lookupRecord(entry(), request.domains.at(domain), result, static_cast<int>(server), round);
     const bool failed = record.kind() == LookupKind::Failed;
-    const double ms = wholeMilliseconds(record.seconds);
-    lookups->setResult(row,
-                       failed
-                           ? (record.errorText.isEmpty() ? failureText(result) : record.errorText)
-                           : millisecondsText(ms),
-                       ExtremeRound(ms));
+    lookups->setResult(
+        row, record.seconds,
+        failed ? (record.errorText.isEmpty() ? failureText(result) : record.errorText) : QString());
     if (record.truncated && !failed)
         lookups->setToolTip(row,
                             QStringLiteral("Truncated reply (TC bit set): timed as an answer"));
@@ -225,11 +224,10 @@ void BenchmarkEngine::Impl::summarise() {
         return;
     }
     const ServerFigures serverFigures = runFigures.server(static_cast<int>(server));
-    const double mean = serverFigures.all.meanMs;
-    const double median = serverFigures.all.medianMs;
-    const int row = summary->appendSummary({entry(), millisecondsText(mean), ExtremeRound(mean),
-                                            millisecondsText(median), ExtremeRound(median),
-                                            serverFigures.isLocal});
+    const int row =
+        summary->appendSummary({entry(), serverFigures.all.meanMs, serverFigures.all.medianMs,
+                                serverFigures.all.exactMedianMs, serverFigures.isLocal});
+    summaryRows.insert(serverFigures.serverIndex, row);
 
     // Strict comparisons in list order: on a tie the earlier server keeps the title, whichever
     // server the last round happened to start with.
@@ -276,23 +274,16 @@ void BenchmarkEngine::Impl::nextServer() {
 }
 
 void BenchmarkEngine::Impl::finishRun() {
-    // Every row whose whole milliseconds equal the winner's is marked, earlier runs' too;
-    // when no server answered there is no winner to mark.
-    const QString meanKey =
-        fastest.any() ? ExtremeRound(summarised.at(fastest.meanPosition).all.meanMs) : QString();
-    const QString medianKey = fastest.any()
-                                  ? ExtremeRound(summarised.at(fastest.medianPosition).all.medianMs)
-                                  : QString();
-    for (int row = 0; fastest.any() && row < summary->rowCount(); ++row) {
-        const SummaryRow& figures = summary->summaryAt(row);
-        if (figures.meanKey == meanKey) {
-            summary->setRowMark(row, Mark::Winner);
-            summary->setCellMark(row, SummaryTableModel::MeanResponse, Mark::Winner);
-        }
-        if (figures.medianKey == medianKey) {
-            summary->setRowMark(row, Mark::Winner);
-            summary->setCellMark(row, SummaryTableModel::MedianResponse, Mark::Winner);
-        }
+    // The rows of this run's fastest servers are marked, and no others: the same servers
+    // the completion text names, the details view heads and the report calls fastest.
+    if (fastest.any()) {
+        const int meanRow = summaryRows.value(summarised.at(fastest.meanPosition).serverIndex, -1);
+        const int medianRow =
+            summaryRows.value(summarised.at(fastest.medianPosition).serverIndex, -1);
+        summary->setRowMark(meanRow, Mark::Winner);
+        summary->setCellMark(meanRow, SummaryTableModel::MeanResponse, Mark::Winner);
+        summary->setRowMark(medianRow, Mark::Winner);
+        summary->setCellMark(medianRow, SummaryTableModel::MedianResponse, Mark::Winner);
     }
 
     percentDone = 100.0;
@@ -341,6 +332,7 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     // One answer for the whole run: a row is the local resolver's or not, round after round.
     r.runFigures.start(request.servers, r.localResolver());
     r.summarised.clear();
+    r.summaryRows.clear();
     r.fastest = {};
     Q_EMIT runStarted();
     Q_EMIT pauseStateChanged(PauseState::Running);

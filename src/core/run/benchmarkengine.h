@@ -5,7 +5,7 @@
 // run does; which control shows it, and in what words or colours, is its caller's business.
 
 #include "core/probe/lookupprobe.h"
-#include "core/results/figures.h"
+#include "core/results/verdict.h"
 #include "core/results/resultmodels.h"
 #include "core/results/statistics.h"
 #include "core/run/runwording.h"

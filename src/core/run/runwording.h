@@ -2,7 +2,7 @@
 // The words a run is told in, shared by the window and the command-line tool: the lookup under
 // way, the progress line and the completion texts.
 
-#include "core/results/figures.h"
+#include "core/results/verdict.h"
 
 #include <QString>
 
