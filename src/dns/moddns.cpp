@@ -90,6 +90,26 @@ Query BuildQuery(std::string_view name, std::uint16_t recordType) {
     return query;
 }
 
+Query BuildQuery(std::string_view name, std::uint16_t recordType, const EdnsOptions& edns) {
+    Query query = BuildQuery(name, recordType);
+    if (query.error != QueryError::None)
+        return query;
+    Bytes& out = query.datagram;
+    out[11] = 1;        // ARCOUNT
+    out.push_back(0);   // the root name
+    appendU16(out, 41); // OPT
+    appendU16(out, kEdnsPayloadSize);
+    out.push_back(0); // extended RCODE
+    out.push_back(0); // version 0
+    appendU16(out, edns.dnssecOk ? 0x8000 : 0);
+    appendU16(out, edns.nsid ? 4 : 0); // RDLENGTH
+    if (edns.nsid) {
+        appendU16(out, 3); // NSID, asked for with no data
+        appendU16(out, 0);
+    }
+    return query;
+}
+
 std::uint16_t RecordTypeCode(std::string_view choice) {
     const std::size_t blank = choice.find(' ');
     if (blank == std::string_view::npos)

@@ -57,6 +57,18 @@ struct Query {
 // a closing zero byte, QTYPE `recordType`, QCLASS 1 (IN). No EDNS.
 Query BuildQuery(std::string_view name, std::uint16_t recordType);
 
+// What a query's OPT record (EDNS, RFC 6891) asks for.
+struct EdnsOptions {
+    bool dnssecOk = false; // DO (RFC 3225): DNSSEC records with the answer
+    bool nsid = false;     // an empty NSID option (RFC 5001): which server instance answers
+};
+// The UDP payload size a query with EDNS offers: the size DNS Flag Day 2020 settled on, which
+// travels unfragmented on almost every path.
+inline constexpr std::uint16_t kEdnsPayloadSize = 1232;
+
+// The query of BuildQuery with an OPT record in its additional section (ARCOUNT 1).
+Query BuildQuery(std::string_view name, std::uint16_t recordType, const EdnsOptions& edns);
+
 // The type code of a record-type choice such as "MX 15": the number after the first blank.
 // 0 when there is no number.
 std::uint16_t RecordTypeCode(std::string_view choice);

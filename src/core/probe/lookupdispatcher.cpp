@@ -34,6 +34,9 @@ void LookupDispatcher::beginRun() {
 
 void LookupDispatcher::enqueue(const LookupRequest& request) {
     m_pending.push_back(request);
+    // A lookup of the plan is asked as the plan says.
+    if (request.planIndex >= 0 && request.planIndex < m_plan.size())
+        m_pending.back().kind = m_plan.at(request.planIndex).kind;
     startNext();
 }
 
@@ -53,6 +56,9 @@ void LookupDispatcher::startNext() {
     m_pending.pop_front();
     m_busy = true;
     m_currentPlanIndex = request.planIndex;
+    // A cached lookup asks its name once untimed first; the timed ask follows at once.
+    if (request.kind == QueryKind::Cached && !std::exchange(m_primed, false))
+        m_afterPriming = request;
     if (request.planIndex > m_startedUpTo.load())
         m_startedUpTo = request.planIndex;
     // An entry that does not parse fails each of its lookups with the parser's words.
@@ -74,6 +80,15 @@ const ServerEndpoint& LookupDispatcher::endpointOf(const QString& server) {
 
 void LookupDispatcher::onFinished(const ProbeResult& ended) {
     m_busy = false;
+    if (m_afterPriming) {
+        // The untimed ask is over, whatever its outcome: the timed one goes now, and its
+        // result is the lookup's.
+        m_pending.push_front(std::move(*m_afterPriming));
+        m_afterPriming.reset();
+        m_primed = true;
+        startNext();
+        return;
+    }
     ProbeResult result = ended;
     // The next planned lookup starts now, not after a round trip through the caller's
     // thread; the caller learns it from this result, before it asks for that lookup.
@@ -84,7 +99,11 @@ void LookupDispatcher::onFinished(const ProbeResult& ended) {
         result.nextStarted = true;
         m_startedUpTo = next;
         const PlannedLookup& planned = m_plan.at(next);
-        m_pending.push_front({planned.server, planned.domain, planned.recordType, next, {}});
+        m_pending.push_front({.server = planned.server,
+                              .domain = planned.domain,
+                              .recordType = planned.recordType,
+                              .planIndex = next,
+                              .kind = planned.kind});
     }
     emit finished(result, m_generation);
     startNext();

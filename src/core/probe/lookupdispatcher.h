@@ -11,6 +11,7 @@
 #include <atomic>
 #include <deque>
 #include <memory>
+#include <optional>
 
 namespace tarnbell::core {
 
@@ -54,6 +55,8 @@ private:
     std::deque<LookupRequest> m_pending;
     QHash<QString, ServerEndpoint> m_endpoints; // each entry read once per run
     bool m_busy = false;
+    std::optional<LookupRequest> m_afterPriming; // a cached lookup's timed ask, to follow
+    bool m_primed = false;                       // the next lookup is such an ask
     qsizetype m_currentPlanIndex = -1;
     QList<PlannedLookup> m_plan;
     std::shared_ptr<const std::atomic<bool>> m_hold;

@@ -3,6 +3,7 @@
 // and benchmarks may put a scripted one in its place.
 
 #include "core/probe/arrivalclock.h"
+#include "core/probe/querykind.h"
 
 #include <QList>
 #include <QObject>
@@ -57,8 +58,9 @@ struct ProbeResult {
 
 struct PlannedLookup {
     QString server; // the server part of the entry, as MX_Query_Speed takes it
-    QString domain;
+    QString domain; // the name asked (a random label's, for the kinds that make one)
     quint16 recordType = 0;
+    QueryKind kind = QueryKind::Listed;
 };
 
 class LookupProbe : public QObject {
@@ -93,7 +95,8 @@ public:
         Q_UNUSED(plan);
         Q_UNUSED(hold);
     }
-    // The lookup at `planIndex` of the plan: one finished() follows, as for MX_Query_Speed.
+    // The lookup at `planIndex` of the plan (asked as the plan's kind says): one finished()
+    // follows, as for MX_Query_Speed.
     virtual void lookUpPlanned(qsizetype planIndex, const QString& DNS_Addr,
                                const QString& Domain_Addr, quint16 recordType) {
         Q_UNUSED(planIndex);

@@ -199,8 +199,10 @@ void Probe::lookUpPlanned(qsizetype planIndex, const QString& DNS_Addr, const QS
     // Started already by the measurement thread, the moment the lookup before it ended.
     if (planIndex <= m->lookup->startedUpTo(m->generation))
         return;
-    m->onLookupThread([lookup = m->lookup,
-                       request = LookupRequest{DNS_Addr, Domain_Addr, recordType, planIndex, {}}] {
+    m->onLookupThread([lookup = m->lookup, request = LookupRequest{.server = DNS_Addr,
+                                                                   .domain = Domain_Addr,
+                                                                   .recordType = recordType,
+                                                                   .planIndex = planIndex}] {
         lookup->enqueue(request);
     });
 }
@@ -208,10 +210,11 @@ void Probe::lookUpPlanned(qsizetype planIndex, const QString& DNS_Addr, const QS
 void Probe::MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
                            quint16 recordType) {
     askedFor();
-    m->onLookupThread(
-        [lookup = m->lookup, request = LookupRequest{DNS_Addr, Domain_Addr, recordType, -1, {}}] {
-            lookup->enqueue(request);
-        });
+    m->onLookupThread([lookup = m->lookup, request = LookupRequest{.server = DNS_Addr,
+                                                                   .domain = Domain_Addr,
+                                                                   .recordType = recordType}] {
+        lookup->enqueue(request);
+    });
 }
 
 void Probe::beginRun() {

@@ -11,4 +11,18 @@ QByteArray queryNameBytes(const QString& domain) {
     return latin1 ? domain.toLatin1() : QUrl::toAce(domain);
 }
 
+LookupQuery buildLookupQuery(const QString& name, quint16 recordType, QueryKind kind) {
+    const QByteArray bytes = queryNameBytes(name);
+    if (bytes.isEmpty() && !name.isEmpty())
+        return {{}, QStringLiteral("Error: the domain cannot be written as a DNS name")};
+    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    // The listed name goes as it always has; the other kinds read more of the answer.
+    dns::Query built = queryKindCarriesEdns(kind)
+                           ? dns::BuildQuery(text, recordType, dns::EdnsOptions{true, true})
+                           : dns::BuildQuery(text, recordType);
+    if (built.error != dns::QueryError::None)
+        return {{}, QString::fromLatin1(dns::QueryErrorText(built.error))};
+    return {std::move(built.datagram), {}};
+}
+
 } // namespace tarnbell::core

@@ -1,5 +1,8 @@
 #pragma once
-// How a domain as the user typed it becomes the bytes of a query name.
+// How a domain as the user typed it becomes the bytes of a query name, and a lookup's query.
+
+#include "core/probe/querykind.h"
+#include "dns/moddns.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,5 +13,13 @@ namespace tarnbell::core {
 // IDNA (ACE) form of any other text, the name a resolver knows. An empty result for a
 // non-empty domain means it has no IDNA form.
 QByteArray queryNameBytes(const QString& domain);
+
+// The query of one lookup of `name` as its kind asks it, or the plain words for why none can
+// be built (errorText, empty when built).
+struct LookupQuery {
+    dns::Bytes bytes;
+    QString errorText;
+};
+LookupQuery buildLookupQuery(const QString& name, quint16 recordType, QueryKind kind);
 
 } // namespace tarnbell::core

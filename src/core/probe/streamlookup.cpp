@@ -58,19 +58,12 @@ void StreamLookup::start(const LookupRequest& request) {
         finishLater(failedResult(ProbeOutcome::HostNotFound, m_endpoint.errorText));
         return;
     }
-    const QByteArray name = queryNameBytes(m_current.domain);
-    dns::Query built =
-        dns::BuildQuery(std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
-                        m_current.recordType);
-    if ((name.isEmpty() && !m_current.domain.isEmpty()) || built.error != dns::QueryError::None) {
-        finishLater(failedResult(
-            ProbeOutcome::QueryNotBuilt,
-            built.error != dns::QueryError::None
-                ? QString::fromLatin1(dns::QueryErrorText(built.error))
-                : QStringLiteral("Error: the domain cannot be written as a DNS name")));
+    LookupQuery built = buildLookupQuery(m_current.domain, m_current.recordType, m_current.kind);
+    if (!built.errorText.isEmpty()) {
+        finishLater(failedResult(ProbeOutcome::QueryNotBuilt, built.errorText));
         return;
     }
-    m_query = std::move(built.datagram);
+    m_query = std::move(built.bytes);
     m_deadline.start();
     if (!m_endpoint.isHostName()) {
         m_target = m_endpoint.address;

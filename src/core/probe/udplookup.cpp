@@ -116,22 +116,12 @@ void UdpLookup::closeSocket() {
 }
 
 void UdpLookup::send() {
-    const QByteArray name = queryNameBytes(m_current.domain);
-    if (name.isEmpty() && !m_current.domain.isEmpty()) {
-        finishLater(failedResult(ProbeOutcome::QueryNotBuilt,
-                                 QStringLiteral("Error: the domain cannot be written as a DNS "
-                                                "name")));
+    LookupQuery built = buildLookupQuery(m_current.domain, m_current.recordType, m_current.kind);
+    if (!built.errorText.isEmpty()) {
+        finishLater(failedResult(ProbeOutcome::QueryNotBuilt, built.errorText));
         return;
     }
-    dns::Query built =
-        dns::BuildQuery(std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
-                        m_current.recordType);
-    if (built.error != dns::QueryError::None) {
-        finishLater(failedResult(ProbeOutcome::QueryNotBuilt,
-                                 QString::fromLatin1(dns::QueryErrorText(built.error))));
-        return;
-    }
-    m_query = std::move(built.datagram);
+    m_query = std::move(built.bytes);
     QString errorText;
     if (!ensureSocket(errorText)) {
         finishLater(failedResult(ProbeOutcome::SocketError, errorText));
