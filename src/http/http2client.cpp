@@ -98,6 +98,12 @@ bool Http2Client::receive(ByteView bytes, std::string& out, std::vector<Complete
     m_completed = &completed;
     const ssize_t read = nghttp2_session_mem_recv(m_session, bytes.data(), bytes.size());
     m_completed = nullptr;
+    if (read == NGHTTP2_ERR_FLOODED) {
+        // The server asked for more acknowledgements than any answer needs (a SETTINGS or
+        // PING flood): the library stops reading, as a client must.
+        errorText = kOverLimitText;
+        return false;
+    }
     if (read < 0) {
         errorText =
             std::string("HTTP/2 protocol error: ") + nghttp2_strerror(static_cast<int>(read));
