@@ -218,7 +218,7 @@ private Q_SLOTS:
         QVERIFY(report["tied_with_fastest"].toArray().contains(named.byMedian));
     }
 
-    void tableFastestFirstWithColdAndWarm() {
+    void tableFastestFirstWithFirstAndRepeat() {
         RunFigures run;
         run.start({"10.0.0.1 - slow", "10.0.0.2 - local", "10.0.0.3 - dead"}, "10.0.0.2");
         const auto add = [&run](int server, LookupRecord record) {
@@ -242,13 +242,13 @@ private Q_SLOTS:
         QCOMPARE(cell(0, FiguresTableModel::Median), "10.00");
         QCOMPARE(table.index(0, 0).data(MarkRole).toInt(), int(Mark::Winner));
 
-        table.setLookupSet(LookupSet::Cold);
+        table.setLookupSet(LookupSet::First);
         QCOMPARE(cell(0, FiguresTableModel::Lookups), "1");
         QCOMPARE(cell(0, FiguresTableModel::Median), "80.00");
-        table.setLookupSet(LookupSet::Warm);
+        table.setLookupSet(LookupSet::Repeat);
         QCOMPARE(cell(0, FiguresTableModel::Lookups), "2");
         QCOMPARE(cell(1, FiguresTableModel::Mean), "30.00");
-        // The dead server's first round is all it had: its warm set is empty, not zero.
+        // The dead server was asked once: its repeat set is empty, not zero.
         QCOMPARE(cell(2, FiguresTableModel::Lookups), "0");
         QCOMPARE(cell(2, FiguresTableModel::Mean), QString());
     }

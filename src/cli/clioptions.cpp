@@ -34,11 +34,19 @@ const QString kDescription = QStringLiteral(
     "/dns-query); tls://ADDR#NAME and https://ADDR#NAME/PATH connect to ADDR and\n"
     "check NAME's certificate. A stream connection is kept for the server's next\n"
     "lookups and its set-up timed apart (connect_ms, connections in the JSON),\n"
-    "unless --fresh-connections times every lookup on a new one. --defaults gives the window's "
-    "list: the machine's own\n"
-    "resolver first (\" - local\"), then the built-in public resolvers. Servers are\n"
+    "unless --fresh-connections times every lookup on a new one. --defaults gives\n"
+    "the window's list: the machine's own resolver first (\" - local\"), then the\n"
+    "built-in public resolvers. Servers are\n"
     "asked in this order: --defaults, each --servers file, each --server; domains:\n"
     "each --domains file, each --domain. At most 99 servers and 99 domains.\n"
+    "\n"
+    "--kinds chooses what each domain is asked as, any of: listed (the name as\n"
+    "it is, the default), cached (asked once untimed, then timed: the resolver's\n"
+    "own time on a cache hit), uncached (a new random label under the name, so\n"
+    "the resolver must ask the name's servers) and tld (a new random label under\n"
+    "its top-level domain). Uncached and tld answers are checked: one whose\n"
+    "negative TTL shows it came from a cache (RFC 8198 aggressive NSEC) is\n"
+    "counted as cache_check from_cache and left out of that kind's times.\n"
     "\n"
     "A lookup that gets no answer within --timeout counts as 10 s (10000 ms) in\n"
     "every figure, as in the window, so runs with different timeouts stay\n"
@@ -49,8 +57,10 @@ const QString kDescription = QStringLiteral(
     "The CSV is what the window's \"Export CSV\" writes for the same rows: the\n"
     "lookups in run order, two empty lines, the servers ordered by mean. The JSON\n"
     "holds every lookup's seconds and each server's mean, median (of whole\n"
-    "milliseconds, as the window's), minimum, maximum and population standard\n"
-    "deviation in milliseconds at full precision.\n"
+    "milliseconds, as the window's, and median_exact_ms), minimum, maximum and\n"
+    "population standard deviation in milliseconds at full precision, and\n"
+    "p_fastest: the share of 1,000 bootstrap resamples of its times in which its\n"
+    "median is the lowest. The fastest by median is the lowest exact median.\n"
     "\n"
     "Every server entry is checked before the first query: a port outside 1-65535,\n"
     "an octal or hexadecimal IPv4 form, a control character or an entry over 1024\n"
@@ -61,9 +71,9 @@ const QString kDescription = QStringLiteral(
     "lookup got an answer, no server is named fastest.\n"
     "\n"
     "With --rounds N the domain list is asked N times, each round starting one\n"
-    "server further down the list: the first round's lookups are cold (the\n"
-    "resolver's cache misses), the rest warm, and the JSON gives the figures of\n"
-    "both beside those of all lookups.\n"
+    "server further down the list; the JSON gives the figures of each name's\n"
+    "first ask of a server (\"first\") and of the asks after it (\"repeat\") beside\n"
+    "those of all lookups.\n"
     "\n"
     "On a terminal, unless --quiet, a table of each server's figures follows the\n"
     "completion text, fastest first, \"tied\" marking the servers that a\n"
@@ -240,6 +250,11 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         {"q", "quiet"}, "No progress bar, completion text or table of figures: errors only.");
     const QCommandLineOption rounds(
         "rounds", "Ask the domain list this many times, 1 to 20 (default 1).", "count", "1");
+    const QCommandLineOption kinds(
+        "kinds",
+        "What each domain is asked as: listed, cached, uncached, tld, separated by "
+        "commas (default listed).",
+        "list", "listed");
     const QCommandLineOption fresh(
         "fresh-connections",
         "tcp://, tls:// and https:// servers: time every lookup on a new connection, set-up "
@@ -250,7 +265,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         "https:// servers (the system's stay trusted).",
         "file");
     parser.addOptions({help, version, server, servers, defaults, domain, domains, type, timeout,
-                       output, json, quiet, rounds, fresh, caFile});
+                       output, json, quiet, rounds, kinds, fresh, caFile});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -311,6 +326,15 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
                         .arg(parser.value(rounds))
                         .arg(kMaxRounds));
     }
+
+    const std::optional<QList<core::QueryKind>> asked =
+        core::queryKindsFromList(parser.value(kinds));
+    if (!asked) {
+        return fail(QStringLiteral("bad --kinds %1: give listed, cached, uncached or tld, "
+                                   "separated by commas")
+                        .arg(parser.value(kinds)));
+    }
+    options.kinds = *asked;
 
     options.outputPath = parser.value(output);
     options.jsonPath = parser.value(json);

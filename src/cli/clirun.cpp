@@ -58,7 +58,8 @@ struct CliRun::Impl {
     }
 
     qsizetype totalLookups() const {
-        return options.rounds * options.servers.size() * options.domains.size();
+        return options.rounds * options.servers.size() * options.domains.size() *
+               options.kinds.size();
     }
 };
 
@@ -89,8 +90,8 @@ CliRun::~CliRun() = default;
 void CliRun::start() {
     if (m->progress.isEnabled())
         m->progressClock.start();
-    m->engine.BenchmarkDNS(
-        {m->options.servers, m->options.domains, m->options.recordTypeChoice, m->options.rounds});
+    m->engine.BenchmarkDNS({m->options.servers, m->options.domains, m->options.recordTypeChoice,
+                            m->options.rounds, m->options.kinds});
 }
 
 void CliRun::stop(int signalNumber) {
@@ -157,6 +158,14 @@ void CliRun::finish() {
         core::FiguresTableModel table;
         table.setFigures(servers);
         printToStderr(QLatin1Char('\n') + alignedText(table));
+        // Each kind's own figures, when the run asked more than one.
+        for (const core::QueryKind kind : std::as_const(m->options.kinds)) {
+            if (m->options.kinds.size() < 2)
+                break;
+            table.setLookupSet(core::lookupSetOf(kind));
+            printToStderr(QStringLiteral("\n%1 lookups:\n").arg(core::queryKindWords(kind)) +
+                          alignedText(table));
+        }
     }
     for (const QString& problem : std::as_const(problems))
         printProblem(problem);

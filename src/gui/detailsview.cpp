@@ -46,12 +46,21 @@ DetailsView::DetailsView(QWidget* parent) : QWidget(parent) {
 
     m_set = new QComboBox;
     m_set->setObjectName(QStringLiteral("detailsSet"));
-    m_set->addItem(QStringLiteral("All lookups"), static_cast<int>(core::LookupSet::All));
-    m_set->addItem(QStringLiteral("Cold (first round)"), static_cast<int>(core::LookupSet::Cold));
-    m_set->addItem(QStringLiteral("Warm (later rounds)"), static_cast<int>(core::LookupSet::Warm));
+    using core::LookupSet;
+    for (const auto& [text, set] : {std::pair{"All lookups", LookupSet::All},
+                                    {"First asks of a name", LookupSet::First},
+                                    {"Repeated asks (later rounds)", LookupSet::Repeat},
+                                    {"Listed names", LookupSet::Listed},
+                                    {"Cached", LookupSet::Cached},
+                                    {"Uncached", LookupSet::Uncached},
+                                    {"Top-level", LookupSet::TopLevel}})
+        m_set->addItem(QString::fromLatin1(text), static_cast<int>(set));
     m_set->setAccessibleName(QStringLiteral("Lookups shown"));
-    m_set->setToolTip(QStringLiteral("The figures of all lookups, of the first (cold) round only, "
-                                     "or of the later (warm) rounds"));
+    m_set->setToolTip(QStringLiteral(
+        "The figures of all lookups, of the first ask of each listed name or its repeats, or "
+        "of one kind of lookup: listed names, cached (asked right after an untimed ask), "
+        "uncached (a random name under the listed one) or top-level (a random name under its "
+        "top-level domain)"));
     auto* legend = new QLabel(QStringLiteral(
         "Blue: tied with the fastest (Mann-Whitney, 5 % level). Red: this machine's resolver."));
     legend->setWordWrap(true);

@@ -312,11 +312,21 @@ void frmMain::cmdDoGo() {
         gui::ShowMessage(this, core::EmptyListMessage(core::ListKind::Servers));
         return;
     }
+    QList<core::QueryKind> kinds;
+    for (int k = 0; k < core::kQueryKindCount; ++k) {
+        if (m_ui.kinds[static_cast<std::size_t>(k)]->isChecked())
+            kinds.append(static_cast<core::QueryKind>(k));
+    }
+    if (kinds.isEmpty()) {
+        gui::ShowMessage(this, QStringLiteral("Choose what to ask at least: listed, cached, "
+                                              "uncached or top-level lookups."));
+        return;
+    }
     if (!m_transports->applyTo(*m_probe))
         return;
     lockForRun();
     m_engine->BenchmarkDNS({m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText(),
-                            m_ui.rounds->value()});
+                            m_ui.rounds->value(), kinds});
 }
 
 QList<QWidget*> frmMain::runLockedControls() const {
@@ -327,6 +337,8 @@ QList<QWidget*> frmMain::runLockedControls() const {
                              m_ui.cDomainD,   m_ui.cDomain,   m_ui.cmdConnect, m_ui.cGResults,
                              m_ui.cDNST,      m_ui.rounds,    m_ui.rand,       m_ui.cmdGo};
     controls << m_ui.chkFreshConnections << m_ui.cmdCaFile << m_ui.cmdClearCaFile;
+    for (QCheckBox* kind : m_ui.kinds)
+        controls << kind;
     return controls;
 }
 

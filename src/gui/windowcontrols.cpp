@@ -90,8 +90,26 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.rounds = named(new QSpinBox, "rounds");
     c.rounds->setRange(1, 20);
     c.rounds->setToolTip(QStringLiteral(
-        "How often every server is asked the domain list. The first round's answers are cold "
-        "(not in the server's cache), the later ones warm."));
+        "How often every server is asked the domain list, each round starting one server "
+        "further down. The details tell each name's first ask from its repeats."));
+    static constexpr std::array<std::pair<const char*, const char*>, core::kQueryKindCount> kKinds{
+        {{"chkListed", "The listed names as they are"},
+         {"chkCached", "Each name asked once untimed, then timed: the resolver's own "
+                       "time on a cache hit"},
+         {"chkUncached", "A new random name under each listed one, which no cache "
+                         "holds: the resolver must ask the name's servers"},
+         {"chkTopLevel", "A new random name under each listed name's top-level domain: "
+                         "the resolver must ask that domain's servers"}}};
+    for (int k = 0; k < core::kQueryKindCount; ++k) {
+        const auto kind = static_cast<core::QueryKind>(k);
+        QString words = core::queryKindWords(kind);
+        words[0] = words[0].toUpper();
+        c.kinds[static_cast<std::size_t>(k)] =
+            named(new QCheckBox(words), kKinds[static_cast<std::size_t>(k)].first);
+        c.kinds[static_cast<std::size_t>(k)]->setToolTip(
+            QString::fromLatin1(kKinds[static_cast<std::size_t>(k)].second));
+    }
+    c.kinds[0]->setChecked(true);
     c.chkFreshConnections = named(
         new QCheckBox(QStringLiteral("Fresh co&nnection for every lookup")), "chkFreshConnections");
     c.cmdCaFile = button(QStringLiteral("Trusted C&A file…"), "cmdCaFile");
@@ -138,6 +156,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.reseed->setFixedWidth(c.reseed->fontMetrics().height() + 8);
 
     auto* recordType = row({c.Label3, c.cDNST, c.LabelRounds, c.rounds}, 1);
+    auto* kinds = row({c.kinds[0], c.kinds[1], c.kinds[2], c.kinds[3]}, 4);
     auto* caFile = row({c.cmdCaFile, c.lblCaFile, c.cmdClearCaFile});
     caFile->setStretchFactor(c.lblCaFile, 1);
     auto* runButtons = row({c.cmdPause, c.cmdStop, c.cmdGo}, 1);
@@ -163,6 +182,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
 
     auto* layout = new QVBoxLayout(frame);
     layout->addLayout(recordType);
+    layout->addLayout(kinds);
     layout->addWidget(c.chkFreshConnections);
     layout->addLayout(caFile);
     layout->addLayout(runButtons);

@@ -2,6 +2,10 @@
 // The controls of the main window, created and laid out in one place. Each control's
 // objectName is its name here, so tests and accessibility tools find it by that name.
 
+#include "core/probe/querykind.h"
+
+#include <array>
+
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -25,6 +29,9 @@ struct WindowControls {
     QComboBox* cDNST = nullptr;
     QLabel* LabelRounds = nullptr; // "Rounds"
     QSpinBox* rounds = nullptr;    // how often the domain list is asked of every server
+    // What each domain is asked as (chkListed, chkCached, chkUncached, chkTopLevel), by
+    // QueryKind.
+    std::array<QCheckBox*, core::kQueryKindCount> kinds{};
 
     // Stream transports, for the next run.
     QCheckBox* chkFreshConnections = nullptr; // a new connection for every lookup

@@ -21,6 +21,7 @@ namespace {
 const QString kServers = QStringLiteral("lists/servers");
 const QString kDomains = QStringLiteral("lists/domains");
 const QString kRecordType = QStringLiteral("run/recordType");
+const QString kKinds = QStringLiteral("run/kinds");
 const QString kHarvestCount = QStringLiteral("harvest/count");
 const QString kFreshConnections = QStringLiteral("transports/freshConnections");
 const QString kCaFile = QStringLiteral("transports/caFile");
@@ -82,6 +83,12 @@ void SaveWindowSettings(const frmMain& window, QSettings& settings) {
     settings.setValue(kServers, window.serverList()->entries());
     settings.setValue(kDomains, window.domainList()->entries());
     settings.setValue(kRecordType, ui.cDNST->currentText());
+    QStringList kinds;
+    for (int k = 0; k < core::kQueryKindCount; ++k) {
+        if (ui.kinds[static_cast<std::size_t>(k)]->isChecked())
+            kinds << core::queryKindName(static_cast<core::QueryKind>(k));
+    }
+    settings.setValue(kKinds, kinds);
     settings.setValue(kHarvestCount, ui.cGResults->currentText());
     settings.setValue(kFreshConnections, ui.chkFreshConnections->isChecked());
     settings.setValue(kCaFile, window.transports()->caFile());
@@ -116,6 +123,13 @@ void RestoreWindowSettings(frmMain& window, QSettings& settings) {
         });
     }
     restoreChoice(ui.cDNST, settings.value(kRecordType));
+    // A list of kinds that does not read (edited by hand) leaves the listed names alone.
+    if (const auto kinds = core::queryKindsFromList(
+            settings.value(kKinds).toStringList().join(QLatin1Char(',')))) {
+        for (int k = 0; k < core::kQueryKindCount; ++k)
+            ui.kinds[static_cast<std::size_t>(k)]->setChecked(
+                kinds->contains(static_cast<core::QueryKind>(k)));
+    }
     restoreChoice(ui.cGResults, settings.value(kHarvestCount));
     ui.chkFreshConnections->setChecked(settings.value(kFreshConnections).toBool());
     window.transports()->setCaFile(settings.value(kCaFile).toString());

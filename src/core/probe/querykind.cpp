@@ -44,6 +44,22 @@ std::optional<QueryKind> queryKindFromName(QStringView name) {
     return std::nullopt;
 }
 
+std::optional<QList<QueryKind>> queryKindsFromList(QStringView list) {
+    std::array<bool, kQueryKindCount> asked{};
+    for (const QStringView name : list.split(QLatin1Char(','))) {
+        const std::optional<QueryKind> kind = queryKindFromName(name.trimmed());
+        if (!kind)
+            return std::nullopt;
+        asked[static_cast<std::size_t>(*kind)] = true;
+    }
+    QList<QueryKind> kinds;
+    for (const KindNames& names : kNames) {
+        if (asked[static_cast<std::size_t>(names.kind)])
+            kinds.append(names.kind);
+    }
+    return kinds;
+}
+
 bool queryKindCarriesEdns(QueryKind kind) {
     return kind != QueryKind::Listed;
 }

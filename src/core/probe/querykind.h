@@ -20,6 +20,10 @@ inline constexpr int kQueryKindCount = 4;
 // "listed", "cached", "uncached", "tld": as the JSON and the command line name them.
 QString queryKindName(QueryKind kind);
 std::optional<QueryKind> queryKindFromName(QStringView name);
+// A comma-separated list of kind names ("listed,uncached"), in the order a run asks them
+// (listed, cached, uncached, top-level), each once; nothing for an empty list or an unknown
+// name.
+std::optional<QList<QueryKind>> queryKindsFromList(QStringView list);
 // "listed", "cached", "uncached", "top-level": as the window words them.
 QString queryKindWords(QueryKind kind);
 

@@ -26,13 +26,19 @@ ServerFigures figuresOf(const QString& entry, int index, bool isLocal,
     figures.serverEntry = entry;
     figures.serverIndex = index;
     figures.isLocal = isLocal;
-    QList<const LookupRecord*> cold;
-    QList<const LookupRecord*> warm;
-    for (const LookupRecord* lookup : lookups)
-        (lookup->round == 0 ? cold : warm).append(lookup);
+    QList<const LookupRecord*> first;
+    QList<const LookupRecord*> repeat;
+    std::array<QList<const LookupRecord*>, kQueryKindCount> byKind;
+    for (const LookupRecord* lookup : lookups) {
+        if (lookup->queryKind == QueryKind::Listed)
+            (lookup->repeat ? repeat : first).append(lookup);
+        byKind[static_cast<std::size_t>(lookup->queryKind)].append(lookup);
+    }
     figures.all = timeFigures(lookups);
-    figures.cold = timeFigures(cold);
-    figures.warm = timeFigures(warm);
+    figures.first = timeFigures(first);
+    figures.repeat = timeFigures(repeat);
+    for (std::size_t k = 0; k < byKind.size(); ++k)
+        figures.byKind[k] = timeFigures(byKind[k]);
     figures.transport = parseServerEntry(entry).transport;
     double connectSeconds = 0.0;
     for (const LookupRecord* lookup : lookups) {
@@ -78,18 +84,18 @@ QString replyCodeText(int rcode) {
 
 LookupRecord lookupRecord(const QString& serverEntry, const QString& domain,
                           const ProbeResult& result, int serverIndex, int round) {
-    LookupRecord record{serverEntry,
-                        domain,
-                        result.seconds,
-                        result.outcome,
-                        QString(),
-                        result.rcode,
-                        result.truncated,
-                        serverIndex,
-                        round,
-                        result.newConnection,
-                        result.connectSeconds,
-                        result.timeSource};
+    LookupRecord record;
+    record.serverEntry = serverEntry;
+    record.domain = domain;
+    record.seconds = result.seconds;
+    record.outcome = result.outcome;
+    record.rcode = result.rcode;
+    record.truncated = result.truncated;
+    record.serverIndex = serverIndex;
+    record.round = round;
+    record.newConnection = result.newConnection;
+    record.connectSeconds = result.connectSeconds;
+    record.timeSource = result.timeSource;
     if (record.kind() == LookupKind::Failed) {
         record.seconds = kUnansweredSeconds;
         record.errorText = result.outcome == ProbeOutcome::Answered ? replyCodeText(result.rcode)
@@ -191,12 +197,18 @@ void RunFigures::start(const QStringList& servers, const QString& localAddress) 
     m_servers = servers;
     m_local = localAddress;
     m_lookups.clear();
+    m_asked.clear();
     m_byServer = QList<QList<qsizetype>>(servers.size());
 }
 
-void RunFigures::add(const LookupRecord& record) {
+void RunFigures::add(LookupRecord record) {
     if (record.serverIndex < 0 || record.serverIndex >= m_byServer.size())
         return;
+    if (record.queryKind == QueryKind::Listed) {
+        const std::pair<int, QString> asked{record.serverIndex, record.domain};
+        record.repeat = m_asked.contains(asked);
+        m_asked.insert(asked);
+    }
     m_byServer[record.serverIndex].append(m_lookups.size());
     m_lookups.append(record);
 }

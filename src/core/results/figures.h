@@ -1,16 +1,20 @@
 #pragma once
 // Every figure a reader of a run shows, computed in one place from the run's lookups: how a
-// lookup counts, each server's spread and counts for all, cold and warm lookups, the fastest
+// lookup counts, each server's spread and counts for all lookups, first asks and repeats,
+// and each kind of lookup, the fastest
 // servers and the servers statistically tied with the fastest. The summary list, its marking,
 // the completion text, the CSV, the JSON, the details view and the command-line table read
 // these and compute nothing of their own.
 
 #include "core/probe/lookupprobe.h"
+#include "core/probe/querykind.h"
 #include "core/probe/serverendpoint.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <array>
 
 namespace tarnbell::core {
 
@@ -33,6 +37,9 @@ struct LookupRecord {
     bool newConnection = false;
     double connectSeconds = 0.0;
     TimeSource timeSource = TimeSource::None; // the clock the time was read from
+    QueryKind queryKind = QueryKind::Listed;
+    QString askedName;   // the name the query carried; the domain's own for listed and cached
+    bool repeat = false; // a listed name this server was asked before in the run
 
     LookupKind kind() const;
 };
@@ -73,8 +80,14 @@ struct ServerFigures {
     int serverIndex = 0;
     bool isLocal = false;
     TimeFigures all;
-    TimeFigures cold; // the first round
-    TimeFigures warm; // the rounds after it; no lookups in a one-round run
+    // Listed names: the first ask of each name of this server in the run, and the asks
+    // after it (later rounds, a name listed twice); none repeat in a plain one-round run.
+    TimeFigures first;
+    TimeFigures repeat;
+    // The lookups of each kind, by QueryKind; an uncached or top-level sample that came from
+    // a cache is counted in `fromCache`, not timed here.
+    std::array<TimeFigures, kQueryKindCount> byKind;
+    std::array<int, kQueryKindCount> fromCache{};
     bool tiedWithFastest = false;
     // The share of bootstrap resamples in which this server's median is the lowest; -1 until
     // estimated (it is worth its cost only once a run is over).
@@ -102,7 +115,8 @@ class RunFigures {
 public:
     // A new run over `servers`; `localAddress` is the machine's resolver ("" for none).
     void start(const QStringList& servers, const QString& localAddress);
-    void add(const LookupRecord& record); // record.serverIndex names the server
+    // record.serverIndex names the server; a listed name asked of it before is marked repeat.
+    void add(LookupRecord record);
 
     const QList<LookupRecord>& lookups() const { return m_lookups; }
     int serverCount() const { return static_cast<int>(m_servers.size()); }
@@ -116,7 +130,8 @@ private:
     QStringList m_servers;
     QString m_local;
     QList<LookupRecord> m_lookups;
-    QList<QList<qsizetype>> m_byServer; // positions in m_lookups
+    QList<QList<qsizetype>> m_byServer;    // positions in m_lookups
+    QSet<std::pair<int, QString>> m_asked; // (server, listed name) asked so far
 };
 
 } // namespace tarnbell::core

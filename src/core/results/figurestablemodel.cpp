@@ -15,14 +15,21 @@ QString ms(double value) {
 
 } // namespace
 
+LookupSet lookupSetOf(QueryKind kind) {
+    return static_cast<LookupSet>(static_cast<int>(LookupSet::Listed) + static_cast<int>(kind));
+}
+
 const TimeFigures& figuresOf(const ServerFigures& server, LookupSet set) {
     switch (set) {
-    case LookupSet::Cold:
-        return server.cold;
-    case LookupSet::Warm:
-        return server.warm;
-    default:
+    case LookupSet::All:
         return server.all;
+    case LookupSet::First:
+        return server.first;
+    case LookupSet::Repeat:
+        return server.repeat;
+    default:
+        return server.byKind[static_cast<std::size_t>(static_cast<int>(set) -
+                                                      static_cast<int>(LookupSet::Listed))];
     }
 }
 
@@ -99,6 +106,12 @@ QVariant FiguresTableModel::data(const QModelIndex& index, int role) const {
         return f.timeouts;
     case Failed:
         return f.failures;
+    case FromCache:
+        // Uncached and top-level samples a cache answered: counted, not timed.
+        if (m_set == LookupSet::Uncached || m_set == LookupSet::TopLevel)
+            return server.fromCache[static_cast<std::size_t>(static_cast<int>(m_set) -
+                                                             static_cast<int>(LookupSet::Listed))];
+        return QString();
     default:
         break;
     }

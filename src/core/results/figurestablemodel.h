@@ -10,7 +10,10 @@
 
 namespace tarnbell::core {
 
-enum class LookupSet { All, Cold, Warm };
+// Which lookups a table's figures are of: all, the first asks or the repeats of listed names,
+// or one kind's (Listed + the QueryKind).
+enum class LookupSet { All, First, Repeat, Listed, Cached, Uncached, TopLevel };
+LookupSet lookupSetOf(QueryKind kind);
 
 const TimeFigures& figuresOf(const ServerFigures& server, LookupSet set);
 
@@ -29,6 +32,7 @@ public:
         Answered,
         TimedOut,
         Failed,
+        FromCache,
         Mean,
         Median,
         MedianInterval,

@@ -64,7 +64,9 @@ QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& 
                          {"seconds", lookup.seconds},
                          {"timed_out", lookup.outcome == ProbeOutcome::TimedOut},
                          {"outcome", outcomeName(lookup)},
-                         {"round", lookup.round + 1}};
+                         {"round", lookup.round + 1},
+                         {"kind", queryKindName(lookup.queryKind)},
+                         {"qname", lookup.askedName.isEmpty() ? lookup.domain : lookup.askedName}};
         if (lookup.rcode >= 0)
             item.insert(QStringLiteral("rcode"), lookup.rcode);
         if (lookup.truncated)
@@ -88,10 +90,25 @@ QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& 
         item.insert(QStringLiteral("connections"), figures.connections);
         if (figures.connections > 0)
             item.insert(QStringLiteral("connect_ms"), figures.connectMs);
-        if (figures.warm.lookups > 0) {
-            item.insert(QStringLiteral("cold"), timeFiguresJson(figures.cold));
-            item.insert(QStringLiteral("warm"), timeFiguresJson(figures.warm));
+        if (figures.repeat.lookups > 0) {
+            item.insert(QStringLiteral("first"), timeFiguresJson(figures.first));
+            item.insert(QStringLiteral("repeat"), timeFiguresJson(figures.repeat));
         }
+        // Beside the figures of all lookups, each kind's own, when the run asked more than
+        // the listed names.
+        QJsonObject kinds;
+        for (int k = 0; k < kQueryKindCount; ++k) {
+            const auto index = static_cast<std::size_t>(k);
+            if (figures.byKind[index].lookups == 0 && figures.fromCache[index] == 0)
+                continue;
+            QJsonObject kind = timeFiguresJson(figures.byKind[index]);
+            if (k == static_cast<int>(QueryKind::Uncached) ||
+                k == static_cast<int>(QueryKind::TopLevel))
+                kind.insert(QStringLiteral("from_cache"), figures.fromCache[index]);
+            kinds.insert(queryKindName(static_cast<QueryKind>(k)), kind);
+        }
+        if (!kinds.isEmpty() && !(kinds.size() == 1 && kinds.contains(QStringLiteral("listed"))))
+            item.insert(QStringLiteral("kinds"), kinds);
         serverArray.append(item);
         if (figures.tiedWithFastest)
             tied.append(figures.serverEntry);

@@ -11,14 +11,15 @@
 namespace tarnbell::core {
 
 // The whole result as JSON: "record_type", "lookups" (server, domain, record_type, seconds,
-// timed_out, outcome, round, rcode and truncated for a reply, error for a failed one,
-// connect_ms for one that opened a connection),
-// "servers" (server, mean_ms, median_ms, median_ci_ms, min_ms, p90_ms, max_ms, stddev_ms,
-// lookups, answered, timeouts, errors, is_local, tied_with_fastest, transport, connections and
-// connect_ms (the mean set-up of a stream transport's connections), and "cold" and "warm" with
-// the same figures when the run had such lookups), "fastest" (by_mean, by_median; null when
-// no server answered) and "tied_with_fastest" (server entries). Numbers keep full double
-// precision.
+// timed_out, outcome, round, kind, qname (the name asked), rcode and truncated for a reply,
+// cache_check for an uncached or top-level one, error for a failed one, connect_ms for one
+// that opened a connection), "servers" (server, mean_ms, median_ms, median_exact_ms,
+// median_ci_ms, min_ms, p90_ms, max_ms, stddev_ms, lookups, answered, timeouts, errors,
+// is_local, tied_with_fastest, p_fastest once estimated, transport, connections and connect_ms
+// (the mean set-up of a stream transport's connections), "first" and "repeat" with the same
+// figures when a listed name was asked again, and "kinds" with each kind's when the run asked
+// more than the listed names), "fastest" (by_mean, by_median; null when no server answered)
+// and "tied_with_fastest" (server entries). Numbers keep full double precision.
 QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& lookups,
                           const QList<ServerFigures>& servers);
 

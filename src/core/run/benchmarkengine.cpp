@@ -3,6 +3,7 @@
 #include "dns/moddns.h"
 
 #include <QHash>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <utility>
 
@@ -65,6 +66,8 @@ struct BenchmarkEngine::Impl {
     qsizetype position = 0; // place in this round's server order
     qsizetype server = 0;   // the server's index in the list
     qsizetype domain = 0;
+    qsizetype kind = 0;        // place in the request's kinds
+    QList<PlannedLookup> plan; // every lookup of the run, with the name it asks
 
     RunFigures runFigures;
     QList<ServerFigures> summarised; // the servers with a summary row, in list order
@@ -81,7 +84,9 @@ struct BenchmarkEngine::Impl {
     bool skipNow() const { return skipFlag && !nextStarted; }
     bool stopNow() const { return stopFlag && !nextStarted; }
     qsizetype planIndex() const {
-        return (round * request.servers.size() + position) * request.domains.size() + domain;
+        return ((round * request.servers.size() + position) * request.domains.size() + domain) *
+                   request.kinds.size() +
+               kind;
     }
     void planRun();
 
@@ -107,15 +112,18 @@ struct BenchmarkEngine::Impl {
 
 void BenchmarkEngine::Impl::planRun() {
     // The order the run makes its lookups in: rounds, then servers (each round starting one
-    // further down the list), then domains.
-    QList<PlannedLookup> plan;
+    // further down the list), then domains, then kinds. Every random label is new.
+    QRandomGenerator random = QRandomGenerator::securelySeeded();
+    plan.clear();
     const qsizetype servers = request.servers.size();
-    plan.reserve(request.rounds * servers * request.domains.size());
+    plan.reserve(request.rounds * servers * request.domains.size() * request.kinds.size());
     for (int r = 0; r < request.rounds; ++r) {
         for (qsizetype p = 0; p < servers; ++p) {
             const QString address = serverAddress(request.servers.at((p + r) % servers));
-            for (const QString& name : std::as_const(request.domains))
-                plan.append({address, name, recordType});
+            for (const QString& name : std::as_const(request.domains)) {
+                for (const QueryKind asked : std::as_const(request.kinds))
+                    plan.append({address, askedName(asked, name, random), recordType, asked});
+            }
         }
     }
     probe->planRun(plan, hold);
@@ -124,6 +132,7 @@ void BenchmarkEngine::Impl::planRun() {
 void BenchmarkEngine::Impl::startServer() {
     server = (position + round) % request.servers.size();
     domain = 0;
+    kind = 0;
     Q_EMIT q->serverStarted(static_cast<int>(server));
     pauseCheck();
 }
@@ -138,7 +147,7 @@ void BenchmarkEngine::Impl::afterPauseYield() {
     if (stopNow()) {
         // A stop while paused: the check after the last lookup has passed, so it is honoured
         // here; a server with no lookup yet gets no summary row.
-        if (domain > 0)
+        if (domain > 0 || kind > 0)
             summarise();
         else
             summariseMeasured();
@@ -161,13 +170,18 @@ void BenchmarkEngine::Impl::showPaused() {
 }
 
 void BenchmarkEngine::Impl::startLookup() {
-    const QString& name = request.domains.at(domain);
-    const int row = lookups->appendLookup(entry(), name);
+    const PlannedLookup& planned = plan.at(planIndex());
+    // A listed lookup's row shows the name as listed; the others the name they ask, and how.
+    const QString shown =
+        planned.kind == QueryKind::Listed
+            ? request.domains.at(domain)
+            : QStringLiteral("%1 (%2)").arg(planned.domain, queryKindWords(planned.kind));
+    const int row = lookups->appendLookup(entry(), shown);
     currentRow = row;
     Q_EMIT q->lookupStarted(row, static_cast<int>(domain));
     phase = Phase::Probing;
     nextStarted = false;
-    probe->lookUpPlanned(planIndex(), serverAddress(entry()), name, recordType);
+    probe->lookUpPlanned(planIndex(), serverAddress(entry()), planned.domain, recordType);
 }
 
 void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
@@ -178,8 +192,10 @@ void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
     // A lookup that failed outright or got a refusal never got an answer: it counts as a
     // timeout so the server is not rewarded for a quick error, and the row says what went
     // wrong.
-    const LookupRecord record =
+    LookupRecord record =
         lookupRecord(entry(), request.domains.at(domain), result, static_cast<int>(server), round);
+    record.queryKind = request.kinds.at(kind);
+    record.askedName = plan.at(planIndex()).domain;
     const bool failed = record.kind() == LookupKind::Failed;
     lookups->setResult(
         row, record.seconds,
@@ -189,11 +205,7 @@ void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
                             QStringLiteral("Truncated reply (TC bit set): timed as an answer"));
     runFigures.add(record);
 
-    const qsizetype servers = request.servers.size();
-    const auto total = static_cast<double>(request.rounds * servers * request.domains.size());
-    const auto done =
-        static_cast<double>((round * servers + position) * request.domains.size() + domain);
-    percentDone = 100.0 * done / total;
+    percentDone = 100.0 * static_cast<double>(planIndex()) / static_cast<double>(plan.size());
     Q_EMIT q->lookupMeasured(row, record);
     // The result came through the event loop, so every click made during the lookup has
     // been handled: the checks can follow at once, without another trip through the loop.
@@ -208,7 +220,7 @@ void BenchmarkEngine::Impl::skipCheck() {
         summarise();
         return;
     }
-    if (++domain < request.domains.size()) {
+    if (++kind < request.kinds.size() || (kind = 0, ++domain < request.domains.size())) {
         if (pauseFlag == 1 && pauseNow())
             showPaused();
         afterPauseYield();
@@ -329,6 +341,8 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     r.pauseShown = false;
     r.percentDone = 0.0;
     r.request.rounds = std::max(request.rounds, 1);
+    if (r.request.kinds.isEmpty())
+        r.request.kinds = {QueryKind::Listed};
     // One answer for the whole run: a row is the local resolver's or not, round after round.
     r.runFigures.start(request.servers, r.localResolver());
     r.summarised.clear();

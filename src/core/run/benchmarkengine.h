@@ -1,6 +1,6 @@
 #pragma once
 // The benchmark run: every server asked about every domain, servers outer, domains inner,
-// one lookup at a time. Event-driven on the one thread: each lookup starts from the event
+// and each domain as every kind asked, one lookup at a time. Event-driven on the one thread: each lookup starts from the event
 // loop and ends on the probe's finished(); nothing nests the event loop. It tells what the
 // run does; which control shows it, and in what words or colours, is its caller's business.
 
@@ -25,6 +25,9 @@ struct RunRequest {
     // How often the domain list is asked of every server. Each round after the first starts
     // one server further down the list, so no server always goes first.
     int rounds = 1;
+    // What each domain is asked as, in this order for every domain (listed first, so that its
+    // first ask is the run's first of that name); none means listed only.
+    QList<QueryKind> kinds = {QueryKind::Listed};
 };
 
 // Where a pause stands: none, asked for and waiting for the lookup under way, or in force.
