@@ -206,6 +206,7 @@ void TestGuiLists::harvest() {
     const auto test = makeWindow(QString(), 100, {}, {server.target(), std::chrono::seconds(20)});
     frmMain& window = *test->window;
     const auto& ui = window.controls();
+    QCOMPARE(ui.Label4->text(), QStringLiteral("Search 127.0.0.1 for"));
     testing::setLists(window, {"127.0.0.1"}, listed);
     ui.cGResults->setCurrentText(QStringLiteral("5"));
     ui.rand->setText(QStringLiteral("ABC"));
