@@ -103,6 +103,9 @@ void TestCli::badInput_data() {
                                << "bad --rounds 21";
     QTest::newRow("defaults count towards 99 servers")
         << (L{"--defaults", "--servers", "@99servers"} + domain) << 2 << "1[12]\\d DNS Servers";
+    QTest::newRow("built-in domains count towards 99 domains")
+        << L{"--server", "%responder", "--default-domains", "--domains", "@99servers"} << 2
+        << "1[12]\\d domains given";
     QTest::newRow("bad entry after a good one")
         << (L{"--server", "%responder", "--server", "127.0.0.1:99999"} + domain) << 2
         << "--server number 2.*the port must be";

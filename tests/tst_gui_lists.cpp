@@ -206,6 +206,7 @@ void TestGuiLists::harvest() {
     const auto test = makeWindow(QString(), 100, {}, {server.target(), std::chrono::seconds(20)});
     frmMain& window = *test->window;
     const auto& ui = window.controls();
+    QCOMPARE(ui.Label4->text(), QStringLiteral("Search 127.0.0.1 for"));
     testing::setLists(window, {"127.0.0.1"}, listed);
     ui.cGResults->setCurrentText(QStringLiteral("5"));
     ui.rand->setText(QStringLiteral("ABC"));
@@ -288,20 +289,23 @@ void TestGuiLists::rememberedValuesChecked_data() {
     QTest::addColumn<QStringList>("servers"); // with the local resolver 192.0.2.53
     QTest::addColumn<QStringList>("domains");
     const QStringList defaults = core::InitialServers(QStringLiteral("192.0.2.53"));
+    const QStringList domains = core::DefaultDomains(); // a list never saved
     const QStringList many = testing::numberedHosts(QStringLiteral("host%1.example"), 120);
     QTest::newRow("unknown record type")
-        << "run/recordType" << QVariant("AAAA 28") << defaults << QStringList();
+        << "run/recordType" << QVariant("AAAA 28") << defaults << domains;
     QTest::newRow("more than 99 servers")
-        << "lists/servers" << QVariant(many) << many.mid(0, 99) << QStringList();
+        << "lists/servers" << QVariant(many) << many.mid(0, 99) << domains;
     QTest::newRow("domain no query can carry")
         << "lists/domains" << QVariant(QStringList{QString(300, 'x') + ".com", "ok.example"})
         << defaults << QStringList{"ok.example"};
     QTest::newRow("server list emptied")
-        << "lists/servers" << QVariant(QStringList()) << QStringList() << QStringList();
+        << "lists/servers" << QVariant(QStringList()) << QStringList() << domains;
+    QTest::newRow("domain list emptied")
+        << "lists/domains" << QVariant(QStringList()) << defaults << QStringList();
     QTest::newRow("local entry of another machine, twice")
         << "lists/servers"
         << QVariant(QStringList{"10.0.0.1 - local", "127.0.0.9", "10.0.0.1 - local"})
-        << QStringList{"192.0.2.53 - local", "127.0.0.9"} << QStringList();
+        << QStringList{"192.0.2.53 - local", "127.0.0.9"} << domains;
 }
 
 void TestGuiLists::rememberedValuesChecked() {

@@ -1,9 +1,11 @@
 // Runs started from the window against a scripted probe: a whole run to its completion box
-// and what it leaves on screen, Pause/Resume, Skip and Stop clicked during a run, and the
-// question before closing; and "Export CSV" afterwards.
+// and what it leaves on screen, a first start's built-in domains asked at once, Pause/Resume,
+// Skip and Stop clicked during a run, and the question before closing; and "Export CSV"
+// afterwards.
 
 #include "closeguard.h"
 #include "copyrows.h"
+#include "core/lists/defaultservers.h"
 #include "core/results/figurestablemodel.h"
 #include "core/results/resultmodels.h"
 #include "detailsview.h"
@@ -11,6 +13,7 @@
 #include "readablecolour.h"
 #include "resultview.h"
 
+#include <QAction>
 #include <QBoxPlotSeries>
 #include <QComboBox>
 #include <QFileDialog>
@@ -72,6 +75,7 @@ class TestGuiRun final : public QObject {
 private slots:
     void fullRun_data();
     void fullRun();
+    void firstStartRuns();
     void pauseSkipAndStop();
     void closeQuestion_data();
     void closeQuestion();
@@ -157,6 +161,24 @@ void TestGuiRun::fullRun() {
     QVERIFY2(text.startsWith("\"Domain\",\"Response Time\"\r\n\"d0.example\",\"120 ms\"\r\n") &&
                  text.contains("\"Median Response\"\r\n\"127.0.0.3 - fast\","),
              text.constData());
+}
+
+// A first start has names to ask about, also after "Restore default lists", so "Benchmark!"
+// runs at once.
+void TestGuiRun::firstStartRuns() {
+    QTemporaryDir dir;
+    const auto test =
+        makeWindow(QString(), 100, {}, testing::nowhere(), dir.filePath("tarnbell.conf"));
+    frmMain& window = *test->window;
+    QCOMPARE(window.domainList()->entries(), core::DefaultDomains());
+    window.domainList()->replaceAll({});
+    window.domainList()->widget()->findChild<QAction*>("restoreDefaults")->trigger();
+    QCOMPARE(window.domainList()->entries(), core::DefaultDomains());
+    window.serverList()->replaceAll({QStringLiteral("127.0.0.8")}); // the domains are the point
+    test->probe->setHolding(true);
+    QTest::mouseClick(window.controls().cmdGo, Qt::LeftButton);
+    QTRY_VERIFY(test->probe->isWaiting()); // not the box that asks for a domain
+    QCOMPARE(test->probe->calls().at(0).domain, core::DefaultDomains().value(0));
 }
 
 // The engine test has the order of events; here the buttons drive it.

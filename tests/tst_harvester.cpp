@@ -62,10 +62,6 @@ private Q_SLOTS:
                                         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
                                         "a\r\nhttp://spl\r\nC;x=1\r\nit.example/ \r\n0\r\n\r\n")
                                  << QStringList{"split.example"} << QList<QByteArray>{first};
-        QTest::newRow("Content-Length 0: nothing read")
-            << Mode::Page << QList<QByteArray>{}
-            << "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n" + linksTo({"a.example"})
-            << QStringList{} << QList<QByteArray>{first};
         QTest::newRow("one byte at a time")
             << Mode::OneByteAtATime << QList<QByteArray>{}
             << ok + "<a href=\"http://split.example/x\"><a href=\"https://www.Google.com/\">"
@@ -90,6 +86,7 @@ private Q_SLOTS:
 
         QVERIFY(watch.ok());
         QTEST(watch.added(), "added");
+        QVERIFY(watch.status.contains({QStringLiteral("Parsing 127.0.0.1 results...")}));
         QList<QByteArray> lines;
         for (const QByteArray& request : server.requests()) {
             lines << requestLine(request);
@@ -119,6 +116,18 @@ private Q_SLOTS:
         QTest::newRow("endless") << Mode::Endless << links << none << true << 60000 << "256 KiB";
         QTest::newRow("no web page") << Mode::Page << linksTo({"a.example"}) << none << true
                                      << 20000 << "did not answer with a web page";
+        // The search host names itself and says why nothing came of its page.
+        QTest::newRow("asks for JavaScript")
+            << Mode::Page
+            << resultPage({}).replace("<html>", "<html><noscript><meta http-equiv=\"refresh\" "
+                                                "content=\"0;url=/enablejs\"></noscript>")
+            << none << true << 20000
+            << "127.0.0.1 answered with a page that asks for JavaScript instead of search "
+               "results. No URLs added.";
+        QTest::newRow("Content-Length 0: no links read")
+            << Mode::Page << "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n" + linksTo({"a.example"})
+            << none << true << 20000
+            << "127.0.0.1 answered with a page without result links. No URLs added.";
         QTest::newRow("error status")
             << Mode::Page << "HTTP/1.1 429 Too Many Requests\r\n\r\n" + links << none << true
             << 20000 << "429 Too Many Requests";

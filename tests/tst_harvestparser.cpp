@@ -1,7 +1,8 @@
-// The harvest request, the names taken from result links (bare addresses dropped), and the
-// text kept between harvests.
+// The harvest request, the names taken from result links (bare addresses dropped), what a
+// page without any was, and the text kept between harvests.
 #include "core/harvest/harvestparser.h"
 #include "core/harvest/modvalidation.h"
+#include "core/harvest/resultpagecheck.h"
 #include "core/harvest/searchbuffer.h"
 #include "core/harvest/searchtarget.h"
 #include "fixtures/resultpages.h"
@@ -109,6 +110,24 @@ private Q_SLOTS:
         const QStringList hosts = numberedHosts(QStringLiteral("host%1.example"), 30);
         QCOMPARE(harvestNames(linksTo(hosts), numberedHosts("listed%1.example", listed), 20),
                  hosts.first(added));
+    }
+
+    void pageKind_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<ResultPageKind>("kind");
+        using enum ResultPageKind;
+        QTest::newRow("noscript beside a result link")
+            << QByteArray("<noscript>on</noscript> http://a.example/") << Results;
+        QTest::newRow("asked in words, an address link only")
+            << QByteArray("Please enable&nbsp;JavaScript\n http://192.0.2.1/") << AsksForJavaScript;
+        QTest::newRow("JavaScript named, not asked for")
+            << QByteArray("<noscripts> JavaScript is fun") << NoResultLinks;
+    }
+    // A page with a link to take is a results page whatever else it holds; one without is
+    // told by whether it asks for JavaScript.
+    void pageKind() {
+        QFETCH(QByteArray, body);
+        QTEST(ClassifyResultPage(body), "kind");
     }
 
     // Pieces join; a new reply starts a new text; the newest text is kept within the limit.

@@ -1,6 +1,7 @@
 #include "cli/clioptions.h"
 
 #include "core/lists/controltext.h"
+#include "core/lists/defaultservers.h"
 #include "core/lists/listfile.h"
 #include "core/lists/listlimits.h"
 #include "core/probe/cafile.h"
@@ -38,7 +39,8 @@ const QString kDescription = QStringLiteral(
     "the window's list: the machine's own resolver first (\" - local\"), then the\n"
     "built-in public resolvers. Servers are\n"
     "asked in this order: --defaults, each --servers file, each --server; domains:\n"
-    "each --domains file, each --domain. At most 99 servers and 99 domains.\n"
+    "--default-domains (the window's built-in list of popular names), each\n"
+    "--domains file, each --domain. At most 99 servers and 99 domains.\n"
     "\n"
     "--kinds chooses what each domain is asked as, any of: listed (the name as\n"
     "it is, the default), cached (asked once untimed, then timed: the resolver's\n"
@@ -233,6 +235,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     const QCommandLineOption domain({"d", "domain"}, "Add a domain name (repeatable).", "name");
     const QCommandLineOption domains("domains",
                                      "Add the domains of a file, one a line (repeatable).", "file");
+    const QCommandLineOption defaultDomains(
+        "default-domains", "Add the window's built-in domains, popular names of many kinds.");
     const QCommandLineOption type({"t", "type"}, "Record type: A, MX, NS or SOA (default MX).",
                                   "type", "MX");
     const QCommandLineOption timeout(
@@ -264,8 +268,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         "Also trust the certificate authorities of this PEM file for tls:// and "
         "https:// servers (the system's stay trusted).",
         "file");
-    parser.addOptions({help, version, server, servers, defaults, domain, domains, type, timeout,
-                       output, json, quiet, rounds, kinds, fresh, caFile});
+    parser.addOptions({help, version, server, servers, defaults, domain, domains, defaultDomains,
+                       type, timeout, output, json, quiet, rounds, kinds, fresh, caFile});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -293,6 +297,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     QString error;
     if (parser.isSet(defaults))
         options.servers += defaultServers();
+    if (parser.isSet(defaultDomains))
+        options.domains += core::DefaultDomains();
     if (!appendFiles(parser, QStringLiteral("servers"), true, options.servers, &error) ||
         !appendValues(parser, QStringLiteral("server"), true, options.servers, &error) ||
         !appendFiles(parser, QStringLiteral("domains"), false, options.domains, &error) ||
@@ -301,7 +307,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     if (options.servers.isEmpty())
         return fail(QStringLiteral("no DNS servers given: use --server, --servers or --defaults"));
     if (options.domains.isEmpty())
-        return fail(QStringLiteral("no domains given: use --domain or --domains"));
+        return fail(
+            QStringLiteral("no domains given: use --domain, --domains or --default-domains"));
     if (options.servers.size() > core::kListLimit)
         return fail(tooMany(core::ListKind::Servers, options.servers.size()));
     if (options.domains.size() > core::kListLimit)

@@ -243,6 +243,7 @@ void frmMain::Form_Load() {
     // No row is under test and no skip is pending: the engine starts that way.
     randomseed();
     m_ui.lServers->addItems(core::InitialServers(m_localResolver()));
+    m_ui.lDomains->addItems(core::DefaultDomains());
     m_ui.cDNST->addItems(core::RecordTypeChoices());
     m_ui.cDNST->setCurrentIndex(core::kDefaultRecordTypeIndex);
     for (int count = 5; count <= 50; count += 5)
@@ -292,7 +293,7 @@ void frmMain::restoreDefaultLists() {
     if (m_running)
         return;
     m_servers->replaceAll(core::InitialServers(m_localResolver()));
-    m_domains->replaceAll({});
+    m_domains->replaceAll(core::DefaultDomains());
 }
 
 // ---- Run control -----------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "runtimers.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,6 +22,20 @@ HarvestControl::HarvestControl(frmMain& window, const HarvestTarget& target)
     connect(m_harvester, &core::Harvester::finished, this, &HarvestControl::onFinished);
     // The program ends next: the connection goes now and nothing more reaches the window.
     connect(&window, &frmMain::closing, m_harvester, &core::Harvester::abort);
+    showSearchHost();
+}
+
+// The label beside the result count names the service "Get URLs" asks, which the settings
+// may change. A long host name is cut in its middle rather than widening the column; the
+// tip gives it whole.
+void HarvestControl::showSearchHost() {
+    QLabel* label = m_window.controls().Label4;
+    const QString& host = m_target.search.host;
+    const QFontMetrics metrics(label->font());
+    const int room = 2 * metrics.horizontalAdvance(core::SearchTarget().host);
+    label->setText(QStringLiteral("Search ") + metrics.elidedText(host, Qt::ElideMiddle, room) +
+                   QStringLiteral(" for"));
+    label->setToolTip(host);
 }
 
 // Everything that could start a run or another harvest, or change the record type, the

@@ -7,7 +7,7 @@
 // this order; after a harvest that got its page it shows the randomising status, draws a new
 // seed, recounts and shows the finished status. Either way the status line returns to
 // "Ready." later; after a failure lS keeps the failure's text until then and the seed stays
-// for a retry.
+// for a retry. Label4 names the search service asked.
 
 #include "core/harvest/harvester.h"
 
@@ -40,6 +40,7 @@ public:
     void start();
 
 private:
+    void showSearchHost();
     QList<QWidget*> lockOrder() const;
     QList<QWidget*> unlockOrder() const;
     void onNamesHarvested(const QStringList& names);

@@ -140,7 +140,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.cDomain = smallButton(QStringLiteral("&+"), "cDomain");
     c.lDomains = named(new QListWidget, "lDomains");
 
-    c.Label4 = label(QStringLiteral("Search Google for"), "Label4");
+    c.Label4 = label(QString(), "Label4"); // names the search service: HarvestControl
     c.cGResults = named(new QComboBox, "cGResults");
     for (QComboBox* choice : {c.cDNST, c.cGResults}) {
         choice->setSizeAdjustPolicy(QComboBox::AdjustToContents);

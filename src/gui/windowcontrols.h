@@ -57,7 +57,7 @@ struct WindowControls {
     QPushButton* cDomainD = nullptr;
     QPushButton* cDomain = nullptr;
     QListWidget* lDomains = nullptr;
-    QLabel* Label4 = nullptr; // "Search Google for"
+    QLabel* Label4 = nullptr; // "Search www.google.com for", or the settings' search host
     QComboBox* cGResults = nullptr;
     QPushButton* cmdConnect = nullptr;
     QLabel* Label5 = nullptr; // "random domains"

@@ -2,6 +2,7 @@
 
 #include "core/harvest/harvestparser.h"
 #include "core/harvest/httpreply.h"
+#include "core/harvest/resultpagecheck.h"
 
 #include <QLocale>
 #include <QSslConfiguration>
@@ -168,9 +169,26 @@ void Harvester::replyComplete() {
     m_buffer.startReply();
     m_buffer.append(reply.body);
     Q_EMIT statusChanged(QStringLiteral("Disconnecting..."));
-    Q_EMIT statusChanged(QStringLiteral("Parsing google results..."));
+    Q_EMIT statusChanged(QStringLiteral("Parsing ") + host + QStringLiteral(" results..."));
     const QStringList names =
         harvestNames(m_buffer.text(), m_domains ? m_domains() : QStringList(), m_count);
+    // Names from earlier replies make the harvest a success whatever this page was; without
+    // any, a page that was no results page is told for what it was.
+    if (names.isEmpty()) {
+        switch (ClassifyResultPage(reply.body)) {
+        case ResultPageKind::AsksForJavaScript:
+            fail(host +
+                 QStringLiteral(" answered with a page that asks for JavaScript instead "
+                                "of search results.") +
+                 NoNames);
+            return;
+        case ResultPageKind::NoResultLinks:
+            fail(host + QStringLiteral(" answered with a page without result links.") + NoNames);
+            return;
+        case ResultPageKind::Results:
+            break; // every name it links to is listed already
+        }
+    }
     for (qsizetype i = 0; i < names.size(); ++i)
         Q_EMIT statusChanged(QStringLiteral("Found URL in results from ") + host);
     Q_EMIT namesHarvested(names);

@@ -69,8 +69,9 @@ Q_SIGNALS:
     // The names to append to the domain list, in order (possibly none); only on success.
     void namesHarvested(const QStringList& names);
     // The end of the harvest: `ok` false after a failed connection, a socket or TLS error,
-    // the time limit, an oversized reply or a reply that is no results page; the status text
-    // has then said what happened.
+    // the time limit, an oversized reply or a reply that is no results page (also a page that
+    // asks for JavaScript or has no result links, when no name was found); the status text
+    // has then said what happened, naming the search host.
     void finished(bool ok);
 
 private:

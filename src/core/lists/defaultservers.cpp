@@ -27,6 +27,21 @@ QStringList DefaultServers() {
     };
 }
 
+QStringList DefaultDomains() {
+    return {
+        QStringLiteral("google.com"),   QStringLiteral("youtube.com"),
+        QStringLiteral("facebook.com"), QStringLiteral("wikipedia.org"),
+        QStringLiteral("amazon.com"),   QStringLiteral("yahoo.com"),
+        QStringLiteral("reddit.com"),   QStringLiteral("ebay.com"),
+        QStringLiteral("gmail.com"),    QStringLiteral("microsoft.com"),
+        QStringLiteral("github.com"),   QStringLiteral("nytimes.com"),
+        QStringLiteral("bbc.co.uk"),    QStringLiteral("baidu.com"),
+        QStringLiteral("qq.com"),       QStringLiteral("yahoo.co.jp"),
+        QStringLiteral("naver.com"),    QStringLiteral("yandex.ru"),
+        QStringLiteral("web.de"),       QStringLiteral("globo.com"),
+    };
+}
+
 QStringList InitialServers(const QString& localResolver) {
     QStringList servers;
     if (!localResolver.isEmpty())

@@ -1,5 +1,6 @@
 #pragma once
-// The server list a fresh window (and the command line, when given no servers) starts with.
+// The lists a fresh window starts with, so that a first "Benchmark!" has something to ask;
+// the command line takes them on request.
 
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,11 @@ namespace tarnbell::core {
 // The built-in entries, in list order: public resolvers as "ADDRESS - provider", then the
 // root servers a to d by host name.
 QStringList DefaultServers();
+
+// The built-in domain list: popular names, each in use for many years, of several kinds of
+// service (search, video, social, shopping, news, reference, mail, software) and regions, so
+// that a first run asks about names a resolver's users ask about too.
+QStringList DefaultDomains();
 
 // The machine's own resolver, marked " - local", ahead of the built-in entries; the built-in
 // entries alone when `localResolver` is empty.
