@@ -53,7 +53,7 @@ int main(int argc, char* argv[]) {
             lookups.setResult(row, ms / 1000.0);
         }
         const double mean = (s * 37) % 500 + 0.25;
-        summary.appendSummary({server, mean, mean, mean, false});
+        summary.appendSummary({server, mean, mean, mean, false, {}});
         summaryOrder.resortByMean();
     }
 

@@ -20,7 +20,7 @@ QStringList firstColumn(const QAbstractItemModel& model) {
 
 void appendSummary(SummaryTableModel& model, const QString& entry, double mean, double median,
                    double exactMedian) {
-    model.appendSummary({entry, mean, median, exactMedian, false});
+    model.appendSummary({entry, mean, median, exactMedian, false, {}});
 }
 
 } // namespace

@@ -50,6 +50,12 @@ struct ProbeResult {
     // The probe started the run's next planned lookup the moment this one ended: the run's
     // checks after this lookup are already passed.
     bool nextStarted = false;
+    // Uncached and top-level lookups: the SOA record a negative answer carries in its
+    // authority section (RFC 2308 3), its TTL as served (-1 without one), the zone's MINIMUM
+    // field and the zone's name. A cache serves the TTL counted down.
+    qint64 negativeTtl = -1;
+    quint32 soaMinimum = 0;
+    QString negativeZone;
 
     bool failed() const {
         return outcome != ProbeOutcome::Answered && outcome != ProbeOutcome::TimedOut;

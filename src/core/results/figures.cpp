@@ -1,5 +1,6 @@
 #include "core/results/figures.h"
 
+#include "core/results/cachecheck.h"
 #include "core/results/statistics.h"
 #include "core/results/verdict.h"
 #include "dns/moddns.h"
@@ -32,7 +33,12 @@ ServerFigures figuresOf(const QString& entry, int index, bool isLocal,
     for (const LookupRecord* lookup : lookups) {
         if (lookup->queryKind == QueryKind::Listed)
             (lookup->repeat ? repeat : first).append(lookup);
-        byKind[static_cast<std::size_t>(lookup->queryKind)].append(lookup);
+        const auto kind = static_cast<std::size_t>(lookup->queryKind);
+        // A sample that cannot be what its kind claims is counted, never timed.
+        if (lookup->cacheCheck == CacheCheck::FromCache)
+            ++figures.fromCache[kind];
+        else
+            byKind[kind].append(lookup);
     }
     figures.all = timeFigures(lookups);
     figures.first = timeFigures(first);
@@ -96,6 +102,9 @@ LookupRecord lookupRecord(const QString& serverEntry, const QString& domain,
     record.newConnection = result.newConnection;
     record.connectSeconds = result.connectSeconds;
     record.timeSource = result.timeSource;
+    record.negativeTtl = result.negativeTtl;
+    record.soaMinimum = result.soaMinimum;
+    record.negativeZone = result.negativeZone;
     if (record.kind() == LookupKind::Failed) {
         record.seconds = kUnansweredSeconds;
         record.errorText = result.outcome == ProbeOutcome::Answered ? replyCodeText(result.rcode)
@@ -157,11 +166,11 @@ TimeFigures timeFigures(const QList<const LookupRecord*>& lookups) {
     return figures;
 }
 
-ServerFigures serverFigures(const QString& serverEntry, const QList<LookupRecord>& lookups,
-                            bool isLocal) {
+ServerFigures serverFigures(const QString& serverEntry, QList<LookupRecord> lookups, bool isLocal) {
+    checkCaches(lookups);
     QList<const LookupRecord*> pointers;
     pointers.reserve(lookups.size());
-    for (const LookupRecord& lookup : lookups)
+    for (const LookupRecord& lookup : std::as_const(lookups))
         pointers.append(&lookup);
     return figuresOf(serverEntry, lookups.isEmpty() ? 0 : lookups.constFirst().serverIndex, isLocal,
                      pointers);
@@ -220,11 +229,43 @@ ServerFigures RunFigures::server(int index) const {
     // No local resolver known means no row is the local one, not the rows whose address
     // happens to be empty too.
     const bool isLocal = !m_local.isEmpty() && serverAddress(entry) == m_local;
-    QList<const LookupRecord*> lookups;
+    QList<LookupRecord> lookups;
     lookups.reserve(m_byServer.at(index).size());
     for (const qsizetype position : m_byServer.at(index))
-        lookups.append(&m_lookups.at(position));
-    return figuresOf(entry, index, isLocal, lookups);
+        lookups.append(m_lookups.at(position));
+    checkCaches(lookups);
+    QList<const LookupRecord*> pointers;
+    pointers.reserve(lookups.size());
+    for (const LookupRecord& lookup : std::as_const(lookups))
+        pointers.append(&lookup);
+    return figuresOf(entry, index, isLocal, pointers);
+}
+
+QList<LookupRecord> RunFigures::lookups() const {
+    QList<LookupRecord> all = m_lookups;
+    for (const QList<qsizetype>& positions : m_byServer) {
+        QList<LookupRecord> ofServer;
+        for (const qsizetype position : positions)
+            ofServer.append(all.at(position));
+        checkCaches(ofServer);
+        for (qsizetype i = 0; i < positions.size(); ++i)
+            all[positions.at(i)].cacheCheck = ofServer.at(i).cacheCheck;
+    }
+    return all;
+}
+
+QString cacheCheckName(CacheCheck check) {
+    switch (check) {
+    case CacheCheck::Fresh:
+        return QStringLiteral("fresh");
+    case CacheCheck::FromCache:
+        return QStringLiteral("from_cache");
+    case CacheCheck::Unknown:
+        return QStringLiteral("unknown");
+    case CacheCheck::NotChecked:
+        break;
+    }
+    return {};
 }
 
 QList<ServerFigures> RunFigures::servers(Chances chances) const {

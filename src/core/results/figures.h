@@ -18,6 +18,13 @@
 
 namespace tarnbell::core {
 
+// Whether an uncached or top-level sample is what its kind claims, an answer the resolver
+// had to fetch: fresh, from a cache (its negative TTL counted down, or as fast as the
+// server's cache hits), or unknown (no negative answer to judge by).
+enum class CacheCheck { NotChecked, Fresh, FromCache, Unknown };
+// "fresh", "from_cache", "unknown" (empty for NotChecked), as the JSON names them.
+QString cacheCheckName(CacheCheck check);
+
 // How a lookup counts. A failed lookup (no usable reply, or a reply that refuses or cannot
 // answer) counts as ten seconds like a timeout, so a quick error never wins.
 enum class LookupKind { Answered, TimedOut, Failed };
@@ -38,8 +45,12 @@ struct LookupRecord {
     double connectSeconds = 0.0;
     TimeSource timeSource = TimeSource::None; // the clock the time was read from
     QueryKind queryKind = QueryKind::Listed;
-    QString askedName;   // the name the query carried; the domain's own for listed and cached
-    bool repeat = false; // a listed name this server was asked before in the run
+    QString askedName;       // the name the query carried; the domain's own for listed and cached
+    bool repeat = false;     // a listed name this server was asked before in the run
+    qint64 negativeTtl = -1; // as ProbeResult gives them
+    quint32 soaMinimum = 0;
+    QString negativeZone;
+    CacheCheck cacheCheck = CacheCheck::NotChecked; // set by RunFigures
 
     LookupKind kind() const;
 };
@@ -98,8 +109,7 @@ struct ServerFigures {
 };
 
 // The figures of one server from its lookups, in the order they were made.
-ServerFigures serverFigures(const QString& serverEntry, const QList<LookupRecord>& lookups,
-                            bool isLocal);
+ServerFigures serverFigures(const QString& serverEntry, QList<LookupRecord> lookups, bool isLocal);
 
 // The distribution-free 95 % interval of the median from order statistics: the k-th lowest
 // and k-th highest value for the largest k with P(Binomial(n, 1/2) < k) <= 2.5 %. Below six
@@ -118,7 +128,8 @@ public:
     // record.serverIndex names the server; a listed name asked of it before is marked repeat.
     void add(LookupRecord record);
 
-    const QList<LookupRecord>& lookups() const { return m_lookups; }
+    // Every lookup so far, uncached and top-level ones with their cache check.
+    QList<LookupRecord> lookups() const;
     int serverCount() const { return static_cast<int>(m_servers.size()); }
     ServerFigures server(int index) const;
     // Every server with at least one lookup, in list order, tie marks set, and with

@@ -210,6 +210,8 @@ QVariant SummaryTableModel::data(const QModelIndex& index, int role) const {
         }
     case SortTieRole:
         return index.column() >= MedianResponse ? entry.row.exactMedianMs : entry.row.meanMs;
+    case Qt::ToolTipRole:
+        return entry.row.kindsNote.isEmpty() ? QVariant() : QVariant(entry.row.kindsNote);
     case Qt::TextAlignmentRole:
         return alignment(index.column() != DnsServer);
     case MarkRole: {

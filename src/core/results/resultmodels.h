@@ -72,6 +72,9 @@ struct SummaryRow {
     double medianMs = 0.0;      // of the whole milliseconds, shown rounded down
     double exactMedianMs = 0.0; // orders rows that show the same median
     bool isLocal = false;
+    // Each kind's median, when the run asked more than one kind ("uncached 45 ms, ..."):
+    // the row's tooltip.
+    QString kindsNote;
 };
 
 class SummaryTableModel final : public QAbstractTableModel {

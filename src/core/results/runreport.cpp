@@ -73,6 +73,8 @@ QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& 
             item.insert(QStringLiteral("truncated"), true);
         if (!lookup.errorText.isEmpty())
             item.insert(QStringLiteral("error"), lookup.errorText);
+        if (lookup.cacheCheck != CacheCheck::NotChecked)
+            item.insert(QStringLiteral("cache_check"), cacheCheckName(lookup.cacheCheck));
         if (lookup.newConnection)
             item.insert(QStringLiteral("connect_ms"), lookup.connectSeconds * 1000.0);
         lookupArray.append(item);

@@ -89,6 +89,7 @@ struct BenchmarkEngine::Impl {
                kind;
     }
     void planRun();
+    QString kindsNote(const ServerFigures& figures) const;
 
     void yieldThen(Phase next, void (Impl::*step)()) {
         phase = next;
@@ -109,6 +110,23 @@ struct BenchmarkEngine::Impl {
     void finishRun();
     void complete();
 };
+
+QString BenchmarkEngine::Impl::kindsNote(const ServerFigures& figures) const {
+    if (request.kinds.size() < 2)
+        return {};
+    QStringList parts;
+    for (const QueryKind asked : request.kinds) {
+        const auto index = static_cast<std::size_t>(asked);
+        QString part =
+            QStringLiteral("%1 median %2")
+                .arg(queryKindWords(asked), millisecondsText(figures.byKind[index].exactMedianMs));
+        if (figures.fromCache[index] > 0)
+            part += QStringLiteral(" (%1 answered from a cache, not timed)")
+                        .arg(figures.fromCache[index]);
+        parts << part;
+    }
+    return parts.join(QStringLiteral(", "));
+}
 
 void BenchmarkEngine::Impl::planRun() {
     // The order the run makes its lookups in: rounds, then servers (each round starting one
@@ -236,9 +254,9 @@ void BenchmarkEngine::Impl::summarise() {
         return;
     }
     const ServerFigures serverFigures = runFigures.server(static_cast<int>(server));
-    const int row =
-        summary->appendSummary({entry(), serverFigures.all.meanMs, serverFigures.all.medianMs,
-                                serverFigures.all.exactMedianMs, serverFigures.isLocal});
+    const int row = summary->appendSummary(
+        {entry(), serverFigures.all.meanMs, serverFigures.all.medianMs,
+         serverFigures.all.exactMedianMs, serverFigures.isLocal, kindsNote(serverFigures)});
     summaryRows.insert(serverFigures.serverIndex, row);
 
     // Strict comparisons in list order: on a tie the earlier server keeps the title, whichever
