@@ -1,7 +1,8 @@
 // The timed UDP probe against the in-process fake responder: what ends a wait, what does
-// not, and the time it reports.
+// not, the time it reports; and the system's resolver behind the host-name seam.
 
 #include "core/probe/probe.h"
+#include "core/probe/systemhostlookup.h"
 #include "fixtures/fakeresponder.h"
 
 #include <QSignalSpy>
@@ -197,6 +198,25 @@ private Q_SLOTS:
                      qPrintable(result.errorText));
             QCOMPARE(calls->load(), expectedCalls);
         }
+    }
+
+    // The system's resolver answers on the context's thread, and never a context gone.
+    void systemLookupAnswersOnlyALiveContext() {
+        QObject context;
+        auto gone = std::make_unique<QObject>();
+        QList<QHostAddress> addresses;
+        int calls = 0;
+        systemHostLookup()(QStringLiteral("localhost"), gone.get(), [&](auto&, auto&) { ++calls; });
+        systemHostLookup()(QStringLiteral("localhost"), &context, [&](auto& found, auto&) {
+            addresses = found;
+            ++calls;
+        });
+        gone.reset();
+        QTRY_COMPARE(calls, 1);
+        QVERIFY(addresses.contains(QHostAddress::LocalHost) ||
+                addresses.contains(QHostAddress::LocalHostIPv6));
+        QTest::qWait(100);
+        QCOMPARE(calls, 1);
     }
 };
 
