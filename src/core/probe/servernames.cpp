@@ -1,6 +1,6 @@
 #include "core/probe/servernames.h"
 
-#include "core/probe/systemhostlookup.h"
+#include "core/probe/stubresolver.h"
 
 #include <algorithm>
 
@@ -13,14 +13,14 @@ QString notResolvedText(const QString& name, const QString& why) {
 
 } // namespace
 
-ServerNames::ServerNames() : m_lookup(systemHostLookup()) {}
+ServerNames::ServerNames() : m_lookup(stubHostLookup()) {}
 
 ServerNames::~ServerNames() {
     abandon();
 }
 
 void ServerNames::setHostLookup(HostLookup lookup) {
-    m_lookup = lookup ? std::move(lookup) : systemHostLookup();
+    m_lookup = lookup ? std::move(lookup) : stubHostLookup();
 }
 
 void ServerNames::abandon() {

@@ -21,7 +21,7 @@ public:
     ServerNames(const ServerNames&) = delete;
     ServerNames& operator=(const ServerNames&) = delete;
 
-    void setHostLookup(HostLookup lookup); // empty: systemHostLookup()
+    void setHostLookup(HostLookup lookup); // empty: stubHostLookup()
     void forget() { m_known.clear(); }     // a new run resolves every name afresh
 
     // The answer kept for `name` this run, null when it has not been asked yet.
