@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to every reader of a reply: the reading for each record type, the
-// MX walk from the question, the match against a fixed query and against the bytes
-// themselves, and the query built from the bytes taken as a domain name. Invariants that
+// MX walk from the question, the record walk and the addresses read on it, the match against
+// a fixed query and against the bytes themselves, and the query built from the bytes taken as
+// a domain name. Invariants that
 // must hold for any input abort the run.
 #include "dns/moddns.h"
+#include "dns/records.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +25,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)IsAnswerTo(reply, query.datagram);
     (void)IsAnswerTo(reply, reply); // the question walk over hostile query bytes
     (void)ReadReplyHeader(reply);
+
+    // Every record lies inside the reply and takes at least 11 bytes (a root owner, the
+    // fixed fields); an owner name's dotted text is shorter than its 255 wire bytes.
+    RecordWalker walker(reply);
+    ResourceRecord record;
+    std::size_t records = 0;
+    while (walker.next(record)) {
+        if (++records > size / 11 || record.owner.empty() || record.owner.size() > 253 ||
+            record.rdataOffset + record.rdata.size() > size ||
+            (!record.rdata.empty() && record.rdata.data() != data + record.rdataOffset))
+            std::abort();
+    }
+    for (const std::uint16_t type : {kTypeA, kTypeAAAA})
+        for (const Bytes& address : ReadAddresses(reply, type))
+            if (address.size() != (type == kTypeA ? 4u : 16u))
+                std::abort();
 
     std::size_t pos = size > 0 ? data[0] % (size + 1) : 0;
     std::string text;

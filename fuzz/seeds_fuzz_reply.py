@@ -27,9 +27,9 @@ def pointer(offset):  # RFC 1035 4.1.4
     return u16(0xC000 | offset)
 
 
-def header(answers, flags=0x8180, authority=0):
-    # ID 11 DF, flags (81 80: response, RD, RA, NOERROR), QDCOUNT 1, ANCOUNT, NSCOUNT, ARCOUNT 0
-    return u16(0x11DF) + u16(flags) + u16(1) + u16(answers) + u16(authority) + u16(0)
+def header(answers, flags=0x8180, authority=0, additional=0):
+    # ID 11 DF, flags (81 80: response, RD, RA, NOERROR), QDCOUNT 1, ANCOUNT, NSCOUNT, ARCOUNT
+    return u16(0x11DF) + u16(flags) + u16(1) + u16(answers) + u16(authority) + u16(additional)
 
 
 def question(qtype):
@@ -37,9 +37,9 @@ def question(qtype):
     return name(b"example.test") + u16(qtype) + u16(1)
 
 
-def record(rtype, rdata):
-    # owner: pointer to the question; TYPE, CLASS IN, TTL 3600, RDLENGTH, RDATA
-    return pointer(12) + u16(rtype) + u16(1) + u32(3600) + u16(len(rdata)) + rdata
+def record(rtype, rdata, rclass=1, ttl=3600, owner=pointer(12)):
+    # owner (a pointer to the question unless given), TYPE, CLASS (IN), TTL, RDLENGTH, RDATA
+    return owner + u16(rtype) + u16(rclass) + u32(ttl) + u16(len(rdata)) + rdata
 
 
 def mx(preference, exchange):
@@ -93,6 +93,20 @@ SEEDS = {
     "refused_trailing_dot": header(0, flags=0x8185) + name(b"example.test") + u16(0) + u16(0x0F00),
     # Labels of 64 and 63 bytes: a length byte of 0x40 is read as a label
     "long_labels": header(0) + name(b"q" * 64 + b"." + b"r" * 63) + u16(1) + u16(1),
+    # Answers: A 192.0.2.1, AAAA 2001:db8::1, an A of class CH (3) and an A of 5 bytes (both
+    # not addresses); authority: the SOA, TTL 0x80000001 (read as 0, RFC 2181 8); additional:
+    # an OPT record (root owner, RFC 6891) and A 192.0.2.9 (not an answer)
+    "addresses_all_sections": header(4, authority=1, additional=2) + question(1)
+    + record(1, bytes([192, 0, 2, 1])) + record(28, bytes.fromhex("20010db8" + "00" * 11 + "01"))
+    + record(1, bytes([127, 0, 0, 1]), rclass=3) + record(1, bytes([1, 2, 3, 4, 5]))
+    + record(6, SOA_DATA, ttl=0x80000001)
+    + record(41, b"", rclass=1232, ttl=0, owner=b"\x00") + record(1, bytes([192, 0, 2, 9])),
+    # Two A answers, the second's RDATA cut after 2 of its 4 bytes -> 192.0.2.1 only
+    "addresses_rdata_cut": header(2) + question(1) + record(1, bytes([192, 0, 2, 1]))
+    + record(1, bytes([192, 0, 2, 2]))[:-2],
+    # The answer's owner at 30: "b" then a pointer back to 30, a loop -> no record
+    "owner_pointer_loop": header(1) + question(1)
+    + record(1, bytes([192, 0, 2, 1]), owner=label(b"b") + pointer(30)),
 }
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@
 #include "fixtures/resultpages.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -78,6 +79,7 @@ private Q_SLOTS:
     void badInput_data();
     void badInput();
     void runWritesWindowExport();
+    void silentNameServerDoesNotHoldTheProgram();
     void stopSignal_data();
     void stopSignal();
 };
@@ -216,6 +218,31 @@ void TestCli::runWritesWindowExport() {
              csv.constData());
     QVERIFY2(result.err.startsWith("Completed!\n") && result.err.contains(fast.toUtf8()),
              result.err.constData());
+}
+
+// A server named by a host name that the configured name server never resolves: each of the
+// three lookups fails within its one-second limit (the name is asked once), and the program
+// ends at once after them, whatever the configuration's own timeout.
+void TestCli::silentNameServerDoesNotHoldTheProgram() {
+    FakeResponder nameServer;
+    nameServer.setDefaultBehaviour({.reply = FakeResponder::Reply::Silent});
+    QTemporaryDir dir;
+    const QString conf =
+        writeBytes(dir.filePath("resolv.conf"), "options timeout:30 attempts:2\nsearch lab.test\n"
+                                                "nameserver [127.0.0.1]:" +
+                                                    QByteArray::number(nameServer.port()) + '\n');
+    qputenv("TARNBELL_RESOLV_CONF", QFile::encodeName(conf));
+    QElapsedTimer clock;
+    clock.start();
+    const CliResult result =
+        runCli({"--server", "dns.tarnbell.test", "--domain", "a.test", "--domain", "b.test",
+                "--domain", "c.test", "--timeout", "1", "--json", "-"});
+    qunsetenv("TARNBELL_RESOLV_CONF");
+    QVERIFY2(clock.elapsed() < 3 * 1000 + 2000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(result.exitCode, 0);
+    const QJsonValue lookups = QJsonDocument::fromJson(result.out)["lookups"];
+    QCOMPARE(fieldOf(lookups, "error").filter("could not be resolved").size(), 3);
+    QCOMPARE(nameServer.queryCount(), 2); // A and AAAA for the name as it is
 }
 
 void TestCli::stopSignal_data() {

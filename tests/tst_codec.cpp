@@ -1,7 +1,8 @@
 // The DNS wire codec: the query bytes, the reply readers on the fuzz corpus's replies, the
-// match of a reply to its query, and stream framing. The fuzz targets cover cut and mangled
-// replies.
+// record walk and the addresses read on it, the match of a reply to its query, and stream
+// framing. The fuzz targets cover cut and mangled replies.
 #include "dns/moddns.h"
+#include "dns/records.h"
 #include "dns/streamframe.h"
 
 #include <QFile>
@@ -192,6 +193,62 @@ private slots:
         std::size_t pos = static_cast<std::size_t>(start);
         QTEST(QByteArray::fromStdString(readName(bytes, pos)), "text");
         QTEST(int(pos), "end");
+    }
+
+    // Every record the header counts, by section, up to the first fault; the addresses are
+    // the A and AAAA RDATA of answers of class IN and the right length.
+    void recordWalk_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QStringList>("records"); // section, owner, type, class, TTL, RDLENGTH
+        QTest::addColumn<bool>("failed");
+        QTest::addColumn<QByteArray>("addresses"); // A, then AAAA RDATA, in hex
+        const QString answer = QStringLiteral("0 example.test %1 1 3600 %2");
+        QTest::newRow("all sections")
+            << seed("addresses_all_sections")
+            << QStringList{answer.arg(1).arg(4),        answer.arg(28).arg(16),
+                           "0 example.test 1 3 3600 4", answer.arg(1).arg(5),
+                           "1 example.test 6 1 0 39",   "2 . 41 1232 0 0",
+                           "2 example.test 1 1 3600 4"}
+            << false << QByteArray("c0000201 20010db8000000000000000000000001");
+        QTest::newRow("RDATA cut short")
+            << seed("addresses_rdata_cut") << QStringList{answer.arg(1).arg(4)} << true
+            << QByteArray("c0000201");
+        QTest::newRow("owner pointer loop")
+            << seed("owner_pointer_loop") << QStringList{} << true << QByteArray();
+        QTest::newRow("ANCOUNT above the records present")
+            << seed("mx_ancount_too_large")
+            << QStringList{answer.arg(15).arg(6), answer.arg(15).arg(6)} << true << QByteArray();
+        QTest::newRow("question only") << reply(1) << QStringList{} << false << QByteArray();
+        QTest::newRow("header cut short")
+            << reply(1).left(11) << QStringList{} << true << QByteArray();
+        const QByteArray label63(63, 'a');
+        QTest::newRow("question name over 255 bytes")
+            << QByteArray(Wire().header().name(QByteArrayList(5, label63).join('.')).u16(1).u16(1))
+            << QStringList{} << true << QByteArray();
+        QTest::newRow("extended label type")
+            << QByteArray(Wire().header().u8(0x41).raw(label63).u8(0).u16(1).u16(1))
+            << QStringList{} << true << QByteArray();
+    }
+
+    void recordWalk() {
+        QFETCH(QByteArray, reply);
+        RecordWalker walker(view(reply));
+        QStringList records;
+        for (ResourceRecord r; walker.next(r);)
+            records << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                           .arg(int(r.section))
+                           .arg(QString::fromStdString(r.owner))
+                           .arg(r.type)
+                           .arg(r.rclass)
+                           .arg(r.ttl)
+                           .arg(r.rdata.size());
+        QTEST(records, "records");
+        QTEST(walker.failed(), "failed");
+        QByteArrayList addresses;
+        for (const std::uint16_t type : {kTypeA, kTypeAAAA})
+            for (const Bytes& address : ReadAddresses(view(reply), type))
+                addresses << toBytes(address).toHex();
+        QTEST(addresses.join(' '), "addresses");
     }
 
     void isAnswerTo_data() {

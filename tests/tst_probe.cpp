@@ -1,10 +1,13 @@
 // The timed UDP probe against the in-process fake responder: what ends a wait, what does
-// not, and the time it reports.
+// not, the time it reports, and server host names resolved by the responder as the
+// configured name server.
 
 #include "core/probe/probe.h"
+#include "core/probe/systemhostlookup.h"
 #include "fixtures/fakeresponder.h"
 
 #include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 
@@ -197,6 +200,66 @@ private Q_SLOTS:
                      qPrintable(result.errorText));
             QCOMPARE(calls->load(), expectedCalls);
         }
+    }
+
+    // The configured name server asked for "dns" with the search domain first, A and AAAA at
+    // once; the lookup then goes to the address it gave. A silent one is abandoned at the
+    // limit: no query after it, though the configuration's timeout would resend.
+    void hostNameResolvedByTheConfiguredNameServer_data() {
+        QTest::addColumn<FakeResponder::Reply>("reply"); // to every name server query
+        QTest::addColumn<QString>("error");              // empty: answered
+        QTest::addColumn<int>("queries");                // the name server's and the lookup's
+        QTest::newRow("search domain first, IPv4 address")
+            << FakeResponder::Reply::Custom << QString() << 3;
+        QTest::newRow("no such name") << FakeResponder::Reply::NxDomain << "does not exist" << 4;
+        QTest::newRow("no address") << FakeResponder::Reply::Answer << "has no address" << 4;
+        QTest::newRow("silent") << FakeResponder::Reply::Silent << "within the time limit" << 2;
+    }
+    void hostNameResolvedByTheConfiguredNameServer() {
+        QFETCH(FakeResponder::Reply, reply);
+        QTemporaryFile conf;
+        QVERIFY(conf.open());
+        conf.write("options timeout:1\nsearch lab.test\nnameserver [127.0.0.1]:" +
+                   QByteArray::number(m_responder->port()) + '\n');
+        conf.close();
+        qputenv("TARNBELL_RESOLV_CONF", QFile::encodeName(conf.fileName()));
+        const auto withAddress = [](const QByteArray& query) {
+            QByteArray answer = FakeResponder::answer(query);
+            answer[7] = 1; // ANCOUNT: A 127.0.0.1, owner a pointer to the question
+            return answer + QByteArray::fromHex("c00c0001000100000e1000047f000001");
+        };
+        for (const char* name : {"dns.lab.test", "dns"})
+            m_responder->setBehaviour(name, {.reply = reply, .craft = withAddress});
+        m_probe->setTimeout(5, 100ms);
+        const ProbeResult result =
+            lookup(kDomain, QStringLiteral("dns:%1").arg(m_responder->port()));
+        if (reply == FakeResponder::Reply::Silent)
+            QTest::qWait(1200);
+        qunsetenv("TARNBELL_RESOLV_CONF");
+        QFETCH(QString, error);
+        QCOMPARE(result.outcome,
+                 error.isEmpty() ? ProbeOutcome::Answered : ProbeOutcome::HostNotFound);
+        QVERIFY2(result.errorText.contains(error), qPrintable(result.errorText));
+        QTEST(m_responder->queryCount(), "queries");
+    }
+
+    // The system's resolver answers on the context's thread, and never a context gone.
+    void systemLookupAnswersOnlyALiveContext() {
+        QObject context;
+        auto gone = std::make_unique<QObject>();
+        QList<QHostAddress> addresses;
+        int calls = 0;
+        systemHostLookup()(QStringLiteral("localhost"), gone.get(), [&](auto&, auto&) { ++calls; });
+        systemHostLookup()(QStringLiteral("localhost"), &context, [&](auto& found, auto&) {
+            addresses = found;
+            ++calls;
+        });
+        gone.reset();
+        QTRY_COMPARE(calls, 1);
+        QVERIFY(addresses.contains(QHostAddress::LocalHost) ||
+                addresses.contains(QHostAddress::LocalHostIPv6));
+        QTest::qWait(100);
+        QCOMPARE(calls, 1);
     }
 };
 

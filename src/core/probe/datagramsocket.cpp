@@ -151,6 +151,27 @@ bool DatagramSocket::connectTo(const QHostAddress& to, quint16 port, QString& er
     return true;
 }
 
+bool DatagramSocket::sendTo(std::span<const std::uint8_t> bytes, const QHostAddress& to,
+                            quint16 port, QString& errorText) {
+    sockaddr_storage target{};
+    const socklen_t length = toSockaddr(to, port, m_dualStack, target);
+    if (length == 0) {
+        errorText = QStringLiteral("Error: the query could not be sent: this machine has no "
+                                   "IPv6");
+        return false;
+    }
+    ssize_t sent = -1;
+    do {
+        sent = ::sendto(m_fd, bytes.data(), bytes.size(), 0,
+                        reinterpret_cast<const sockaddr*>(&target), length);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0) {
+        errorText = systemError("Error: the query could not be sent");
+        return false;
+    }
+    return true;
+}
+
 DatagramSocket::SendStatus DatagramSocket::send(std::span<const std::uint8_t> bytes,
                                                 QString& errorText) {
     ssize_t sent = -1;

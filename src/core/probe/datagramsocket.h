@@ -35,6 +35,11 @@ public:
         return m_peerPort == port && m_peer == to;
     }
 
+    // Sends one datagram to `to`:`port` on a socket not connected to a server (the name
+    // resolver's, which asks several). False with `errorText` set when it did not leave.
+    bool sendTo(std::span<const std::uint8_t> bytes, const QHostAddress& to, quint16 port,
+                QString& errorText);
+
     enum class SendStatus { Sent, Refused, Failed };
     // Sends one datagram to the connected server. Refused: an earlier datagram to it met a
     // closed port.

@@ -1,8 +1,6 @@
 #include "core/probe/localdns.h"
 
-#include <QFile>
-#include <QHostAddress>
-#include <QList>
+#include "core/probe/resolverconfig.h"
 
 #ifdef Q_OS_WIN
 #include <QByteArray>
@@ -14,61 +12,21 @@
 namespace tarnbell::core {
 namespace {
 
-// A resolver configuration is a few hundred bytes; the cap keeps a strange file (a device,
-// a huge log linked in its place) from taking the memory.
-constexpr qsizetype kMaxResolvConfSize = 1024 * 1024;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
-}
-
-QByteArrayView trimmedStart(QByteArrayView text) {
-    while (!text.isEmpty() && isBlank(text.front()))
-        text = text.sliced(1);
-    return text;
-}
-
-// The address ends at a blank or, as for the C string glibc reads, at a NUL byte.
-QByteArrayView firstWord(QByteArrayView text) {
-    qsizetype end = 0;
-    while (end < text.size() && !isBlank(text[end]) && text[end] != '\0')
-        ++end;
-    return text.first(end);
-}
-
-// glibc accepts IPv4 in dotted form and IPv6 with an optional "%scope".
-bool isNameserverAddress(QByteArrayView word) {
-    QHostAddress address;
-    return address.setAddress(QString::fromLatin1(word));
+QString firstNameserverOf(const std::optional<ResolverConfig>& config) {
+    if (!config || config->nameservers.isEmpty())
+        return {};
+    const Nameserver& first = config->nameservers.front();
+    const QString address = first.address.toString();
+    if (first.port == 53)
+        return address;
+    const bool ipv6 = first.address.protocol() == QAbstractSocket::IPv6Protocol;
+    return (ipv6 ? u'[' + address + u']' : address) + u':' + QString::number(first.port);
 }
 
 } // namespace
 
 QString firstNameserver(QByteArrayView resolvConf) {
-    static constexpr QByteArrayView keyword("nameserver");
-    while (!resolvConf.isEmpty()) {
-        qsizetype end = resolvConf.indexOf('\n');
-        if (end < 0)
-            end = resolvConf.size();
-        const QByteArrayView line = resolvConf.first(end);
-        resolvConf = resolvConf.sliced(std::min(end + 1, resolvConf.size()));
-
-        // The keyword must start the line and be followed by a blank, as glibc matches it.
-        if (!line.startsWith(keyword) || line.size() == keyword.size() ||
-            !isBlank(line[keyword.size()]))
-            continue;
-        const QByteArrayView address = firstWord(trimmedStart(line.sliced(keyword.size())));
-        if (!address.isEmpty() && isNameserverAddress(address))
-            return QString::fromLatin1(address);
-    }
-    return {};
-}
-
-QString firstNameserverInFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return firstNameserver(file.read(kMaxResolvConfSize));
+    return firstNameserverOf(parseResolverConfig(resolvConf));
 }
 
 #ifdef Q_OS_WIN
@@ -95,8 +53,7 @@ QString GetLocalDNS(QString* failureMessage) {
 #else
 
 QString GetLocalDNS(QString* /*failureMessage*/) {
-    // The file glibc's resolver reads; systemd-resolved and resolvconf keep it current.
-    return firstNameserverInFile(QStringLiteral("/etc/resolv.conf"));
+    return firstNameserverOf(readResolverConfigFile(resolverConfigPath()));
 }
 
 #endif

@@ -31,8 +31,8 @@ public:
     void setTimeout(int ticks, std::chrono::milliseconds interval);
     // The wait ends after `limit`, to the millisecond (ticks of a second, the last shorter).
     void setTimeLimit(std::chrono::milliseconds limit);
-    // Where server host names are resolved (the system's resolver unless a test injects
-    // another). Called on the measurement thread.
+    // Where server host names are resolved (the program's stub resolver, stubHostLookup(),
+    // unless a test injects another). Called on the measurement thread.
     void setHostLookup(
         std::function<void(const QString& name, QObject* context,
                            std::function<void(const QList<QHostAddress>&, const QString&)>)>

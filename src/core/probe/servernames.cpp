@@ -1,10 +1,8 @@
 #include "core/probe/servernames.h"
 
-#include <QCoreApplication>
-#include <QHostInfo>
-#include <QMutex>
+#include "core/probe/stubresolver.h"
+
 #include <algorithm>
-#include <memory>
 
 namespace tarnbell::core {
 namespace {
@@ -15,43 +13,18 @@ QString notResolvedText(const QString& name, const QString& why) {
 
 } // namespace
 
-HostLookup systemHostLookup() {
-    return [](const QString& name, QObject* context, auto done) {
-        // Qt reports the lookup to an object on the program's main thread, which lives as
-        // long as the program: reported to the measurement thread, a result that arrives
-        // after that thread has ended would be kept for ever. From there it goes on to
-        // `context`, unless that has gone meanwhile.
-        struct Forward {
-            QMutex lock;
-            QObject* target = nullptr;
-            QMetaObject::Connection targetGone;
-        };
-        auto forward = std::make_shared<Forward>();
-        forward->target = context;
-        forward->targetGone = QObject::connect(context, &QObject::destroyed, [forward] {
-            const QMutexLocker lock(&forward->lock);
-            forward->target = nullptr;
-        });
-        QHostInfo::lookupHost(
-            name, QCoreApplication::instance(), [forward, done](const QHostInfo& info) {
-                const QMutexLocker lock(&forward->lock);
-                if (!forward->target)
-                    return;
-                QObject::disconnect(forward->targetGone);
-                const QList<QHostAddress> addresses = info.addresses();
-                const QString error =
-                    info.error() != QHostInfo::NoError ? info.errorString() : QString();
-                QMetaObject::invokeMethod(
-                    forward->target, [done, addresses, error] { done(addresses, error); },
-                    Qt::QueuedConnection);
-            });
-    };
+ServerNames::ServerNames() : m_lookup(stubHostLookup()) {}
+
+ServerNames::~ServerNames() {
+    abandon();
 }
 
-ServerNames::ServerNames() : m_lookup(systemHostLookup()) {}
-
 void ServerNames::setHostLookup(HostLookup lookup) {
-    m_lookup = lookup ? std::move(lookup) : systemHostLookup();
+    m_lookup = lookup ? std::move(lookup) : stubHostLookup();
+}
+
+void ServerNames::abandon() {
+    delete m_pending.data();
 }
 
 const ResolvedName* ServerNames::known(const QString& name) const {
@@ -61,9 +34,16 @@ const ResolvedName* ServerNames::known(const QString& name) const {
 
 void ServerNames::resolve(const QString& name, QObject* context, std::function<bool()> wanted,
                           std::function<void(const ResolvedName&)> done) {
-    m_lookup(name, context,
-             [this, name, wanted = std::move(wanted),
+    abandon();
+    auto* pending = new QObject(context);
+    m_pending = pending;
+    m_lookup(name, pending,
+             [this, pending, name, wanted = std::move(wanted),
               done = std::move(done)](const QList<QHostAddress>& addresses, const QString& error) {
+                 // Called only while `pending` exists; from here on nothing can abandon it.
+                 if (m_pending == pending)
+                     m_pending = nullptr;
+                 pending->deleteLater();
                  if (!wanted())
                      return;
                  ResolvedName resolved;
@@ -84,6 +64,7 @@ void ServerNames::resolve(const QString& name, QObject* context, std::function<b
 }
 
 const ResolvedName& ServerNames::silent(const QString& name) {
+    abandon();
     return *m_known.insert(
         name, {{}, notResolvedText(name, QStringLiteral("no answer within the time limit"))});
 }
