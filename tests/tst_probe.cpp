@@ -132,8 +132,10 @@ private Q_SLOTS:
     // A reply that comes after its lookup timed out, while the same question is asked
     // again, is not the answer to that next question: the next query leaves from a new port.
     void lateReplyToTheSameQuestionIsNotTheNextAnswer() {
-        m_responder->setDefaultBehaviour({.delay = 120ms});
-        m_probe->setTimeout(5, 20ms);
+        // Limit 200 ms, replies after 300 ms: the first one lands mid-way through the second
+        // wait, the second wait's own one well after it, with 100 ms to spare either way.
+        m_responder->setDefaultBehaviour({.delay = 300ms});
+        m_probe->setTimeout(10, 20ms);
         QCOMPARE(lookup().outcome, ProbeOutcome::TimedOut);
         const quint16 firstPort = m_probe->localPort();
         QCOMPARE(lookup().outcome, ProbeOutcome::TimedOut); // the first reply lands in this wait
