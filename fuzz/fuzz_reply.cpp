@@ -41,6 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const Bytes& address : ReadAddresses(reply, type))
             if (address.size() != (type == kTypeA ? 4u : 16u))
                 std::abort();
+    if (const auto soa = ReadNegativeAnswerSoa(reply); soa && soa->zone.size() > 253)
+        std::abort();
 
     std::size_t pos = size > 0 ? data[0] % (size + 1) : 0;
     std::string text;

@@ -45,4 +45,24 @@ std::vector<Bytes> ReadAddresses(ByteView reply, std::uint16_t qtype) {
     return addresses;
 }
 
+std::optional<NegativeAnswerSoa> ReadNegativeAnswerSoa(ByteView reply) {
+    RecordWalker walker(reply);
+    ResourceRecord record;
+    while (walker.next(record)) {
+        if (record.section != Section::Authority || record.type != kTypeSOA ||
+            record.rclass != kClassIN)
+            continue;
+        // MNAME and RNAME may point back into the reply; five 32-bit fields follow them, and
+        // the RDATA must end there.
+        WireCursor rdata(reply.first(record.rdataOffset + record.rdata.size()), record.rdataOffset);
+        (void)rdata.name();
+        (void)rdata.name();
+        rdata.skip(16); // SERIAL, REFRESH, RETRY, EXPIRE
+        const std::uint32_t minimum = rdata.u32();
+        if (!rdata.failed() && rdata.remaining() == 0)
+            return NegativeAnswerSoa{record.owner, record.ttl, minimum};
+    }
+    return std::nullopt;
+}
+
 } // namespace tarnbell::dns

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,18 @@ private:
     std::uint16_t m_left[3] = {0, 0, 0}; // records still to read, by section
     int m_section = 0;
 };
+
+inline constexpr std::uint16_t kTypeSOA = 6;
+
+// The SOA record of a negative answer's authority section (RFC 2308 3): its owner (the zone),
+// its TTL as served, and the MINIMUM field of its RDATA (RFC 1035 3.3.13).
+struct NegativeAnswerSoa {
+    std::string zone;
+    std::uint32_t ttl = 0;
+    std::uint32_t minimum = 0;
+};
+// The first well-formed SOA record of class IN in the authority section of `reply`, if any.
+std::optional<NegativeAnswerSoa> ReadNegativeAnswerSoa(ByteView reply);
 
 // The RDATA of every answer record of class IN and type `qtype` (kTypeA: 4 bytes, kTypeAAAA:
 // 16), in reply order, whatever its owner name; a record of another length is passed over.

@@ -1,5 +1,7 @@
 #include "core/probe/querynames.h"
 
+#include "dns/records.h"
+
 #include <QUrl>
 #include <algorithm>
 
@@ -23,6 +25,23 @@ LookupQuery buildLookupQuery(const QString& name, quint16 recordType, QueryKind 
     if (built.error != dns::QueryError::None)
         return {{}, QString::fromLatin1(dns::QueryErrorText(built.error))};
     return {std::move(built.datagram), {}};
+}
+
+ProbeResult answeredResult(dns::ByteView reply, double seconds, QueryKind kind) {
+    ProbeResult result;
+    result.outcome = ProbeOutcome::Answered;
+    result.seconds = std::min(seconds, kUnansweredSeconds);
+    const std::optional<dns::ReplyHeader> header = dns::ReadReplyHeader(reply);
+    result.rcode = header ? header->rcode : -1;
+    result.truncated = header && header->truncated;
+    if (kind == QueryKind::Uncached || kind == QueryKind::TopLevel) {
+        if (const auto soa = dns::ReadNegativeAnswerSoa(reply)) {
+            result.negativeTtl = soa->ttl;
+            result.soaMinimum = soa->minimum;
+            result.negativeZone = QString::fromLatin1(soa->zone);
+        }
+    }
+    return result;
 }
 
 } // namespace tarnbell::core

@@ -1,6 +1,8 @@
 #pragma once
-// How a domain as the user typed it becomes the bytes of a query name, and a lookup's query.
+// How a domain as the user typed it becomes the bytes of a query name, a lookup's query, and
+// what its answer tells.
 
+#include "core/probe/lookupprobe.h"
 #include "core/probe/querykind.h"
 #include "dns/moddns.h"
 
@@ -21,5 +23,9 @@ struct LookupQuery {
     QString errorText;
 };
 LookupQuery buildLookupQuery(const QString& name, quint16 recordType, QueryKind kind);
+
+// The result of a lookup answered by `reply` after `seconds`: its RCODE and TC bit, and for
+// the kinds that check where an answer came from, the SOA of a negative answer.
+ProbeResult answeredResult(dns::ByteView reply, double seconds, QueryKind kind);
 
 } // namespace tarnbell::core

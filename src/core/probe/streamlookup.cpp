@@ -163,15 +163,10 @@ void StreamLookup::onReply(StreamConnection* connection, const dns::Bytes& reply
         return;
     }
     const qint64 from = m_fresh ? connection->openedAt().monotonicNs : m_sent.monotonicNs;
-    const double seconds = secondsBetween(from, arrival.monotonicNs);
-    ProbeResult result;
-    result.outcome = ProbeOutcome::Answered;
-    result.seconds = std::min(seconds, kUnansweredSeconds);
+    ProbeResult result =
+        answeredResult(reply, secondsBetween(from, arrival.monotonicNs), m_current.kind);
     // A stream gives no kernel stamp per message: the read of the whole reply is the arrival.
     result.timeSource = TimeSource::Monotonic;
-    const std::optional<dns::ReplyHeader> header = dns::ReadReplyHeader(reply);
-    result.rcode = header ? header->rcode : -1;
-    result.truncated = header && header->truncated;
     result.newConnection = m_opened;
     if (m_opened)
         result.connectSeconds = static_cast<double>(connection->setupNanoseconds()) / 1e9;

@@ -179,14 +179,9 @@ void UdpLookup::onReadable() {
 
     const MeasuredSpan span = measuredSpan(
         m_sent, read, m_useKernelStamps ? datagram.kernelWallNs : std::optional<qint64>());
-    const double seconds = static_cast<double>(span.nanoseconds) / 1e9;
-    ProbeResult result;
-    result.outcome = ProbeOutcome::Answered;
-    result.seconds = std::min(seconds, kUnansweredSeconds);
+    ProbeResult result =
+        answeredResult(reply, static_cast<double>(span.nanoseconds) / 1e9, m_current.kind);
     result.timeSource = span.source;
-    const std::optional<dns::ReplyHeader> header = dns::ReadReplyHeader(reply);
-    result.rcode = header ? header->rcode : -1;
-    result.truncated = header && header->truncated;
     finish(result);
 }
 
