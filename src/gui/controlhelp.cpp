@@ -44,8 +44,8 @@ void DescribeControls(const WindowControls& c) {
     describe(c.cDNST, QStringLiteral("DNS record type"),
              QStringLiteral("The record type every server is asked for"));
     describe(c.rounds, QStringLiteral("Rounds"),
-             QStringLiteral("How often every server is asked about the domain list; the first "
-                            "round is cold, the later ones warm"));
+             QStringLiteral("How often every server is asked about the domain list; the details "
+                            "tell each name's first ask from its repeats"));
     describe(c.chkFreshConnections, QStringLiteral("Fresh connection for every lookup"),
              QStringLiteral("TCP, TLS and HTTPS servers: time every lookup on a new connection, "
                             "its set-up included, instead of keeping one per server"));

@@ -39,7 +39,7 @@ struct LookupRecord {
     int rcode = -1;    // the reply's RCODE; -1 without a reply
     bool truncated = false;
     int serverIndex = 0; // position of the server in the run's list
-    int round = 0;       // 0 is the first, cold round
+    int round = 0;       // 0 is the first round
     // Stream transports: the lookup opened a connection, set up in `connectSeconds`.
     bool newConnection = false;
     double connectSeconds = 0.0;
