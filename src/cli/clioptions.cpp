@@ -173,7 +173,6 @@ QString recordTypeChoice(const QString& mnemonic) {
 }
 
 // Appends the entries of every file named by `option`; false with `error` set on failure.
-// Appends the entries of every file named by `option`; false with `error` set on failure.
 // Server entries are checked on the way, so the message can give the line.
 bool appendFiles(const QCommandLineParser& parser, const QString& option, bool servers,
                  QStringList& entries, QString* error) {
