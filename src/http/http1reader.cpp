@@ -68,6 +68,15 @@ Http1Reader::Status Http1Reader::fail(const std::string& why) {
     return Status::Broken;
 }
 
+bool Http1Reader::takeBodyBytes() {
+    const std::size_t take = std::min(m_remaining, pending());
+    const auto from = m_buffer.begin() + static_cast<std::ptrdiff_t>(m_start);
+    m_response.body.insert(m_response.body.end(), from, from + static_cast<std::ptrdiff_t>(take));
+    m_start += take;
+    m_remaining -= take;
+    return m_remaining == 0;
+}
+
 bool Http1Reader::takeLine(std::string& line, std::size_t limit, bool& tooLong) {
     const auto begin = m_buffer.begin() + static_cast<std::ptrdiff_t>(m_start);
     const auto newline = std::find(begin, m_buffer.end(), std::uint8_t{'\n'});
@@ -99,13 +108,7 @@ Http1Reader::Status Http1Reader::next(Http1Response& response) {
             break;
         }
         case Part::Body: {
-            const std::size_t take = std::min(m_remaining, pending());
-            m_response.body.insert(m_response.body.end(),
-                                   m_buffer.begin() + std::ptrdiff_t(m_start),
-                                   m_buffer.begin() + std::ptrdiff_t(m_start + take));
-            m_start += take;
-            m_remaining -= take;
-            if (m_remaining > 0)
+            if (!takeBodyBytes())
                 return Status::NeedMore;
             response = std::move(m_response);
             m_response = {};
@@ -128,13 +131,7 @@ Http1Reader::Status Http1Reader::next(Http1Response& response) {
             break;
         }
         case Part::ChunkData: {
-            const std::size_t take = std::min(m_remaining, pending());
-            m_response.body.insert(m_response.body.end(),
-                                   m_buffer.begin() + std::ptrdiff_t(m_start),
-                                   m_buffer.begin() + std::ptrdiff_t(m_start + take));
-            m_start += take;
-            m_remaining -= take;
-            if (m_remaining > 0)
+            if (!takeBodyBytes())
                 return Status::NeedMore;
             m_part = Part::ChunkEnd;
             break;

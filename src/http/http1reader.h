@@ -49,6 +49,8 @@ private:
     Status readHead();
     // The next line (without its CR LF) from the unread bytes, or false when none is whole.
     bool takeLine(std::string& line, std::size_t limit, bool& tooLong);
+    // Moves what is here of the body or chunk under way into the response; true once whole.
+    bool takeBodyBytes();
     void compact();
 
     std::size_t m_maxBody;

@@ -132,14 +132,20 @@ quint16 DatagramSocket::localPort() const {
     return port;
 }
 
-bool DatagramSocket::connectTo(const QHostAddress& to, quint16 port, QString& errorText) {
-    sockaddr_storage target{};
-    const socklen_t length = toSockaddr(to, port, m_dualStack, target);
-    if (length == 0) {
+socklen_t DatagramSocket::target(const QHostAddress& to, quint16 port, sockaddr_storage& storage,
+                                 QString& errorText) const {
+    const socklen_t length = toSockaddr(to, port, m_dualStack, storage);
+    if (length == 0)
         errorText = QStringLiteral("Error: the query could not be sent: this machine has no "
                                    "IPv6");
+    return length;
+}
+
+bool DatagramSocket::connectTo(const QHostAddress& to, quint16 port, QString& errorText) {
+    sockaddr_storage target{};
+    const socklen_t length = this->target(to, port, target, errorText);
+    if (length == 0)
         return false;
-    }
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&target), length) != 0) {
         errorText = systemError("Error: the query could not be sent");
         m_peer.clear();
@@ -154,12 +160,9 @@ bool DatagramSocket::connectTo(const QHostAddress& to, quint16 port, QString& er
 bool DatagramSocket::sendTo(std::span<const std::uint8_t> bytes, const QHostAddress& to,
                             quint16 port, QString& errorText) {
     sockaddr_storage target{};
-    const socklen_t length = toSockaddr(to, port, m_dualStack, target);
-    if (length == 0) {
-        errorText = QStringLiteral("Error: the query could not be sent: this machine has no "
-                                   "IPv6");
+    const socklen_t length = this->target(to, port, target, errorText);
+    if (length == 0)
         return false;
-    }
     ssize_t sent = -1;
     do {
         sent = ::sendto(m_fd, bytes.data(), bytes.size(), 0,

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <sys/socket.h>
 
 namespace tarnbell::core {
 
@@ -58,6 +59,11 @@ public:
     ReceiveStatus receive(std::span<std::uint8_t> buffer, Datagram& datagram, QString& errorText);
 
 private:
+    // The socket address of `to`:`port` as this socket needs it; 0 with `errorText` set when
+    // it cannot reach that address.
+    socklen_t target(const QHostAddress& to, quint16 port, sockaddr_storage& storage,
+                     QString& errorText) const;
+
     int m_fd = -1;
     bool m_dualStack = false;
     QHostAddress m_peer;
