@@ -3,6 +3,7 @@
 // a fixed query and against the bytes themselves, and the query built from the bytes taken as
 // a domain name. Invariants that
 // must hold for any input abort the run.
+#include "dns/answerparts.h"
 #include "dns/moddns.h"
 #include "dns/records.h"
 
@@ -43,6 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
     if (const auto soa = ReadNegativeAnswerSoa(reply); soa && soa->zone.size() > 253)
         std::abort();
+    // What the server checks read: an NSID and SVCB parameters lie inside the reply.
+    if (const auto edns = ReadEdns(reply); edns && edns->nsid.size() > size)
+        std::abort();
+    for (const SvcbRecord& svcb : ReadSvcb(reply)) {
+        if (svcb.dohPath.size() > size || svcb.alpn.size() > size ||
+            (svcb.ipv4Hints.size() * 4 + svcb.ipv6Hints.size() * 16) > size)
+            std::abort();
+    }
+    (void)AuthenticatedData(reply);
 
     std::size_t pos = size > 0 ? data[0] % (size + 1) : 0;
     std::string text;
