@@ -63,8 +63,12 @@ void LookupDispatcher::startNext() {
         m_startedUpTo = request.planIndex;
     // An entry that does not parse fails each of its lookups with the parser's words.
     request.endpoint = endpointOf(request.server);
-    const Transport transport =
+    Transport transport =
         request.endpoint->isValid() ? request.endpoint->transport : transportOf(request.server);
+    // A check of a plain server over TCP: the same address and port, on a stream.
+    if (request.check && request.check->overTcp && transport == Transport::Udp &&
+        request.endpoint->isValid())
+        request.endpoint->transport = transport = Transport::Tcp;
     if (transport == Transport::Udp)
         m_udp->start(request);
     else

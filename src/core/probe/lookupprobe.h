@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 namespace tarnbell::core {
 
@@ -56,6 +57,10 @@ struct ProbeResult {
     qint64 negativeTtl = -1;
     quint32 soaMinimum = 0;
     QString negativeZone;
+    // The kinds that carry EDNS: the server instance's identifier (NSID), when it gives one.
+    QString nsid;
+    // A server check's question: the whole reply.
+    std::vector<std::uint8_t> reply;
 
     bool failed() const {
         return outcome != ProbeOutcome::Answered && outcome != ProbeOutcome::TimedOut;

@@ -58,7 +58,7 @@ void StreamLookup::start(const LookupRequest& request) {
         finishLater(failedResult(ProbeOutcome::HostNotFound, m_endpoint.errorText));
         return;
     }
-    LookupQuery built = buildLookupQuery(m_current.domain, m_current.recordType, m_current.kind);
+    LookupQuery built = buildLookupQuery(m_current);
     if (!built.errorText.isEmpty()) {
         finishLater(failedResult(ProbeOutcome::QueryNotBuilt, built.errorText));
         return;
@@ -164,13 +164,14 @@ void StreamLookup::onReply(StreamConnection* connection, const dns::Bytes& reply
     }
     const qint64 from = m_fresh ? connection->openedAt().monotonicNs : m_sent.monotonicNs;
     ProbeResult result =
-        answeredResult(reply, secondsBetween(from, arrival.monotonicNs), m_current.kind);
+        answeredResult(reply, secondsBetween(from, arrival.monotonicNs), m_current);
     // A stream gives no kernel stamp per message: the read of the whole reply is the arrival.
     result.timeSource = TimeSource::Monotonic;
     result.newConnection = m_opened;
     if (m_opened)
         result.connectSeconds = static_cast<double>(connection->setupNanoseconds()) / 1e9;
-    if (m_fresh)
+    // A check's connection is its own: the run's lookups open theirs, their set-up timed.
+    if (m_fresh || m_current.check)
         dropConnection(connection);
     finish(result);
 }

@@ -116,7 +116,7 @@ void UdpLookup::closeSocket() {
 }
 
 void UdpLookup::send() {
-    LookupQuery built = buildLookupQuery(m_current.domain, m_current.recordType, m_current.kind);
+    LookupQuery built = buildLookupQuery(m_current);
     if (!built.errorText.isEmpty()) {
         finishLater(failedResult(ProbeOutcome::QueryNotBuilt, built.errorText));
         return;
@@ -180,7 +180,7 @@ void UdpLookup::onReadable() {
     const MeasuredSpan span = measuredSpan(
         m_sent, read, m_useKernelStamps ? datagram.kernelWallNs : std::optional<qint64>());
     ProbeResult result =
-        answeredResult(reply, static_cast<double>(span.nanoseconds) / 1e9, m_current.kind);
+        answeredResult(reply, static_cast<double>(span.nanoseconds) / 1e9, m_current);
     result.timeSource = span.source;
     finish(result);
 }

@@ -105,6 +105,7 @@ LookupRecord lookupRecord(const QString& serverEntry, const QString& domain,
     record.negativeTtl = result.negativeTtl;
     record.soaMinimum = result.soaMinimum;
     record.negativeZone = result.negativeZone;
+    record.nsid = result.nsid;
     if (record.kind() == LookupKind::Failed) {
         record.seconds = kUnansweredSeconds;
         record.errorText = result.outcome == ProbeOutcome::Answered ? replyCodeText(result.rcode)

@@ -50,6 +50,7 @@ struct LookupRecord {
     qint64 negativeTtl = -1; // as ProbeResult gives them
     quint32 soaMinimum = 0;
     QString negativeZone;
+    QString nsid; // the answering instance's, where the kind carries EDNS and it gave one
     CacheCheck cacheCheck = CacheCheck::NotChecked; // set by RunFigures
 
     LookupKind kind() const;

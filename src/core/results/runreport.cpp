@@ -73,6 +73,8 @@ QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& 
             item.insert(QStringLiteral("truncated"), true);
         if (!lookup.errorText.isEmpty())
             item.insert(QStringLiteral("error"), lookup.errorText);
+        if (!lookup.nsid.isEmpty())
+            item.insert(QStringLiteral("nsid"), lookup.nsid);
         if (lookup.cacheCheck != CacheCheck::NotChecked)
             item.insert(QStringLiteral("cache_check"), cacheCheckName(lookup.cacheCheck));
         if (lookup.newConnection)
