@@ -3,6 +3,7 @@
 // and benchmarks may put a scripted one in its place.
 
 #include "core/probe/arrivalclock.h"
+#include "core/probe/lookuprequest.h"
 #include "core/probe/querykind.h"
 
 #include <QList>
@@ -112,6 +113,16 @@ public:
                                const QString& Domain_Addr, quint16 recordType) {
         Q_UNUSED(planIndex);
         MX_Query_Speed(DNS_Addr, Domain_Addr, recordType);
+    }
+
+    // A server check's question to `DNS_Addr` (an entry's server part, as for lookups): one
+    // finished() follows, its `reply` the answer's bytes. A probe that cannot ask reports no
+    // answer, so every check it stands behind says "unknown".
+    virtual void askCheck(const QString& DNS_Addr, const CheckAsk& question) {
+        Q_UNUSED(DNS_Addr);
+        Q_UNUSED(question);
+        QMetaObject::invokeMethod(
+            this, [this] { emit finished(ProbeResult{}); }, Qt::QueuedConnection);
     }
 
 Q_SIGNALS:

@@ -217,6 +217,14 @@ void Probe::MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
     });
 }
 
+void Probe::askCheck(const QString& DNS_Addr, const CheckAsk& question) {
+    askedFor();
+    LookupRequest request;
+    request.server = DNS_Addr;
+    request.check = question;
+    m->onLookupThread([lookup = m->lookup, request] { lookup->enqueue(request); });
+}
+
 void Probe::beginRun() {
     m->onLookupThread([lookup = m->lookup] { lookup->beginRun(); });
 }

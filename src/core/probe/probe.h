@@ -51,6 +51,7 @@ public:
     // one that wants the probe gone uses deleteLater().
     void MX_Query_Speed(const QString& DNS_Addr, const QString& Domain_Addr,
                         quint16 recordType) override;
+    void askCheck(const QString& DNS_Addr, const CheckAsk& question) override;
     void beginRun() override;
     void planRun(const QList<PlannedLookup>& plan,
                  std::shared_ptr<const std::atomic<bool>> hold) override;

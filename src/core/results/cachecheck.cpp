@@ -11,9 +11,11 @@ bool isChecked(const LookupRecord& lookup) {
     return lookup.queryKind == QueryKind::Uncached || lookup.queryKind == QueryKind::TopLevel;
 }
 
-// The 90th percentile (nearest rank) of the answered lookups' times that the server gave from
-// its cache: its cached lookups, or else the repeats of listed names; -1 when there are none.
-double cacheHitMs(const QList<LookupRecord>& lookups) {
+// The time under which an answer comes from the server's cache: the 90th percentile (nearest
+// rank) of its answered cache hits (its cached lookups, or else its repeats of listed names),
+// with a margin of a quarter of it, and at least a millisecond, for the larger answers a
+// synthesised one may be; -1 when there are no cache hits to measure against.
+double cacheHitLimitMs(const QList<LookupRecord>& lookups) {
     for (const bool cachedKind : {true, false}) {
         QList<double> times;
         for (const LookupRecord& lookup : lookups) {
@@ -27,7 +29,8 @@ double cacheHitMs(const QList<LookupRecord>& lookups) {
         std::sort(times.begin(), times.end());
         const auto rank =
             static_cast<qsizetype>(std::ceil(0.9 * static_cast<double>(times.size())));
-        return times.at(std::clamp<qsizetype>(rank, 1, times.size()) - 1);
+        const double p90 = times.at(std::clamp<qsizetype>(rank, 1, times.size()) - 1);
+        return p90 + std::max(1.0, p90 / 4.0);
     }
     return -1.0;
 }
@@ -35,26 +38,30 @@ double cacheHitMs(const QList<LookupRecord>& lookups) {
 } // namespace
 
 void checkCaches(QList<LookupRecord>& lookups) {
-    // The longest negative TTL each zone was served with in this run stands for its full one.
+    // The longest negative TTL each zone was served with in this run.
     QHash<QString, qint64> longest;
     for (const LookupRecord& lookup : lookups) {
         if (isChecked(lookup) && lookup.negativeTtl >= 0)
             longest[lookup.negativeZone.toLower()] =
                 std::max(longest.value(lookup.negativeZone.toLower(), 0), lookup.negativeTtl);
     }
-    const double hitMs = cacheHitMs(lookups);
+    const double hitLimitMs = cacheHitLimitMs(lookups);
     for (LookupRecord& lookup : lookups) {
         if (!isChecked(lookup))
             continue;
-        if (lookup.kind() != LookupKind::Answered || lookup.negativeTtl < 0) {
+        if (lookup.kind() != LookupKind::Answered) {
             lookup.cacheCheck = CacheCheck::Unknown;
-            continue;
+        } else if (hitLimitMs >= 0.0) {
+            lookup.cacheCheck =
+                lookup.seconds * 1000.0 <= hitLimitMs ? CacheCheck::FromCache : CacheCheck::Fresh;
+        } else if (lookup.negativeTtl < 0) {
+            lookup.cacheCheck = CacheCheck::Unknown;
+        } else {
+            const qint64 full =
+                std::min<qint64>(longest.value(lookup.negativeZone.toLower()), lookup.soaMinimum);
+            lookup.cacheCheck =
+                lookup.negativeTtl >= full ? CacheCheck::Fresh : CacheCheck::Unknown;
         }
-        const qint64 full =
-            std::min<qint64>(longest.value(lookup.negativeZone.toLower()), lookup.soaMinimum);
-        const bool countedDown = lookup.negativeTtl < full;
-        const bool asFastAsAHit = hitMs >= 0.0 && lookup.seconds * 1000.0 <= hitMs;
-        lookup.cacheCheck = countedDown || asFastAsAHit ? CacheCheck::FromCache : CacheCheck::Fresh;
     }
 }
 
