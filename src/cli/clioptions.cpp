@@ -42,6 +42,13 @@ const QString kDescription = QStringLiteral(
     "--default-domains (the window's built-in list of popular names), each\n"
     "--domains file, each --domain. At most 99 servers and 99 domains.\n"
     "\n"
+    "--checks checks each server before its lookups (never timed): whether it\n"
+    "answers names that do not exist honestly, validates DNSSEC (--dnssec-names\n"
+    "SIGNED,BOGUS), keeps a public name for a private address out (--rebind-name),\n"
+    "answers over TCP and with EDNS (and its NSID), and which encrypted endpoints\n"
+    "it designates for itself (RFC 9462), verified when their certificate covers\n"
+    "its address. --discover adds those endpoints to the run.\n"
+    "\n"
     "--kinds chooses what each domain is asked as, any of: listed (the name as\n"
     "it is, the default), cached (asked once untimed, then timed: the resolver's\n"
     "own time on a cache hit), uncached (a new random label under the name, so\n"
@@ -258,6 +265,19 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         "What each domain is asked as: listed, cached, uncached, tld, separated by "
         "commas (default listed).",
         "list", "listed");
+    const QCommandLineOption checks(
+        "checks", "Check each server before its lookups (see above); the JSON gives the "
+                  "evidence.");
+    const QCommandLineOption dnssecNames(
+        "dnssec-names",
+        "The DNSSEC check's names: one in a correctly signed zone, one in a broken one.",
+        "signed,bogus");
+    const QCommandLineOption rebindName(
+        "rebind-name", "The rebinding check's public name for a loopback or private address.",
+        "name");
+    const QCommandLineOption discover(
+        "discover", "Check each server and add the encrypted endpoints it designates for "
+                    "itself to the run.");
     const QCommandLineOption fresh(
         "fresh-connections",
         "tcp://, tls:// and https:// servers: time every lookup on a new connection, set-up "
@@ -267,8 +287,9 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         "Also trust the certificate authorities of this PEM file for tls:// and "
         "https:// servers (the system's stay trusted).",
         "file");
-    parser.addOptions({help, version, server, servers, defaults, domain, domains, defaultDomains,
-                       type, timeout, output, json, quiet, rounds, kinds, fresh, caFile});
+    parser.addOptions({help,           version, server,      servers,    defaults, domain, domains,
+                       defaultDomains, type,    timeout,     output,     json,     quiet,  rounds,
+                       kinds,          checks,  dnssecNames, rebindName, discover, fresh,  caFile});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -341,6 +362,25 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
                         .arg(parser.value(kinds)));
     }
     options.kinds = *asked;
+    options.discover = parser.isSet(discover);
+    options.checks = parser.isSet(checks) || options.discover;
+    if (parser.isSet(dnssecNames)) {
+        const QStringList names = parser.value(dnssecNames).split(QLatin1Char(','));
+        if (names.size() != 2 || !core::DomainQueryProblem(names[0].trimmed()).isEmpty() ||
+            !core::DomainQueryProblem(names[1].trimmed()).isEmpty() ||
+            names[0].trimmed().isEmpty() || names[1].trimmed().isEmpty())
+            return fail(QStringLiteral("bad --dnssec-names %1: give two names, the signed one "
+                                       "first, separated by a comma")
+                            .arg(parser.value(dnssecNames)));
+        options.checkNames.signedName = names[0].trimmed();
+        options.checkNames.bogusName = names[1].trimmed();
+    }
+    if (parser.isSet(rebindName)) {
+        const QString name = parser.value(rebindName).trimmed();
+        if (name.isEmpty() || !core::DomainQueryProblem(name).isEmpty())
+            return fail(QStringLiteral("bad --rebind-name %1").arg(parser.value(rebindName)));
+        options.checkNames.rebindName = name;
+    }
 
     options.outputPath = parser.value(output);
     options.jsonPath = parser.value(json);

@@ -2,6 +2,7 @@
 // The command line of tarnbell-cli: what it accepts, and every check made before a single
 // query is sent or a byte written.
 
+#include "core/checks/serverchecks.h"
 #include "core/probe/lookupprobe.h"
 
 #include <QList>
@@ -31,6 +32,9 @@ struct CliOptions {
     bool quiet = false; // errors only: no progress bar, no completion text
     int rounds = 1;     // how often the domain list is asked of every server
     QList<core::QueryKind> kinds = {core::QueryKind::Listed}; // what each domain is asked as
+    bool checks = false;             // each server checked before its lookups
+    core::CheckNames checkNames;     // the names the checks ask about
+    bool discover = false;           // designated encrypted endpoints join the run
     bool freshConnections = false;   // stream transports: a new connection per lookup
     QList<QSslCertificate> extraCas; // trusted beside the system's authorities
 };

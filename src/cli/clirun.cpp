@@ -4,6 +4,7 @@
 #include "cli/progressline.h"
 #include "cli/stopsignals.h"
 #include "cli/texttable.h"
+#include "core/checks/checkstablemodel.h"
 #include "core/export/csvexport.h"
 #include "core/probe/localdns.h"
 #include "core/probe/probe.h"
@@ -90,8 +91,15 @@ CliRun::~CliRun() = default;
 void CliRun::start() {
     if (m->progress.isEnabled())
         m->progressClock.start();
-    m->engine.BenchmarkDNS({m->options.servers, m->options.domains, m->options.recordTypeChoice,
-                            m->options.rounds, m->options.kinds});
+    core::RunRequest request{m->options.servers, m->options.domains, m->options.recordTypeChoice,
+                             m->options.rounds, m->options.kinds};
+    request.checks = m->options.checks;
+    request.checkNames = m->options.checkNames;
+    request.trustedCas = m->options.extraCas;
+    request.checkLimit =
+        std::chrono::milliseconds(std::max(1L, std::lround(m->options.timeoutSeconds * 1000.0)));
+    request.discover = m->options.discover;
+    m->engine.BenchmarkDNS(request);
 }
 
 void CliRun::stop(int signalNumber) {
@@ -128,7 +136,7 @@ void CliRun::finish() {
     if (!m->options.jsonPath.isEmpty()) {
         QJsonObject json =
             core::runReportJson(core::recordTypeMnemonic(m->options.recordTypeChoice),
-                                m->engine.figures().lookups(), servers);
+                                m->engine.figures().lookups(), servers, m->engine.checks());
         json.insert(QStringLiteral("timeout_seconds"), m->options.timeoutSeconds);
         json.insert(QStringLiteral("interrupted"), interrupted);
         outputs.append({m->options.jsonPath, QJsonDocument(json).toJson()});
@@ -155,6 +163,11 @@ void CliRun::finish() {
     }
     // The table is for a reader at a terminal, as the progress bar is; scripts read the JSON.
     if (!m->options.quiet && isTerminal(stderr)) {
+        if (m->options.checks) {
+            core::ChecksTableModel checks;
+            checks.setChecks(m->engine.checks());
+            printToStderr(QStringLiteral("\nChecks:\n") + alignedText(checks));
+        }
         core::FiguresTableModel table;
         table.setFigures(servers);
         printToStderr(QLatin1Char('\n') + alignedText(table));

@@ -1,5 +1,6 @@
 #include "core/results/runreport.h"
 
+#include "core/checks/checkstablemodel.h"
 #include "core/results/verdict.h"
 
 #include <QJsonArray>
@@ -55,7 +56,7 @@ QJsonValue entryOrNull(const QString& entry, bool any) {
 } // namespace
 
 QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& lookups,
-                          const QList<ServerFigures>& servers) {
+                          const QList<ServerFigures>& servers, const QList<ServerChecks>& checks) {
     QJsonArray lookupArray;
     for (const LookupRecord& lookup : lookups) {
         QJsonObject item{{"server", lookup.serverEntry},
@@ -113,6 +114,10 @@ QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& 
         }
         if (!kinds.isEmpty() && !(kinds.size() == 1 && kinds.contains(QStringLiteral("listed"))))
             item.insert(QStringLiteral("kinds"), kinds);
+        for (const ServerChecks& checked : checks) {
+            if (checked.serverEntry == figures.serverEntry)
+                item.insert(QStringLiteral("checks"), checksJson(checked));
+        }
         serverArray.append(item);
         if (figures.tiedWithFastest)
             tied.append(figures.serverEntry);

@@ -2,6 +2,7 @@
 // What a run measured, lookup by lookup and server by server, as JSON at full precision for
 // the command-line tool. The figures themselves come from the run's RunFigures.
 
+#include "core/checks/serverchecks.h"
 #include "core/results/figures.h"
 
 #include <QJsonObject>
@@ -20,7 +21,9 @@ namespace tarnbell::core {
 // figures when a listed name was asked again, and "kinds" with each kind's when the run asked
 // more than the listed names), "fastest" (by_mean, by_median; null when no server answered)
 // and "tied_with_fastest" (server entries). Numbers keep full double precision.
+// With `checks`, each server that was checked gets its "checks" (see checksJson()).
 QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& lookups,
-                          const QList<ServerFigures>& servers);
+                          const QList<ServerFigures>& servers,
+                          const QList<ServerChecks>& checks = {});
 
 } // namespace tarnbell::core

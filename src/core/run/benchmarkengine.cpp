@@ -1,5 +1,6 @@
 #include "core/run/benchmarkengine.h"
 
+#include "core/checks/serverchecker.h"
 #include "dns/moddns.h"
 
 #include <QHash>
@@ -35,6 +36,7 @@ struct BenchmarkEngine::Impl {
         Idle,
         PauseYield,      // the yield of the check before a lookup
         Paused,          // waiting for Resume; nothing is queued
+        Checking,        // the servers' checks, before the first lookup
         Probing,         // waiting for the probe's finished()
         ResortYield,     // the yield inside the summary's re-sort
         CompletionYield, // the yield before the completion status
@@ -42,6 +44,7 @@ struct BenchmarkEngine::Impl {
 
     BenchmarkEngine* q;
     LookupProbe* probe;
+    ServerChecker* checker;
     LookupTableModel* lookups;
     SummaryTableModel* summary;
     std::function<QString()> localResolver = [] { return QString(); };
@@ -76,7 +79,7 @@ struct BenchmarkEngine::Impl {
     double percentDone = 0.0;
 
     Impl(BenchmarkEngine* owner, LookupProbe* p, LookupTableModel* l, SummaryTableModel* s)
-        : q(owner), probe(p), lookups(l), summary(s) {}
+        : q(owner), probe(p), checker(new ServerChecker(p, owner)), lookups(l), summary(s) {}
 
     const QString& entry() const { return request.servers.at(server); }
     void updateHold() { hold->store(pauseFlag != 0 || skipFlag || stopFlag); }
@@ -89,6 +92,7 @@ struct BenchmarkEngine::Impl {
                kind;
     }
     void planRun();
+    void startLookups();
     QString kindsNote(const ServerFigures& figures) const;
 
     void yieldThen(Phase next, void (Impl::*step)()) {
@@ -145,6 +149,29 @@ void BenchmarkEngine::Impl::planRun() {
         }
     }
     probe->planRun(plan, hold);
+}
+
+// After the checks, or at once without them: the run's lookups, with the endpoints the checks
+// discovered among its servers when asked.
+void BenchmarkEngine::Impl::startLookups() {
+    if (stopFlag) {
+        finishRun();
+        return;
+    }
+    if (request.discover) {
+        for (const ServerChecks& checked : checker->results()) {
+            for (const DiscoveredEndpoint& endpoint : checked.endpoints) {
+                const bool asked = endpoint.scheme != QLatin1String("quic");
+                if (asked && !request.servers.contains(endpoint.entry()))
+                    request.servers.append(endpoint.entry());
+            }
+        }
+        runFigures.start(request.servers, localResolver());
+    }
+    planRun();
+    round = 0;
+    position = 0;
+    startServer();
 }
 
 void BenchmarkEngine::Impl::startServer() {
@@ -334,6 +361,16 @@ BenchmarkEngine::BenchmarkEngine(LookupProbe* probe, LookupTableModel* lookups,
         // Only the lookup the run is waiting for may end it.
         if (m->phase == Impl::Phase::Probing)
             m->lookupDone(result);
+        else if (m->phase == Impl::Phase::Checking)
+            m->checker->answer(result);
+    });
+    connect(m->checker, &ServerChecker::serverChecked, this, [this](int index) {
+        if (index + 1 < m->request.servers.size())
+            Q_EMIT serverChecking(index + 1);
+    });
+    connect(m->checker, &ServerChecker::finished, this, [this] {
+        if (m->phase == Impl::Phase::Checking)
+            m->startLookups();
     });
 }
 
@@ -371,10 +408,14 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     Q_EMIT skipPendingChanged(false);
 
     r.probe->beginRun();
-    r.planRun();
-    r.round = 0;
-    r.position = 0;
-    r.startServer();
+    if (request.checks) {
+        r.phase = Impl::Phase::Checking;
+        Q_EMIT serverChecking(0);
+        r.checker->start(request.servers, request.domains.constFirst(), request.checkNames,
+                         request.trustedCas, request.checkLimit);
+        return true;
+    }
+    r.startLookups();
     return true;
 }
 
@@ -416,6 +457,8 @@ void BenchmarkEngine::stop() {
     Impl& r = *m;
     r.stopFlag = true;
     r.updateHold();
+    if (r.phase == Impl::Phase::Checking)
+        r.checker->stop();
     // Paused, nothing is queued: wake the run so it can end.
     if (r.phase == Impl::Phase::Paused)
         r.yieldThen(Impl::Phase::PauseYield, &Impl::afterPauseYield);
@@ -451,6 +494,10 @@ const FastestServers& BenchmarkEngine::fastest() const {
 
 RunOutcome BenchmarkEngine::outcome() const {
     return {m->stopFlag, m->fastest};
+}
+
+const QList<ServerChecks>& BenchmarkEngine::checks() const {
+    return m->checker->results();
 }
 
 const RunFigures& BenchmarkEngine::figures() const {

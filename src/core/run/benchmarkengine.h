@@ -1,13 +1,15 @@
 #pragma once
 // The benchmark run: every server asked about every domain, servers outer, domains inner,
-// and each domain as every kind asked, one lookup at a time. Event-driven on the one thread: each lookup starts from the event
-// loop and ends on the probe's finished(); nothing nests the event loop. It tells what the
-// run does; which control shows it, and in what words or colours, is its caller's business.
+// and each domain as every kind asked, one lookup at a time. Event-driven on the one thread: each
+// lookup starts from the event loop and ends on the probe's finished(); nothing nests the event
+// loop. It tells what the run does; which control shows it, and in what words or colours, is its
+// caller's business.
 
+#include "core/checks/serverchecks.h"
 #include "core/probe/lookupprobe.h"
-#include "core/results/verdict.h"
 #include "core/results/resultmodels.h"
 #include "core/results/statistics.h"
+#include "core/results/verdict.h"
 #include "core/run/runwording.h"
 
 #include <QObject>
@@ -28,6 +30,14 @@ struct RunRequest {
     // What each domain is asked as, in this order for every domain (listed first, so that its
     // first ask is the run's first of that name); none means listed only.
     QList<QueryKind> kinds = {QueryKind::Listed};
+    // Each server checked before its timed lookups (never timed itself), about these names;
+    // endpoints a server designates for itself verified against these authorities too, within
+    // this limit, and with `discover` added to the run as servers of their own.
+    bool checks = false;
+    CheckNames checkNames = {};
+    QList<QSslCertificate> trustedCas = {};
+    std::chrono::milliseconds checkLimit{10'000};
+    bool discover = false;
 };
 
 // Where a pause stands: none, asked for and waiting for the lookup under way, or in force.
@@ -74,9 +84,13 @@ public:
     RunOutcome outcome() const;
     // The lookups of the current (or last) run and every figure made from them.
     const RunFigures& figures() const;
+    // The checks of the current (or last) run's servers, in list order; none unless asked.
+    const QList<ServerChecks>& checks() const;
 
 Q_SIGNALS:
     void runStarted();
+    // The checks of the request's server at `serverIndex` are under way.
+    void serverChecking(int serverIndex);
     void serverStarted(int serverIndex); // its index in the request's list
     // A lookup of the request's domain at `domainIndex` is under way in the lookups' `row`.
     void lookupStarted(int row, int domainIndex);
