@@ -153,7 +153,12 @@ void StreamLookup::onReply(StreamConnection* connection, const dns::Bytes& reply
     // An answer nobody waits for: whatever that connection sends next cannot be trusted to
     // answer the query written next, so it goes, and the next lookup opens another.
     if (connection != m_connection || m_state != State::Waiting) {
+        const bool settingUp = connection == m_connection && m_state == State::Connecting;
         dropConnection(connection);
+        // The lookup's own connection, before its query left: nothing more will come on it.
+        if (settingUp)
+            finish(failedResult(ProbeOutcome::SocketError,
+                                QStringLiteral("the server sent an answer before it was asked")));
         return;
     }
     // Not this query's answer: the wait goes on (the real one may follow), and the connection
