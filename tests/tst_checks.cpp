@@ -46,7 +46,8 @@ private Q_SLOTS:
     void dnssec() { compare("dnssec"); }
     void rebinding_data() {
         rows({{"validating", "fail: lets private answers through", "answered with 10.1.2.3"},
-              {"filtering", "pass: filters private answers", "NOERROR without it"}});
+              {"filtering", "pass: filters private answers", "NOERROR without it"},
+              {"forger", "unknown: unknown", "answered with 192.0.2.99"}});
     }
     void rebinding() { compare("rebinding"); }
     void tcp_data() {
