@@ -311,6 +311,8 @@ private Q_SLOTS:
         const bool stopped = action != "skip";
         QCOMPARE(rig.engine.wasStopped(), stopped);
         QCOMPARE(rig.status == QStringLiteral("Stopped."), stopped);
+        // A stop leaves the progress where the run got to.
+        QCOMPARE(rig.progress.last(), stopped ? 100.0 * calls.size() / 6 : 100.0);
         QVERIFY(!rig.engine.skipFlag());
     }
 

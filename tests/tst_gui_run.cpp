@@ -117,6 +117,7 @@ void TestGuiRun::fullRun() {
     QVERIFY(box && box->text().endsWith(QStringLiteral("127.0.0.3 - fast")));
     QVERIFY(!ui.cmdGo->isEnabled() && !ui.rounds->isEnabled());
     QCOMPARE(ui.lwhowon->text(), QStringLiteral("127.0.0.3 - fast"));
+    QVERIFY(ui.lDNS->text().isEmpty()); // no server is under test any more
     QCOMPARE(test->probe->calls().at(0).server, QStringLiteral("127.0.0.2"));
     QCOMPARE(test->probe->calls().at(0).recordType, quint16(1));
     QTRY_COMPARE(ui.lvDNS->model()->rowCount(), 60);

@@ -394,10 +394,15 @@ void frmMain::refreshDetails() {
 
 void frmMain::runEnded() {
     m_dotTimer->stop();
-    m_ui.lProgress->setText(core::progressCompleteText());
-    m_ui.sProgressOut->setProgress(100.0, gui::progressCompleteFill());
     const core::RunOutcome outcome = m_engine->outcome();
+    // A stopped run shows how far it got.
+    const double percent = m_engine->percentDone();
+    m_ui.lProgress->setText(outcome.stopped ? core::progressText(percent)
+                                            : core::progressCompleteText());
+    m_ui.sProgressOut->setProgress(percent, outcome.stopped ? gui::progressFill(percent)
+                                                            : gui::progressCompleteFill());
     m_ui.lS->setText(core::completionStatusText(outcome));
+    m_ui.lDNS->clear(); // no server is under test any more
     m_timer1->restart();
     flushDisplay();
     refreshDetails();
@@ -443,10 +448,14 @@ void frmMain::cmdClear_Click() {
     m_lookups->clear();
     m_summary->clear();
     // What described the cleared rows goes with them.
+    m_detailsPace->stop();
+    m_details->setFigures({});
     m_ui.lDNS->clear();
     m_ui.lwhowon->clear();
     m_ui.lProgress->clear();
     m_ui.sProgressOut->clearProgress();
+    m_timer1->stop();
+    m_ui.lS->setText(QStringLiteral("Ready."));
 }
 
 // ---- Sorting ---------------------------------------------------------------------------------

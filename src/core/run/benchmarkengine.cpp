@@ -69,6 +69,7 @@ struct BenchmarkEngine::Impl {
     qsizetype kind = 0;        // place in the request's kinds
     QList<PlannedLookup> plan; // every lookup of the run, with the name it asks
 
+    qsizetype passed = 0; // the lookups of the plan made or skipped so far
     RunFigures runFigures;
     QList<ServerFigures> summarised; // the servers with a summary row, in list order
     QHash<int, int> summaryRows;     // this run's summary row of each server, by list index
@@ -224,6 +225,7 @@ void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
     runFigures.add(record);
 
     percentDone = 100.0 * static_cast<double>(planIndex()) / static_cast<double>(plan.size());
+    passed = planIndex() + 1;
     Q_EMIT q->lookupMeasured(row, record);
     // The result came through the event loop, so every click made during the lookup has
     // been handled: the checks can follow at once, without another trip through the loop.
@@ -316,7 +318,9 @@ void BenchmarkEngine::Impl::finishRun() {
         summary->setCellMark(medianRow, SummaryTableModel::MedianResponse, Mark::Winner);
     }
 
-    percentDone = 100.0;
+    // A stopped run ends where it got to, not at the end of its plan.
+    percentDone =
+        stopFlag ? 100.0 * static_cast<double>(passed) / static_cast<double>(plan.size()) : 100.0;
     yieldThen(Phase::CompletionYield, &Impl::complete);
 }
 
@@ -358,6 +362,7 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     r.updateHold();
     r.pauseShown = false;
     r.percentDone = 0.0;
+    r.passed = 0;
     r.request.rounds = std::max(request.rounds, 1);
     if (r.request.kinds.isEmpty())
         r.request.kinds = {QueryKind::Listed};
