@@ -82,8 +82,10 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     setCentralWidget(central);
     // Room for a server's label and for the sort arrow beside a time's title; the sort-key
     // columns are hidden.
-    m_ui.lvDNS->setSortedModel(m_lookupSort, {160, 200, 110, 0});
-    m_ui.lvSummary->setSortedModel(m_summarySort, {220, 125, 0, 125, 0});
+    m_ui.lvDNS->setSortedModel(m_lookupSort, {160, 200, 110, 0, 0, 0});
+    m_ui.lvSummary->setSortedModel(m_summarySort, {220, 125, 0, 125, 0, 0});
+    m_ui.lvDNS->followShownColumns(m_lookups);
+    m_ui.lvSummary->followShownColumns(m_summary);
     m_ui.cmdGo->setDefault(true);
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);

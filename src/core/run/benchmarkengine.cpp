@@ -195,7 +195,7 @@ void BenchmarkEngine::Impl::startLookup() {
         planned.kind == QueryKind::Listed
             ? request.domains.at(domain)
             : QStringLiteral("%1 (%2)").arg(planned.domain, queryKindWords(planned.kind));
-    const int row = lookups->appendLookup(entry(), shown);
+    const int row = lookups->appendLookup(entry(), shown, round + 1);
     currentRow = row;
     Q_EMIT q->lookupStarted(row, static_cast<int>(domain));
     phase = Phase::Probing;
@@ -371,6 +371,8 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     r.summarised.clear();
     r.summaryRows.clear();
     r.fastest = {};
+    r.lookups->beginRun(r.request.rounds);
+    r.summary->beginRun();
     Q_EMIT runStarted();
     Q_EMIT pauseStateChanged(PauseState::Running);
     Q_EMIT skipPendingChanged(false);

@@ -1,13 +1,14 @@
 #pragma once
 // The benchmark run: every server asked about every domain, servers outer, domains inner,
-// and each domain as every kind asked, one lookup at a time. Event-driven on the one thread: each lookup starts from the event
-// loop and ends on the probe's finished(); nothing nests the event loop. It tells what the
-// run does; which control shows it, and in what words or colours, is its caller's business.
+// and each domain as every kind asked, one lookup at a time. Event-driven on the one thread: each
+// lookup starts from the event loop and ends on the probe's finished(); nothing nests the event
+// loop. It tells what the run does; which control shows it, and in what words or colours, is its
+// caller's business.
 
 #include "core/probe/lookupprobe.h"
-#include "core/results/verdict.h"
 #include "core/results/resultmodels.h"
 #include "core/results/statistics.h"
+#include "core/results/verdict.h"
 #include "core/run/runwording.h"
 
 #include <QObject>
