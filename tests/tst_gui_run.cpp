@@ -1,7 +1,7 @@
 // Runs started from the window against a scripted probe: a whole run to its completion box
 // and what it leaves on screen, a first start's built-in domains asked at once, Pause/Resume,
-// Skip and Stop clicked during a run, and the question before closing; and "Export CSV"
-// afterwards.
+// Skip and Stop clicked during a run, two runs and "Clear results", and the question before
+// closing; and "Export CSV" afterwards.
 
 #include "closeguard.h"
 #include "copyrows.h"
@@ -77,6 +77,7 @@ private slots:
     void fullRun();
     void firstStartRuns();
     void pauseSkipAndStop();
+    void runColumnsAndClear();
     void closeQuestion_data();
     void closeQuestion();
     void exportMidRun();
@@ -117,6 +118,7 @@ void TestGuiRun::fullRun() {
     QVERIFY(box && box->text().endsWith(QStringLiteral("127.0.0.3 - fast")));
     QVERIFY(!ui.cmdGo->isEnabled() && !ui.rounds->isEnabled());
     QCOMPARE(ui.lwhowon->text(), QStringLiteral("127.0.0.3 - fast"));
+    QVERIFY(ui.lDNS->text().isEmpty()); // no server is under test any more
     QCOMPARE(test->probe->calls().at(0).server, QStringLiteral("127.0.0.2"));
     QCOMPARE(test->probe->calls().at(0).recordType, quint16(1));
     QTRY_COMPARE(ui.lvDNS->model()->rowCount(), 60);
@@ -212,6 +214,33 @@ void TestGuiRun::pauseSkipAndStop() {
     QCOMPARE(test->window->lookupModel()->rowCount(), 3);
     QCOMPARE(test->window->summaryModel()->rowCount(), 2);
     QVERIFY(!QApplication::activeModalWidget() && ui.cmdGo->isEnabled());
+}
+
+// Two runs, the second of two rounds: the lists and the export gain their Run and Round
+// columns (the engine test has the marks). "Clear results" then empties everything made from
+// the rows, the details included, and the columns go again.
+void TestGuiRun::runColumnsAndClear() {
+    const auto test = makeWindow();
+    frmMain& window = *test->window;
+    const auto& ui = window.controls();
+    test->probe->setReply("127.0.0.9", "a.example", ScriptedProbe::Reply::answered(0.0101));
+    for (const int rounds : {1, 2}) {
+        ui.rounds->setValue(rounds);
+        clickGo(*test, {"127.0.0.8", "127.0.0.9"}, {"a.example"});
+        QVERIFY(!acceptMessage().isEmpty() && !window.isRunning());
+    }
+    QTemporaryDir dir;
+    const QByteArray text = exportTo(window, dir.filePath("runs.csv"));
+    QVERIFY2(text.startsWith("\"Domain\",\"DNS Server\",\"Response Time\",\"Run\",\"Round\"\r\n"
+                             "\"a.example\",\"127.0.0.8\",\"47 ms\",\"1\",\"1\"\r\n") &&
+                 text.contains("\"Median Response\",\"Run\"\r\n"),
+             text.constData());
+
+    ui.cmdClear->click();
+    QCOMPARE(window.details()->model()->rowCount() + window.details()->boxes()->count(), 0);
+    QVERIFY(ui.lvDNS->header()->isSectionHidden(core::LookupTableModel::Run) &&
+            ui.lvSummary->header()->isSectionHidden(core::SummaryTableModel::Run));
+    QCOMPARE(ui.lS->text(), QStringLiteral("Ready."));
 }
 
 // Closing asks first, once however often the close box is clicked: mid-run, confirmed, the

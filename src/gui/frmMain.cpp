@@ -82,8 +82,10 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     setCentralWidget(central);
     // Room for a server's label and for the sort arrow beside a time's title; the sort-key
     // columns are hidden.
-    m_ui.lvDNS->setSortedModel(m_lookupSort, {160, 200, 110, 0});
-    m_ui.lvSummary->setSortedModel(m_summarySort, {220, 125, 0, 125, 0});
+    m_ui.lvDNS->setSortedModel(m_lookupSort, {160, 200, 110, 0, 0, 0});
+    m_ui.lvSummary->setSortedModel(m_summarySort, {220, 125, 0, 125, 0, 0});
+    m_ui.lvDNS->followShownColumns(m_lookups);
+    m_ui.lvSummary->followShownColumns(m_summary);
     m_ui.cmdGo->setDefault(true);
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
@@ -394,10 +396,15 @@ void frmMain::refreshDetails() {
 
 void frmMain::runEnded() {
     m_dotTimer->stop();
-    m_ui.lProgress->setText(core::progressCompleteText());
-    m_ui.sProgressOut->setProgress(100.0, gui::progressCompleteFill());
     const core::RunOutcome outcome = m_engine->outcome();
+    // A stopped run shows how far it got.
+    const double percent = m_engine->percentDone();
+    m_ui.lProgress->setText(outcome.stopped ? core::progressText(percent)
+                                            : core::progressCompleteText());
+    m_ui.sProgressOut->setProgress(percent, outcome.stopped ? gui::progressFill(percent)
+                                                            : gui::progressCompleteFill());
     m_ui.lS->setText(core::completionStatusText(outcome));
+    m_ui.lDNS->clear(); // no server is under test any more
     m_timer1->restart();
     flushDisplay();
     refreshDetails();
@@ -443,10 +450,14 @@ void frmMain::cmdClear_Click() {
     m_lookups->clear();
     m_summary->clear();
     // What described the cleared rows goes with them.
+    m_detailsPace->stop();
+    m_details->setFigures({});
     m_ui.lDNS->clear();
     m_ui.lwhowon->clear();
     m_ui.lProgress->clear();
     m_ui.sProgressOut->clearProgress();
+    m_timer1->stop();
+    m_ui.lS->setText(QStringLiteral("Ready."));
 }
 
 // ---- Sorting ---------------------------------------------------------------------------------

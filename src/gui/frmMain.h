@@ -117,7 +117,8 @@ public Q_SLOTS:
     void cmdExport_Click();
     void lvDNS_ColumnClick(int section);
     void lvSummary_ColumnClick(int section);
-    // Empties both result lists (refused during a run).
+    // Empties both result lists and what was shown from them: the details, the labels, the
+    // progress and the status line (refused during a run).
     void cmdClear_Click();
     // Both input lists as at the first start: the default servers and domains.
     void restoreDefaultLists();

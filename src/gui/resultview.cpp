@@ -1,5 +1,6 @@
 #include "resultview.h"
 
+#include "core/results/resultmodels.h"
 #include "core/results/resultsortproxy.h"
 #include "markcolourproxy.h"
 
@@ -107,6 +108,28 @@ void ResultView::showSourceRow(int sourceRow) {
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                  QItemSelectionModel::Rows);
     scrollTo(index);
+}
+
+void ResultView::followShownColumns(const QAbstractItemModel* source) {
+    const auto follow = [this, source] {
+        QHeaderView* head = header();
+        for (int section = 0; section < head->count(); ++section) {
+            if (source->headerData(section, Qt::Horizontal, core::SortKeyRole).toBool())
+                continue;
+            const bool shown =
+                source->headerData(section, Qt::Horizontal, core::ShownRole).toBool();
+            if (shown != head->isSectionHidden(section))
+                continue;
+            head->setSectionHidden(section, !shown);
+            // A column shown for the first time gets room for its title.
+            if (shown && head->sectionSize(section) <= 1)
+                head->resizeSection(section, head->sectionSizeHint(section));
+        }
+        fillWidth();
+    };
+    connect(source, &QAbstractItemModel::headerDataChanged, this, follow);
+    connect(source, &QAbstractItemModel::modelReset, this, follow);
+    follow();
 }
 
 } // namespace tarnbell::gui

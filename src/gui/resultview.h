@@ -20,6 +20,10 @@ public:
     // pixels; a width of 0 hides a sort-key column.
     void setSortedModel(QAbstractProxyModel* sorter, const QList<int>& widths);
 
+    // Shows the columns of `source` (the result model under the proxies) that its ShownRole
+    // says are shown, and hides the others, as they come and go; sort keys keep their width.
+    void followShownColumns(const QAbstractItemModel* source);
+
     // Selects the row of the result model's `sourceRow` and scrolls it into view.
     void showSourceRow(int sourceRow);
     // The view's index of the result model's cell, or an invalid index.

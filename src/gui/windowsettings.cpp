@@ -47,13 +47,17 @@ void restoreView(QSettings& settings, const QString& group, ResultView* view,
     QHeaderView* header = view->header();
     settings.beginGroup(group);
     const QVariantList widths = settings.value(QStringLiteral("widths")).toList();
-    if (widths.size() == header->count()) {
-        for (int section = 0; section < header->count(); ++section) {
-            bool ok = false;
-            const int width = widths.at(section).toInt(&ok);
-            if (ok && width >= 0)
-                header->resizeSection(section, width);
-        }
+    // The widths and sort of another set of columns (an earlier version's) would land on
+    // other columns.
+    if (widths.size() != header->count()) {
+        settings.endGroup();
+        return;
+    }
+    for (int section = 0; section < header->count(); ++section) {
+        bool ok = false;
+        const int width = widths.at(section).toInt(&ok);
+        if (ok && width >= 0)
+            header->resizeSection(section, width);
     }
     bool keyOk = false;
     bool orderOk = false;
