@@ -74,8 +74,8 @@ private slots:
     void rememberedAcrossStarts();
     void rememberedValuesChecked_data();
     void rememberedValuesChecked();
-    void serverEntryRules_data();
-    void serverEntryRules();
+    void entryRules_data();
+    void entryRules();
 };
 
 void TestGuiLists::typedEntry_data() {
@@ -102,6 +102,7 @@ void TestGuiLists::typedEntry_data() {
     QTest::newRow("edited") << Edit << domains << three << "b.example" << Taken;
     QTest::newRow("emptied") << Edit << domains << three << QString() << Ignored;
     QTest::newRow("edited, too long") << Edit << domains << three << QString(256, 'x') << Refused;
+    QTest::newRow("edited, with a blank") << Edit << domains << three << "b example" << Refused;
     QTest::newRow("locked") << EditLocked << domains << three << "b.example" << Ignored;
 }
 
@@ -159,7 +160,7 @@ void TestGuiLists::listFiles() {
         dialog->selectFile(file.fileName());
         QMetaObject::invokeMethod(dialog, "accept");
     };
-    const QStringList listed{"192.0.2.1 - mine", "b.example", "192.0.2.1 - mine"};
+    const QStringList listed{"a.example", "b.example", "a.example"};
     testing::setLists(*test->window, {}, listed);
     chooseFile("exportList");
     testing::setLists(*test->window, {}, {"replaced.example"});
@@ -322,50 +323,62 @@ void TestGuiLists::rememberedValuesChecked() {
     QCOMPARE(test->window->controls().cDNST->currentIndex(), core::kDefaultRecordTypeIndex);
 }
 
-void TestGuiLists::serverEntryRules_data() {
+void TestGuiLists::entryRules_data() {
+    QTest::addColumn<core::ListKind>("kind");
     QTest::addColumn<QString>("entry");
     QTest::addColumn<bool>("taken");
-    QTest::newRow("address, port, label") << "127.0.0.1:9 - mine" << true;
-    QTest::newRow("TLS with a name") << "tls://127.0.0.1:9#dns.example" << true;
-    QTest::newRow("port over 65535") << "127.0.0.1:99999" << false;
-    QTest::newRow("hexadecimal address") << "0x7f000001" << false;
-    QTest::newRow("control character") << "127.0.0.1 - a\x1b[2Jb" << false;
-    QTest::newRow("over 1,024 characters") << QString(2000, 'a') << false;
+    const auto servers = core::ListKind::Servers;
+    const auto domains = core::ListKind::Domains;
+    QTest::newRow("address, port, label") << servers << "127.0.0.1:9 - mine" << true;
+    QTest::newRow("TLS with a name") << servers << "tls://127.0.0.1:9#dns.example" << true;
+    QTest::newRow("port over 65535") << servers << "127.0.0.1:99999" << false;
+    QTest::newRow("hexadecimal address") << servers << "0x7f000001" << false;
+    QTest::newRow("control character") << servers << "127.0.0.1 - a\x1b[2Jb" << false;
+    QTest::newRow("over 1,024 characters") << servers << QString(2000, 'a') << false;
+    QTest::newRow("domain") << domains << "www.example.com" << true;
+    QTest::newRow("domain with a blank") << domains << "www.exa mple.com" << false;
+    QTest::newRow("domain with a control character") << domains << "a\x07.example" << false;
 }
 
-// One set of rules for a server entry wherever it comes from: typed, imported, remembered
-// from the last start, or given to the command-line tool.
-void TestGuiLists::serverEntryRules() {
+// One set of rules for an entry wherever it comes from: typed, imported, remembered from the
+// last start, or given to the command-line tool.
+void TestGuiLists::entryRules() {
+    QFETCH(core::ListKind, kind);
     QFETCH(QString, entry);
     QFETCH(bool, taken);
+    const bool servers = kind == core::ListKind::Servers;
     const QStringList kept = taken ? QStringList{entry} : QStringList();
     QTemporaryDir dir;
     const QString settings = dir.filePath(QStringLiteral("tarnbell.conf"));
-    QSettings(settings, QSettings::IniFormat).setValue("lists/servers", QStringList{entry});
+    QSettings(settings, QSettings::IniFormat)
+        .setValue(servers ? "lists/servers" : "lists/domains", QStringList{entry});
     const auto test = makeWindow(QString(), 100, {}, testing::nowhere(), settings);
     QCOMPARE(acceptMessage(taken ? 100 : 5000).isNull(), taken);
-    gui::EntryList& list = *test->window->serverList();
-    QCOMPARE(list.entries(), kept);
+    const ListUnderTest target = listOf(*test->window, kind);
+    QCOMPARE(target.list->entries(), kept);
 
-    QFile file(dir.filePath(QStringLiteral("servers.txt")));
+    QFile file(dir.filePath(QStringLiteral("entries.txt")));
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(entry.toUtf8() + '\n') > 0);
     file.close();
-    list.replaceAll({});
-    QCOMPARE(list.importFile(file.fileName()).isEmpty(), taken);
-    QCOMPARE(list.entries(), kept);
+    target.list->replaceAll({});
+    QCOMPARE(target.list->importFile(file.fileName()).isEmpty(), taken);
+    QCOMPARE(target.list->entries(), kept);
 
-    list.replaceAll({});
-    QTest::mouseClick(test->window->controls().cServers, Qt::LeftButton);
+    target.list->replaceAll({});
+    QTest::mouseClick(target.add, Qt::LeftButton);
     auto* input = waitForModal<QInputDialog>();
     QVERIFY(input);
     input->setTextValue(entry);
     input->accept();
     QCOMPARE(acceptMessage(taken ? 100 : 5000).isNull(), taken);
-    QCOMPARE(list.entries(), kept);
+    QCOMPARE(target.list->entries(), kept);
 
     QProcess cli;
-    cli.start(TARNBELL_CLI_PATH, {"--servers", file.fileName(), "--domain", "a.test", "--timeout",
-                                  "1", "--quiet", "-o", "/dev/null"});
+    const QStringList lists = servers
+                                  ? QStringList{"--servers", file.fileName(), "-d", "a.test"}
+                                  : QStringList{"--domains", file.fileName(), "-s", "127.0.0.1:9"};
+    cli.start(TARNBELL_CLI_PATH,
+              lists + QStringList{"--timeout", "1", "--quiet", "-o", "/dev/null"});
     QVERIFY(cli.waitForFinished(20000));
     QCOMPARE(cli.exitCode() == 2, !taken);
 }

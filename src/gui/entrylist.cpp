@@ -64,11 +64,12 @@ QString EntryList::refusal(const QString& answer) const {
 }
 
 void EntryList::accept(const QString& answer) {
-    if (!answer.isEmpty()) {
-        const QString problem = refusal(answer);
+    const QString entry = answer.trimmed();
+    if (!entry.isEmpty()) {
+        const QString problem = refusal(entry);
         if (!problem.isEmpty())
             ShowMessage(m_dialogParent, problem);
-        else if (!append(answer)) // filled up by a harvest while the box was open
+        else if (!append(entry)) // filled up by a harvest while the box was open
             ShowMessage(m_dialogParent, core::ListFullMessage(m_kind));
     }
     emit countsChanged();
@@ -83,14 +84,15 @@ void EntryList::edit(int row) {
     const QPersistentModelIndex target(m_list->model()->index(row, 0));
     QInputDialog* input = AskText(m_dialogParent, core::AddEntryPrompt(m_kind), item->text(),
                                   [this, target](const QString& answer) {
-                                      if (answer.isEmpty() || !target.isValid())
+                                      const QString entry = answer.trimmed();
+                                      if (entry.isEmpty() || !target.isValid())
                                           return;
-                                      const QString problem = refusal(answer);
+                                      const QString problem = refusal(entry);
                                       if (!problem.isEmpty()) {
                                           ShowMessage(m_dialogParent, problem);
                                           return;
                                       }
-                                      m_list->item(target.row())->setText(answer);
+                                      m_list->item(target.row())->setText(entry);
                                   });
     describeForms(input);
 }

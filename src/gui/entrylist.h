@@ -1,8 +1,8 @@
 #pragma once
 // One of the two input lists (servers or domains) with its add, remove and shuffle buttons:
-// at most 99 entries, entries kept exactly as typed, in order, duplicates allowed. Several
-// entries can be selected at once, edited in place, and read from or written to a plain text
-// file, one entry a line.
+// at most 99 entries, entries kept as typed (less surrounding blanks, as list files and the
+// command-line tool take them), in order, duplicates allowed. Several entries can be selected
+// at once, edited in place, and read from or written to a plain text file, one entry a line.
 
 #include "core/lists/listlimits.h"
 
@@ -30,7 +30,8 @@ public:
     bool isFull() const;
 
     // "+": on a full list the list-full message; otherwise asks for an entry and appends a
-    // non-empty answer. A domain that no query can carry is refused with a message.
+    // non-empty answer. An entry the list's rules refuse (a domain with a blank, a server
+    // entry with a port over 65535) is refused with a message.
     void add();
     // "-": removes the selected entries and selects the one that moved into the first
     // removed one's place (the remaining one when one is left, none when the last went).
@@ -40,8 +41,8 @@ public:
     void edit(int row);
     // Replaces the whole list with `entries` (nothing selected) and redraws the counts.
     void replaceAll(const QStringList& entries);
-    // Replaces the list with the entries of a list file; the first 99 are kept and domains
-    // no query can carry are left out. The empty text when all went in, otherwise what the
+    // Replaces the list with the entries of a list file; the first 99 are kept and entries
+    // the list's rules refuse are left out. The empty text when all went in, otherwise what the
     // user is to be told.
     QString importFile(const QString& path);
     // Writes the entries to `path`, one a line; the empty text, or why it failed.
