@@ -10,6 +10,7 @@
 #include "core/lists/randomsource.h"
 #include "core/results/resultsortproxy.h"
 #include "core/run/recordtypes.h"
+#include "filechooser.h"
 #include "fixtures/cannedhttpserver.h"
 #include "fixtures/resultpages.h"
 #include "guisupport/windowdriver.h"
@@ -145,26 +146,27 @@ void TestGuiLists::typedEntry() {
     QCOMPARE(target.count->text(), QString::number(after.size()));
 }
 
-// Exported and imported back as it was, "-" then leaving the next entry selected; imported
-// from a file over the limit with a domain no query can carry, the list takes what fits and
-// says what was left out.
+// Exported under a bare name as a .txt file and imported back as it was, "-" then leaving the
+// next entry selected; imported from a file over the limit with a domain no query can carry,
+// the list takes what fits and says what was left out.
 void TestGuiLists::listFiles() {
     const auto test = makeWindow();
     const ListUnderTest target = listOf(*test->window, core::ListKind::Domains);
     QTemporaryDir dir;
     QFile file(dir.filePath(QStringLiteral("list.txt")));
-    const auto chooseFile = [&](const char* action) {
+    const auto chooseFile = [&](const char* action, const QString& name) {
         target.list->widget()->findChild<QAction*>(action)->trigger();
         auto* dialog = waitForModal<QFileDialog>();
         QVERIFY(dialog);
-        dialog->selectFile(file.fileName());
+        dialog->selectFile(dir.filePath(name));
         QMetaObject::invokeMethod(dialog, "accept");
     };
     const QStringList listed{"a.example", "b.example", "a.example"};
     testing::setLists(*test->window, {}, listed);
-    chooseFile("exportList");
+    chooseFile("exportList", "list");
+    QCOMPARE(test->window->controls().lS->text(), "Exported to " + file.fileName());
     testing::setLists(*test->window, {}, {"replaced.example"});
-    chooseFile("importList");
+    chooseFile("importList", "list.txt");
     QVERIFY(acceptMessage(100).isNull());
     QCOMPARE(target.list->entries(), listed);
     target.list->widget()->setCurrentRow(1);
@@ -174,7 +176,7 @@ void TestGuiLists::listFiles() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(256, 'x') + ".com\n" + numbered(120).join('\n').toUtf8());
     file.close();
-    chooseFile("importList");
+    chooseFile("importList", "list.txt");
     QVERIFY(!acceptMessage().isEmpty());
     QCOMPARE(target.list->entries(), numbered(99));
     QCOMPARE(target.count->text(), QStringLiteral("99"));
@@ -259,6 +261,7 @@ void TestGuiLists::rememberedAcrossStarts() {
         const auto& ui = window.controls();
         QCOMPARE(window.serverList()->entries(), core::InitialServers(local));
         testing::setLists(window, {"127.0.0.9 - mine", local + " - local"}, {"example.com"});
+        window.files()->setLastFolder(dir.path());
         ui.cDNST->setCurrentIndex(3);
         ui.cGResults->setCurrentIndex(9);
         window.resize(760, 540);
@@ -275,6 +278,7 @@ void TestGuiLists::rememberedAcrossStarts() {
     QCOMPARE(window.serverList()->entries(),
              QStringList({"127.0.0.9 - mine", "192.0.2.99 - local"}));
     QCOMPARE(window.domainList()->entries(), QStringList{"example.com"});
+    QCOMPARE(window.files()->lastFolder(), dir.path());
     QCOMPARE(ui.dcount->text(), QStringLiteral("2"));
     QCOMPARE(ui.cDNST->currentIndex(), 3);
     QCOMPARE(ui.cGResults->currentIndex(), 9);

@@ -1,7 +1,6 @@
 #include "entrylist.h"
 
 #include "controlhelp.h"
-#include "core/export/wholefile.h"
 #include "core/lists/listfile.h"
 #include "core/lists/randomsource.h"
 #include "dialogs.h"
@@ -115,9 +114,6 @@ QString EntryList::importFile(const QString& path) {
     return dropped == 0 ? QString() : core::LeftOutMessage(dropped, name);
 }
 
-QString EntryList::exportFile(const QString& path) const {
-    return core::writeWholeFile(path, core::listFileBytes(entries()));
-}
 bool EntryList::append(const QString& entry) {
     // The list may have filled up while the input box was open (the harvester adds domains).
     if (isFull())

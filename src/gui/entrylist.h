@@ -2,7 +2,7 @@
 // One of the two input lists (servers or domains) with its add, remove and shuffle buttons:
 // at most 99 entries, entries kept as typed (less surrounding blanks, as list files and the
 // command-line tool take them), in order, duplicates allowed. Several entries can be selected
-// at once, edited in place, and read from or written to a plain text file, one entry a line.
+// at once, edited in place, and read from a plain text file, one entry a line.
 
 #include "core/lists/listlimits.h"
 
@@ -25,6 +25,7 @@ public:
               QWidget* dialogParent);
 
     QListWidget* widget() const { return m_list; }
+    core::ListKind kind() const { return m_kind; }
     QStringList entries() const;
     int count() const;
     bool isFull() const;
@@ -45,8 +46,6 @@ public:
     // the list's rules refuse are left out. The empty text when all went in, otherwise what the
     // user is to be told.
     QString importFile(const QString& path);
-    // Writes the entries to `path`, one a line; the empty text, or why it failed.
-    QString exportFile(const QString& path) const;
     // "R": a random order, nothing selected afterwards.
     void shuffle();
     // Appends `entry` as it is unless the list is full; true when it was appended.

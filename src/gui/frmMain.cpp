@@ -14,6 +14,7 @@
 #include "detailsview.h"
 #include "dialogs.h"
 #include "entrylist.h"
+#include "filechooser.h"
 #include "harvestcontrol.h"
 #include "listactions.h"
 #include "repaintthrottle.h"
@@ -90,10 +91,11 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_harvest = new gui::HarvestControl(*this, seams.harvest);
     m_transports = new gui::TransportChoice(m_ui, std::move(seams.pickCaFile), this);
     m_closeGuard = new gui::CloseGuard(this, m_lookups);
+    m_files = new gui::FileChooser(this, m_ui.lS);
     new gui::ListActions(
-        m_servers, m_ui.cServers, m_ui.cServersD, [this] { restoreDefaultLists(); }, this);
+        m_servers, m_ui.cServers, m_ui.cServersD, [this] { restoreDefaultLists(); }, m_files, this);
     new gui::ListActions(
-        m_domains, m_ui.cDomain, m_ui.cDomainD, [this] { restoreDefaultLists(); }, this);
+        m_domains, m_ui.cDomain, m_ui.cDomainD, [this] { restoreDefaultLists(); }, m_files, this);
     gui::AddResultActions(m_ui.lvDNS, m_ui.cmdClear);
     gui::AddResultActions(m_ui.lvSummary, m_ui.cmdClear);
     // Room for the default result columns without a horizontal scroll bar, as far as the

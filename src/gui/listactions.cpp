@@ -1,16 +1,16 @@
 #include "listactions.h"
 
 #include "copyrows.h"
+#include "core/lists/listfile.h"
 #include "dialogs.h"
 #include "entrylist.h"
+#include "filechooser.h"
 #include "resultview.h"
 
 #include <QAction>
 #include <QEvent>
-#include <QFileDialog>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStandardPaths>
 
 namespace tarnbell::gui {
 
@@ -23,30 +23,16 @@ QAction* separator(QWidget* owner) {
     return action;
 }
 
-// A list file dialog, opened without a nested event loop; `done` gets the chosen path.
-void openListFileDialog(QWidget* parent, QFileDialog::AcceptMode mode,
-                        std::function<void(const QString&)> done) {
-    const QString title = mode == QFileDialog::AcceptOpen ? QStringLiteral("Import List")
-                                                          : QStringLiteral("Export List");
-    auto* dialog = new QFileDialog(
-        parent, title, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    dialog->setObjectName(QStringLiteral("ListFile"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(mode);
-    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                        : QFileDialog::AnyFile);
-    dialog->setNameFilters({QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")});
-    if (mode == QFileDialog::AcceptSave)
-        dialog->setDefaultSuffix(QStringLiteral("txt"));
-    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, std::move(done));
-    dialog->open();
-}
+const QStringList kListFilters{QStringLiteral("Text Files (*.txt)"),
+                               QStringLiteral("All Files (*)")};
 
 } // namespace
 
 ListActions::ListActions(EntryList* list, QPushButton* addButton, QPushButton* removeButton,
-                         std::function<void()> restoreDefaults, QWidget* dialogParent)
-    : QObject(list), m_list(list), m_addButton(addButton), m_dialogParent(dialogParent) {
+                         std::function<void()> restoreDefaults, FileChooser* files,
+                         QWidget* dialogParent)
+    : QObject(list), m_list(list), m_addButton(addButton), m_files(files),
+      m_dialogParent(dialogParent) {
     QListWidget* widget = list->widget();
     widget->setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -105,23 +91,29 @@ void ListActions::followLock() {
         action->setEnabled(editable);
 }
 
+QString ListActions::listName() const {
+    return m_list->kind() == core::ListKind::Domains ? QStringLiteral("domain list")
+                                                     : QStringLiteral("DNS server list");
+}
+
 void ListActions::importList() {
-    openListFileDialog(m_dialogParent, QFileDialog::AcceptOpen, [this](const QString& path) {
-        // A run may have started while the dialog was open.
-        if (!m_addButton->isEnabled())
-            return;
-        const QString note = m_list->importFile(path);
-        if (!note.isEmpty())
-            ShowMessage(m_dialogParent, note);
-    });
+    m_files->open(QStringLiteral("Import %1").arg(listName()), kListFilters,
+                  [this](const QString& path) {
+                      // A run may have started while the dialog was open.
+                      if (!m_addButton->isEnabled())
+                          return;
+                      const QString note = m_list->importFile(path);
+                      if (!note.isEmpty())
+                          ShowMessage(m_dialogParent, note);
+                  });
 }
 
 void ListActions::exportList() {
-    openListFileDialog(m_dialogParent, QFileDialog::AcceptSave, [this](const QString& path) {
-        const QString problem = m_list->exportFile(path);
-        if (!problem.isEmpty())
-            ShowMessage(m_dialogParent, problem);
-    });
+    SaveDialogSettings dialog;
+    dialog.title = QStringLiteral("Export %1").arg(listName());
+    dialog.filters = kListFilters;
+    dialog.defaultSuffix = QStringLiteral("txt");
+    m_files->exportBytes(dialog, core::listFileBytes(m_list->entries()));
 }
 
 void AddResultActions(ResultView* view, QPushButton* clearButton) {

@@ -15,13 +15,14 @@ class QWidget;
 namespace tarnbell::gui {
 
 class EntryList;
+class FileChooser;
 class ResultView;
 
 class ListActions final : public QObject {
     Q_OBJECT
 public:
     ListActions(EntryList* list, QPushButton* addButton, QPushButton* removeButton,
-                std::function<void()> restoreDefaults, QWidget* dialogParent);
+                std::function<void()> restoreDefaults, FileChooser* files, QWidget* dialogParent);
 
     // Opens the dialog that picks a list file to read, or a file to write the list to.
     void importList();
@@ -35,9 +36,11 @@ private:
     QAction* addAction(const char* name, const QString& text, std::function<void()> run,
                        bool edits);
     void followLock();
+    QString listName() const;
 
     EntryList* m_list;
     QPushButton* m_addButton;
+    FileChooser* m_files;
     QWidget* m_dialogParent;
     QList<QAction*> m_editing; // the actions a run's lock disables
 };
