@@ -1,7 +1,7 @@
 // The two input lists as a user meets them: "+" up to the 99-entry limit with the domains
-// refused, editing in place and list files; "Get URLs" against a loopback HTTPS stand-in for
-// the search host: the request sent, the names that land in the domain list, the controls
-// locked meanwhile, reseeding during a harvest, and failures and full lists that leave the
+// refused, editing in place, list files, Restore and Undo; "Get URLs" against a loopback HTTPS
+// stand-in for the search host: the request sent, the names that land in the domain list, the
+// controls locked meanwhile, reseeding during a harvest, and failures and full lists that leave the
 // window usable; and what the window remembers between starts and how it checks what it
 // reads back.
 
@@ -77,6 +77,7 @@ private slots:
     void rememberedValuesChecked();
     void entryRules_data();
     void entryRules();
+    void restoreAndUndo();
 };
 
 void TestGuiLists::typedEntry_data() {
@@ -146,9 +147,10 @@ void TestGuiLists::typedEntry() {
     QCOMPARE(target.count->text(), QString::number(after.size()));
 }
 
-// Exported under a bare name as a .txt file and imported back as it was, "-" then leaving the
-// next entry selected; imported from a file over the limit with a domain no query can carry,
-// the list takes what fits and says what was left out.
+// Exported under a bare name as a .txt file and imported back as it was, after a question
+// before the entries are replaced, "-" then leaving the next entry selected; imported from a
+// file over the limit with a domain no query can carry, the list takes what fits and says
+// what was left out.
 void TestGuiLists::listFiles() {
     const auto test = makeWindow();
     const ListUnderTest target = listOf(*test->window, core::ListKind::Domains);
@@ -167,6 +169,7 @@ void TestGuiLists::listFiles() {
     QCOMPARE(test->window->controls().lS->text(), "Exported to " + file.fileName());
     testing::setLists(*test->window, {}, {"replaced.example"});
     chooseFile("importList", "list.txt");
+    QVERIFY(testing::answerQuestion(true).contains("(1 entry) with the entries of list.txt"));
     QVERIFY(acceptMessage(100).isNull());
     QCOMPARE(target.list->entries(), listed);
     target.list->widget()->setCurrentRow(1);
@@ -177,6 +180,7 @@ void TestGuiLists::listFiles() {
     file.write(QByteArray(256, 'x') + ".com\n" + numbered(120).join('\n').toUtf8());
     file.close();
     chooseFile("importList", "list.txt");
+    QVERIFY(!testing::answerQuestion(true).isEmpty());
     QVERIFY(!acceptMessage().isEmpty());
     QCOMPARE(target.list->entries(), numbered(99));
     QCOMPARE(target.count->text(), QStringLiteral("99"));
@@ -385,6 +389,41 @@ void TestGuiLists::entryRules() {
               lists + QStringList{"--timeout", "1", "--quiet", "-o", "/dev/null"});
     QVERIFY(cli.waitForFinished(20000));
     QCOMPARE(cli.exitCode() == 2, !taken);
+}
+
+// "Restore default list" asks first and replaces its own list only; Ctrl+Z takes back the
+// last change once, never during a run; names a harvest added since leave nothing to undo.
+void TestGuiLists::restoreAndUndo() {
+    const auto test = makeWindow(QStringLiteral("192.0.2.53"));
+    frmMain& window = *test->window;
+    window.show();
+    const QStringList servers{"127.0.0.9"}, domains{"a.example", "b.example", "c.example"};
+    testing::setLists(window, servers, domains);
+    const auto action = [&window](const char* name) { return window.findChild<QAction*>(name); };
+    const auto undo = [&window] { QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier); };
+    for (const bool confirm : {false, true}) {
+        window.serverList()->widget()->findChild<QAction*>("restoreDefaults")->trigger();
+        QVERIFY(testing::answerQuestion(confirm).contains("DNS server list (1 entry)"));
+    }
+    QCOMPARE(window.serverList()->entries(), core::InitialServers(QStringLiteral("192.0.2.53")));
+    QCOMPARE(window.domainList()->entries(), domains);
+    window.lockForRun();
+    QVERIFY(!action("undoListChange")->isEnabled() && !action("importList")->isEnabled());
+    window.unlockAfterRun();
+    window.activateWindow(); // back from the question
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    undo();
+    undo(); // once only: the list stays as it was before the restore
+    QCOMPARE(window.serverList()->entries(), servers);
+    QTest::mouseClick(window.controls().cmdRandomN, Qt::LeftButton);
+    window.domainList()->append(QStringLiteral("harvested.example"));
+    QVERIFY(!action("undoListChange")->isEnabled());
+    window.domainList()->select(0);
+    window.cDomainD_Click();
+    const QStringList shuffled = window.domainList()->entries();
+    QTest::mouseClick(window.controls().cmdRandomN, Qt::LeftButton);
+    undo();
+    QCOMPARE(window.domainList()->entries(), shuffled);
 }
 
 QTEST_MAIN(TestGuiLists)

@@ -19,6 +19,15 @@ EntryList::EntryList(QListWidget* list, core::ListKind kind, core::RandomSource&
     : QObject(list), m_list(list), m_kind(kind), m_random(random), m_dialogParent(dialogParent) {
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setSortingEnabled(false);
+    const QAbstractItemModel* rows = m_list->model();
+    const auto revise = [this] {
+        ++m_revision;
+        emit revised();
+    };
+    connect(rows, &QAbstractItemModel::rowsInserted, this, revise);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, revise);
+    connect(rows, &QAbstractItemModel::modelReset, this, revise);
+    connect(rows, &QAbstractItemModel::dataChanged, this, revise);
 }
 
 QStringList EntryList::entries() const {
@@ -66,10 +75,13 @@ void EntryList::accept(const QString& answer) {
     const QString entry = answer.trimmed();
     if (!entry.isEmpty()) {
         const QString problem = refusal(entry);
+        const QStringList before = entries();
         if (!problem.isEmpty())
             ShowMessage(m_dialogParent, problem);
         else if (!append(entry)) // filled up by a harvest while the box was open
             ShowMessage(m_dialogParent, core::ListFullMessage(m_kind));
+        else
+            emit edited(before);
     }
     emit countsChanged();
 }
@@ -91,7 +103,9 @@ void EntryList::edit(int row) {
                                           ShowMessage(m_dialogParent, problem);
                                           return;
                                       }
+                                      const QStringList before = entries();
                                       m_list->item(target.row())->setText(entry);
+                                      emit edited(before);
                                   });
     describeForms(input);
 }
@@ -103,6 +117,12 @@ void EntryList::replaceAll(const QStringList& entries) {
     emit countsChanged();
 }
 
+void EntryList::take(const QStringList& entries) {
+    const QStringList before = this->entries();
+    replaceAll(entries);
+    emit edited(before);
+}
+
 QString EntryList::importFile(const QString& path) {
     QString reason;
     const std::optional<QList<core::ListLine>> read = core::readListFile(path, &reason);
@@ -110,7 +130,7 @@ QString EntryList::importFile(const QString& path) {
     if (!read)
         return QStringLiteral("%1 could not be read: %2").arg(name, reason);
     int dropped = 0;
-    replaceAll(core::AcceptedEntries(m_kind, core::entryTexts(*read), &dropped));
+    take(core::AcceptedEntries(m_kind, core::entryTexts(*read), &dropped));
     return dropped == 0 ? QString() : core::LeftOutMessage(dropped, name);
 }
 
@@ -145,6 +165,7 @@ void EntryList::select(int index) {
 void EntryList::removeSelected() {
     const int position = selectedIndex();
     if (position >= 0) {
+        const QStringList before = entries();
         QList<int> rows;
         for (const QListWidgetItem* item : m_list->selectedItems())
             rows << m_list->row(item);
@@ -155,15 +176,18 @@ void EntryList::removeSelected() {
         // The entry that moved up into the first removed one's place, the only one left, or
         // none when the removed entries were the last ones.
         select(remaining == 1 ? 0 : position);
+        emit edited(before);
     }
     emit countsChanged();
 }
 
 void EntryList::shuffle() {
-    const QStringList shuffled = core::ShuffleEntries(entries(), m_random);
+    const QStringList before = entries();
+    const QStringList shuffled = core::ShuffleEntries(before, m_random);
     m_list->clear();
     m_list->addItems(shuffled);
     select(-1);
+    emit edited(before);
 }
 
 } // namespace tarnbell::gui

@@ -2,7 +2,8 @@
 // One of the two input lists (servers or domains) with its add, remove and shuffle buttons:
 // at most 99 entries, entries kept as typed (less surrounding blanks, as list files and the
 // command-line tool take them), in order, duplicates allowed. Several entries can be selected
-// at once, edited in place, and read from a plain text file, one entry a line.
+// at once, edited in place, and read from a plain text file, one entry a line. Every change
+// the user makes is announced, so that it can be undone.
 
 #include "core/lists/listlimits.h"
 
@@ -26,6 +27,8 @@ public:
 
     QListWidget* widget() const { return m_list; }
     core::ListKind kind() const { return m_kind; }
+    // Counts the changes to the entries, whatever made them (a harvest's names too).
+    quint64 revision() const { return m_revision; }
     QStringList entries() const;
     int count() const;
     bool isFull() const;
@@ -42,9 +45,11 @@ public:
     void edit(int row);
     // Replaces the whole list with `entries` (nothing selected) and redraws the counts.
     void replaceAll(const QStringList& entries);
+    // replaceAll() as the user's change (Restore, Import), announced by edited().
+    void take(const QStringList& entries);
     // Replaces the list with the entries of a list file; the first 99 are kept and entries
-    // the list's rules refuse are left out. The empty text when all went in, otherwise what the
-    // user is to be told.
+    // the list's rules refuse are left out. The empty text when all went in, otherwise what
+    // the user is to be told.
     QString importFile(const QString& path);
     // "R": a random order, nothing selected afterwards.
     void shuffle();
@@ -58,6 +63,11 @@ public:
 Q_SIGNALS:
     // After every add or remove attempt, answered or not: the counts are to be redrawn.
     void countsChanged();
+    // After each change the user made with the list's buttons, keys or menus (add, edit,
+    // remove, shuffle, import, restore): what the list held before it.
+    void edited(const QStringList& before);
+    // After every change to the entries: revision() has grown.
+    void revised();
 
 private:
     void accept(const QString& answer);
@@ -69,6 +79,7 @@ private:
     core::ListKind m_kind;
     core::RandomSource& m_random;
     QWidget* m_dialogParent;
+    quint64 m_revision = 0;
 };
 
 } // namespace tarnbell::gui

@@ -17,6 +17,7 @@
 #include "filechooser.h"
 #include "harvestcontrol.h"
 #include "listactions.h"
+#include "listundo.h"
 #include "repaintthrottle.h"
 #include "resultview.h"
 #include "rowbatchproxy.h"
@@ -93,9 +94,12 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_closeGuard = new gui::CloseGuard(this, m_lookups);
     m_files = new gui::FileChooser(this, m_ui.lS);
     new gui::ListActions(
-        m_servers, m_ui.cServers, m_ui.cServersD, [this] { restoreDefaultLists(); }, m_files, this);
+        m_servers, m_ui.cServers, m_ui.cServersD,
+        [this] { return core::InitialServers(m_localResolver()); }, m_files, this);
     new gui::ListActions(
-        m_domains, m_ui.cDomain, m_ui.cDomainD, [this] { restoreDefaultLists(); }, m_files, this);
+        m_domains, m_ui.cDomain, m_ui.cDomainD, [] { return core::DefaultDomains(); }, m_files,
+        this);
+    addAction((new gui::ListUndo({m_servers, m_domains}, m_ui.cServers, this))->action());
     gui::AddResultActions(m_ui.lvDNS, m_ui.cmdClear);
     gui::AddResultActions(m_ui.lvSummary, m_ui.cmdClear);
     // Room for the default result columns without a horizontal scroll bar, as far as the
@@ -289,13 +293,6 @@ void frmMain::cServersD_Click() {
 }
 void frmMain::cmdRandomD_Click() {
     m_servers->shuffle();
-}
-
-void frmMain::restoreDefaultLists() {
-    if (m_running)
-        return;
-    m_servers->replaceAll(core::InitialServers(m_localResolver()));
-    m_domains->replaceAll(core::DefaultDomains());
 }
 
 // ---- Run control -----------------------------------------------------------------------------

@@ -122,8 +122,6 @@ public Q_SLOTS:
     void lvSummary_ColumnClick(int section);
     // Empties both result lists (refused during a run).
     void cmdClear_Click();
-    // Both input lists as at the first start: the default servers and domains.
-    void restoreDefaultLists();
 
 Q_SIGNALS:
     // The run has ended; its completion status is on the status line. With `msg` the

@@ -5,10 +5,12 @@
 #include "dialogs.h"
 #include "entrylist.h"
 #include "filechooser.h"
+#include "question.h"
 #include "resultview.h"
 
 #include <QAction>
 #include <QEvent>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -26,13 +28,17 @@ QAction* separator(QWidget* owner) {
 const QStringList kListFilters{QStringLiteral("Text Files (*.txt)"),
                                QStringLiteral("All Files (*)")};
 
+QString entryCount(int count) {
+    return count == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(count);
+}
+
 } // namespace
 
 ListActions::ListActions(EntryList* list, QPushButton* addButton, QPushButton* removeButton,
-                         std::function<void()> restoreDefaults, FileChooser* files,
+                         std::function<QStringList()> defaults, FileChooser* files,
                          QWidget* dialogParent)
-    : QObject(list), m_list(list), m_addButton(addButton), m_files(files),
-      m_dialogParent(dialogParent) {
+    : QObject(list), m_list(list), m_addButton(addButton), m_defaults(std::move(defaults)),
+      m_files(files), m_dialogParent(dialogParent) {
     QListWidget* widget = list->widget();
     widget->setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -55,8 +61,9 @@ ListActions::ListActions(EntryList* list, QPushButton* addButton, QPushButton* r
     addAction(
         "exportList", QStringLiteral("E&xport..."), [this] { exportList(); }, false);
     separator(widget);
-    addAction("restoreDefaults", QStringLiteral("Restore &default lists"),
-              std::move(restoreDefaults), true);
+    addAction(
+        "restoreDefaults", QStringLiteral("Restore &default list..."),
+        [this] { restoreDefaults(); }, true);
 
     connect(widget, &QListWidget::itemDoubleClicked, this, [this, list](QListWidgetItem* item) {
         if (m_addButton->isEnabled())
@@ -96,16 +103,34 @@ QString ListActions::listName() const {
                                                      : QStringLiteral("DNS server list");
 }
 
+void ListActions::askToReplace(const QString& replacement, std::function<void()> replace) {
+    if (!m_addButton->isEnabled())
+        return;
+    if (m_list->count() == 0) {
+        replace();
+        return;
+    }
+    AskFirst(m_dialogParent,
+             QStringLiteral("Replace the %1 (%2) with %3?")
+                 .arg(listName(), entryCount(m_list->count()), replacement),
+             QStringLiteral("Ctrl+Z brings the entries back."), QStringLiteral("&Replace"),
+             [this, replace = std::move(replace)] {
+                 // A run may have started since the question was asked.
+                 if (m_addButton->isEnabled())
+                     replace();
+             });
+}
+
 void ListActions::importList() {
-    m_files->open(QStringLiteral("Import %1").arg(listName()), kListFilters,
-                  [this](const QString& path) {
-                      // A run may have started while the dialog was open.
-                      if (!m_addButton->isEnabled())
-                          return;
-                      const QString note = m_list->importFile(path);
-                      if (!note.isEmpty())
-                          ShowMessage(m_dialogParent, note);
-                  });
+    const QString title = QStringLiteral("Import %1").arg(listName());
+    m_files->open(title, kListFilters, [this](const QString& path) {
+        askToReplace(QStringLiteral("the entries of %1").arg(QFileInfo(path).fileName()),
+                     [this, path] {
+                         const QString note = m_list->importFile(path);
+                         if (!note.isEmpty())
+                             ShowMessage(m_dialogParent, note);
+                     });
+    });
 }
 
 void ListActions::exportList() {
@@ -114,6 +139,13 @@ void ListActions::exportList() {
     dialog.filters = kListFilters;
     dialog.defaultSuffix = QStringLiteral("txt");
     m_files->exportBytes(dialog, core::listFileBytes(m_list->entries()));
+}
+
+void ListActions::restoreDefaults() {
+    const QString replacement = m_list->kind() == core::ListKind::Domains
+                                    ? QStringLiteral("the built-in domains")
+                                    : QStringLiteral("the default servers");
+    askToReplace(replacement, [this] { m_list->take(m_defaults()); });
 }
 
 void AddResultActions(ResultView* view, QPushButton* clearButton) {
