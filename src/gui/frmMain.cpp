@@ -18,6 +18,7 @@
 #include "harvestcontrol.h"
 #include "listactions.h"
 #include "listundo.h"
+#include "menubar.h"
 #include "repaintthrottle.h"
 #include "resultview.h"
 #include "rowbatchproxy.h"
@@ -93,13 +94,13 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_transports = new gui::TransportChoice(m_ui, std::move(seams.pickCaFile), this);
     m_closeGuard = new gui::CloseGuard(this, m_lookups);
     m_files = new gui::FileChooser(this, m_ui.lS);
-    new gui::ListActions(
+    const auto* serverActions = new gui::ListActions(
         m_servers, m_ui.cServers, m_ui.cServersD,
         [this] { return core::InitialServers(m_localResolver()); }, m_files, this);
-    new gui::ListActions(
+    const auto* domainActions = new gui::ListActions(
         m_domains, m_ui.cDomain, m_ui.cDomainD, [] { return core::DefaultDomains(); }, m_files,
         this);
-    addAction((new gui::ListUndo({m_servers, m_domains}, m_ui.cServers, this))->action());
+    auto* undo = new gui::ListUndo({m_servers, m_domains}, m_ui.cServers, this);
     gui::AddResultActions(m_ui.lvDNS, m_ui.cmdClear);
     gui::AddResultActions(m_ui.lvSummary, m_ui.cmdClear);
     // Room for the default result columns without a horizontal scroll bar, as far as the
@@ -126,6 +127,7 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
 
     connectControls();
     connectEngine();
+    gui::BuildMenuBar(*this, *serverActions, *domainActions, undo->action());
     Form_Load();
     if (seams.settings) {
         m_settings = seams.settings();

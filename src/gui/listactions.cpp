@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 
 namespace tarnbell::gui {
@@ -56,12 +57,12 @@ ListActions::ListActions(EntryList* list, QPushButton* addButton, QPushButton* r
         "copyRows", QStringLiteral("&Copy"), [widget] { CopySelectedRows(*widget); }, false);
     copy->setShortcut(QKeySequence::Copy);
     separator(widget);
-    addAction(
+    m_fileActions << addAction(
         "importList", QStringLiteral("&Import..."), [this] { importList(); }, true);
-    addAction(
+    m_fileActions << addAction(
         "exportList", QStringLiteral("E&xport..."), [this] { exportList(); }, false);
     separator(widget);
-    addAction(
+    m_fileActions << addAction(
         "restoreDefaults", QStringLiteral("Restore &default list..."),
         [this] { restoreDefaults(); }, true);
 
@@ -98,6 +99,10 @@ void ListActions::followLock() {
         action->setEnabled(editable);
 }
 
+void ListActions::addFileActions(QMenu* menu) const {
+    menu->addActions(m_fileActions);
+}
+
 QString ListActions::listName() const {
     return m_list->kind() == core::ListKind::Domains ? QStringLiteral("domain list")
                                                      : QStringLiteral("DNS server list");
@@ -113,8 +118,8 @@ void ListActions::askToReplace(const QString& replacement, std::function<void()>
     AskFirst(m_dialogParent,
              QStringLiteral("Replace the %1 (%2) with %3?")
                  .arg(listName(), entryCount(m_list->count()), replacement),
-             QStringLiteral("Ctrl+Z brings the entries back."), QStringLiteral("&Replace"),
-             [this, replace = std::move(replace)] {
+             QStringLiteral("Lists > Undo (Ctrl+Z) brings the entries back."),
+             QStringLiteral("&Replace"), [this, replace = std::move(replace)] {
                  // A run may have started since the question was asked.
                  if (m_addButton->isEnabled())
                      replace();

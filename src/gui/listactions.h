@@ -1,8 +1,8 @@
 #pragma once
 // The editing the input lists offer beyond their buttons: Delete removes the selected entries,
 // a double-click edits one, Ctrl+C copies, a context menu gathers these with import and export
-// of list files and "Restore default list". Import and Restore ask before they replace
-// entries. The result lists get Ctrl+C and a context menu
+// of list files and "Restore default list" (the menu bar shows the last three too). Import and
+// Restore ask before they replace entries. The result lists get Ctrl+C and a context menu
 // with Copy and Clear results. Every action that changes a list follows its "+" button, so
 // nothing here edits a list that a run has locked.
 
@@ -11,6 +11,7 @@
 #include <functional>
 
 class QAction;
+class QMenu;
 class QPushButton;
 class QWidget;
 
@@ -32,6 +33,8 @@ public:
     void exportList();
     // Asks, then puts the default entries in place.
     void restoreDefaults();
+    // Adds Import, Export and Restore to `menu`: the same actions as the context menu's.
+    void addFileActions(QMenu* menu) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,7 +54,8 @@ private:
     std::function<QStringList()> m_defaults;
     FileChooser* m_files;
     QWidget* m_dialogParent;
-    QList<QAction*> m_editing; // the actions a run's lock disables
+    QList<QAction*> m_editing;     // the actions a run's lock disables
+    QList<QAction*> m_fileActions; // import, export, restore
 };
 
 // Ctrl+C and the context menu (Copy, Clear results) of a result list; "Clear results" presses
