@@ -113,6 +113,8 @@ void TestCli::badInput_data() {
         << "--server number 2.*the port must be";
     QTest::newRow("bad entry by its line")
         << (L{"--servers", "@listed"} + domain) << 2 << "/listed, line 4.*hexadecimal";
+    QTest::newRow("domain with a blank") << (run + L{"--domain", "www.exa mple.test"}) << 2
+                                         << "--domain number 2\\): \"www.exa mple.test\" .*blank";
     QTest::newRow("UTF-16 list") << (L{"--servers", "@utf16"} + domain) << 2 << "not UTF-8 text";
     QTest::newRow("FIFO list, never opened for a blocking read")
         << (run + L{"--domains", "@fifo"}) << 2 << "not a regular file";

@@ -49,16 +49,28 @@ void releaseOne(TestWindow& test) {
     QTRY_VERIFY(test.probe->calls().size() > asked || !test.window->isRunning());
 }
 
-// Clicks "Export CSV", saves as `path` and returns what the file then holds.
-QByteArray exportTo(frmMain& window, const QString& path) {
+// Clicks "Export CSV", saves as `path` (".csv" added to a bare name), answers Yes when asked
+// before `replaces` a file, and returns what the file then holds: nothing when the dialog
+// opened elsewhere than in the user's folders or asked otherwise than expected.
+QByteArray exportTo(frmMain& window, const QString& path, bool replaces = false) {
     QTest::mouseClick(window.controls().cmdExport, Qt::LeftButton);
     auto* dialog = testing::waitForModal<QFileDialog>();
-    if (!dialog)
+    if (!dialog || dialog->windowTitle() != "Export CSV" ||
+        dialog->directory() == QDir(QCoreApplication::applicationDirPath()))
         return {};
+    // The dialog asks in an event loop of its own: answered from a timer.
+    QObject scope;
+    bool asked = false;
+    QTimer::singleShot(0, &scope, [&asked] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        asked = box && box->button(QMessageBox::Yes);
+        if (asked)
+            box->button(QMessageBox::Yes)->click();
+    });
     dialog->selectFile(path);
     QMetaObject::invokeMethod(dialog, "accept");
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QFile file(QFileInfo(path).suffix().isEmpty() ? path + ".csv" : path);
+    return asked == replaces && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void showWindow(frmMain& window) {
@@ -148,18 +160,20 @@ void TestGuiRun::fullRun() {
     QVERIFY(!window.isRunning() && ui.cmdGo->isEnabled() && !ui.cmdPause->isEnabled() &&
             !ui.cmdSkip->isEnabled());
 
-    // "Export CSV" replaces an old file without a question and leaves no temporary file; a
-    // column narrowed to a sliver is left out, as it is from copied rows.
+    // "Export CSV" adds ".csv" to a bare name, asks before it replaces an old file, leaves no
+    // temporary file and names the file on the status line; a column narrowed to a sliver is
+    // left out, as it is from copied rows.
     ui.lvDNS->header()->resizeSection(1, 1);
     QCOMPARE(gui::SelectedRowsText(*ui.lvDNS), "d29.example\t95 ms\n");
     QTemporaryDir dir;
-    QFile file(dir.filePath("results"));
+    QFile file(dir.filePath("results.csv"));
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(10000, 'x')) == 10000);
     file.close();
     QVERIFY(window.closeGuard()->hasUnexported());
-    const QByteArray text = exportTo(window, file.fileName());
+    const QByteArray text = exportTo(window, dir.filePath("results"), true);
     QVERIFY(!window.closeGuard()->hasUnexported()); // closing asks nothing now
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"results"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"results.csv"});
+    QCOMPARE(ui.lS->text(), "Exported to " + file.fileName());
     QVERIFY2(text.startsWith("\"Domain\",\"Response Time\"\r\n\"d0.example\",\"120 ms\"\r\n") &&
                  text.contains("\"Median Response\"\r\n\"127.0.0.3 - fast\","),
              text.constData());

@@ -14,8 +14,11 @@
 #include "detailsview.h"
 #include "dialogs.h"
 #include "entrylist.h"
+#include "filechooser.h"
 #include "harvestcontrol.h"
 #include "listactions.h"
+#include "listundo.h"
+#include "menubar.h"
 #include "repaintthrottle.h"
 #include "resultview.h"
 #include "rowbatchproxy.h"
@@ -92,10 +95,14 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_harvest = new gui::HarvestControl(*this, seams.harvest);
     m_transports = new gui::TransportChoice(m_ui, std::move(seams.pickCaFile), this);
     m_closeGuard = new gui::CloseGuard(this, m_lookups);
-    new gui::ListActions(
-        m_servers, m_ui.cServers, m_ui.cServersD, [this] { restoreDefaultLists(); }, this);
-    new gui::ListActions(
-        m_domains, m_ui.cDomain, m_ui.cDomainD, [this] { restoreDefaultLists(); }, this);
+    m_files = new gui::FileChooser(this, m_ui.lS);
+    const auto* serverActions = new gui::ListActions(
+        m_servers, m_ui.cServers, m_ui.cServersD,
+        [this] { return core::InitialServers(m_localResolver()); }, m_files, this);
+    const auto* domainActions = new gui::ListActions(
+        m_domains, m_ui.cDomain, m_ui.cDomainD, [] { return core::DefaultDomains(); }, m_files,
+        this);
+    auto* undo = new gui::ListUndo({m_servers, m_domains}, m_ui.cServers, this);
     gui::AddResultActions(m_ui.lvDNS, m_ui.cmdClear);
     gui::AddResultActions(m_ui.lvSummary, m_ui.cmdClear);
     // Room for the default result columns without a horizontal scroll bar, as far as the
@@ -122,6 +129,7 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
 
     connectControls();
     connectEngine();
+    gui::BuildMenuBar(*this, *serverActions, *domainActions, undo->action());
     Form_Load();
     if (seams.settings) {
         m_settings = seams.settings();
@@ -289,13 +297,6 @@ void frmMain::cServersD_Click() {
 }
 void frmMain::cmdRandomD_Click() {
     m_servers->shuffle();
-}
-
-void frmMain::restoreDefaultLists() {
-    if (m_running)
-        return;
-    m_servers->replaceAll(core::InitialServers(m_localResolver()));
-    m_domains->replaceAll(core::DefaultDomains());
 }
 
 // ---- Run control -----------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "core/results/resultsortproxy.h"
 #include "dialogs.h"
 #include "entrylist.h"
+#include "filechooser.h"
 #include "frmMain.h"
 #include "resultview.h"
 
@@ -27,6 +28,7 @@ const QString kFreshConnections = QStringLiteral("transports/freshConnections");
 const QString kCaFile = QStringLiteral("transports/caFile");
 const QString kGeometry = QStringLiteral("window/geometry");
 const QString kState = QStringLiteral("window/state");
+const QString kLastFolder = QStringLiteral("files/lastFolder"); // of exports and imports
 
 void saveView(QSettings& settings, const QString& group, const ResultView* view,
               const core::ResultSortProxy* sorter) {
@@ -100,6 +102,7 @@ void SaveWindowSettings(const frmMain& window, QSettings& settings) {
     settings.setValue(kState, window.saveState());
     saveView(settings, QStringLiteral("lookups"), ui.lvDNS, window.lookupSort());
     saveView(settings, QStringLiteral("summary"), ui.lvSummary, window.summarySort());
+    settings.setValue(kLastFolder, window.files()->lastFolder());
 }
 
 void RestoreWindowSettings(frmMain& window, QSettings& settings) {
@@ -141,6 +144,7 @@ void RestoreWindowSettings(frmMain& window, QSettings& settings) {
     window.restoreState(settings.value(kState).toByteArray());
     restoreView(settings, QStringLiteral("lookups"), ui.lvDNS, window.lookupSort());
     restoreView(settings, QStringLiteral("summary"), ui.lvSummary, window.summarySort());
+    window.files()->setLastFolder(settings.value(kLastFolder).toString());
 }
 
 QSize StartSize(QSize preferred, QSize available) {
