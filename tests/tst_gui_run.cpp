@@ -118,6 +118,7 @@ void TestGuiRun::fullRun() {
     auto* box = testing::waitForModal<QMessageBox>();
     QVERIFY(box && box->text().endsWith(QStringLiteral("127.0.0.3 - fast")));
     QVERIFY(!ui.cmdGo->isEnabled() && !ui.rounds->isEnabled());
+    QVERIFY(ui.lvDNS->isEnabled() && ui.lvSummary->isEnabled()); // still readable
     QCOMPARE(ui.lwhowon->text(), QStringLiteral("127.0.0.3 - fast"));
     QCOMPARE(test->probe->calls().at(0).server, QStringLiteral("127.0.0.2"));
     QCOMPARE(test->probe->calls().at(0).recordType, quint16(1));
