@@ -12,12 +12,14 @@
 #include "guisupport/windowdriver.h"
 #include "readablecolour.h"
 #include "resultview.h"
+#include "timechart.h"
 
 #include <QAction>
 #include <QBoxPlotSeries>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLogValueAxis>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -129,6 +131,7 @@ void TestGuiRun::fullRun() {
     auto* box = testing::waitForModal<QMessageBox>();
     QVERIFY(box && box->text().endsWith(QStringLiteral("127.0.0.3 - fast")));
     QVERIFY(!ui.cmdGo->isEnabled() && !ui.rounds->isEnabled());
+    QVERIFY(ui.lvDNS->isEnabled() && ui.lvSummary->isEnabled()); // still readable
     QCOMPARE(ui.lwhowon->text(), QStringLiteral("127.0.0.3 - fast"));
     QVERIFY(ui.lDNS->text().isEmpty()); // no server is under test any more
     QCOMPARE(test->probe->calls().at(0).server, QStringLiteral("127.0.0.2"));
@@ -155,6 +158,11 @@ void TestGuiRun::fullRun() {
     // The details tab holds the run's figures, fastest first.
     QCOMPARE(window.details()->model()->index(0, 0).data().toString(), "127.0.0.3 - fast");
     QCOMPARE(window.details()->boxes()->count(), 2);
+    // Whole decades around 95 and 120 ms on a logarithmic axis, on the lists' background.
+    const gui::TimeChart* chart = window.details()->chart();
+    QCOMPARE(chart->timeAxis()->min(), 10.0);
+    QCOMPARE(chart->timeAxis()->max(), 1000.0);
+    QCOMPARE(chart->chart()->backgroundBrush().color(), base);
 
     QVERIFY(!acceptMessage().isEmpty());
     QVERIFY(!window.isRunning() && ui.cmdGo->isEnabled() && !ui.cmdPause->isEnabled() &&

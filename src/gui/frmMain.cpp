@@ -107,7 +107,7 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     gui::AddResultActions(m_ui.lvSummary, m_ui.cmdClear);
     // Room for the default result columns without a horizontal scroll bar, as far as the
     // screen allows.
-    resize(gui::StartSize(QSize(900, 560), screen()->availableGeometry().size()));
+    resize(gui::StartSize(*this));
     // At most 40 frames a second, and the lookup list and the list selections at the same
     // pace: a fast run must not spend its time redrawing.
     constexpr int kFrameMs = 25;
@@ -349,8 +349,8 @@ QList<QWidget*> frmMain::runLockedControls() const {
 void frmMain::lockForRun() {
     m_running = true;
     m_ui.cmdPause->setEnabled(true);
-    m_ui.lvDNS->setEnabled(false);
-    m_ui.lvSummary->setEnabled(false);
+    // The result lists stay enabled: they can be read, scrolled and copied from during a
+    // run, paused or not.
     for (QWidget* control : runLockedControls())
         control->setEnabled(false);
     m_ui.cmdSkip->setEnabled(true);
@@ -362,8 +362,6 @@ void frmMain::unlockAfterRun() {
     for (QWidget* control : runLockedControls())
         control->setEnabled(true);
     m_ui.cmdSkip->setEnabled(false);
-    m_ui.lvDNS->setEnabled(true);
-    m_ui.lvSummary->setEnabled(true);
     m_ui.cmdPause->setEnabled(false);
     m_ui.cmdStop->setEnabled(false);
     m_ui.cmdClear->setEnabled(true);
