@@ -417,7 +417,7 @@ void frmMain::runEnded() {
         return;
     }
     // The box is modal: the window stays locked until it is dismissed.
-    gui::ShowMessage(this, completionText, [this] {
+    gui::ShowMessage(this, completionText, QMessageBox::Information, [this] {
         unlockAfterRun();
         emit runUnlocked();
     });
