@@ -34,10 +34,10 @@ QString AcceptedDomainForms() {
     return QStringLiteral("A domain name such as www.example.com, asked exactly as typed");
 }
 
-QString PauseCaption(const QString& written) {
-    if (written == QStringLiteral("Resume"))
-        return QStringLiteral("Res&ume");
-    return QLatin1Char('&') + written;
+void ShowPauseCaption(QPushButton* button, bool paused) {
+    // A caption sets its own mnemonic, none for "Resume": the key is given after it.
+    button->setText(paused ? QStringLiteral("Resume") : QStringLiteral("&Pause"));
+    button->setShortcut(QKeySequence(Qt::ALT | Qt::Key_P));
 }
 
 void DescribeControls(const WindowControls& c) {
@@ -60,7 +60,7 @@ void DescribeControls(const WindowControls& c) {
              QStringLiteral("End the run after the lookup under way and sum up what was "
                             "measured (Escape)"));
     describe(c.cmdPause, QStringLiteral("Pause or resume"),
-             QStringLiteral("Pause the run after the lookup under way, or go on"));
+             QStringLiteral("Pause the run after the lookup under way, or go on (Alt+P)"));
     describe(c.dcount, QStringLiteral("Number of DNS servers"),
              QStringLiteral("DNS servers in the list (at most 99)"));
     describe(c.cmdRandomD, QStringLiteral("Shuffle the DNS servers"),

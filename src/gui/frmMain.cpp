@@ -224,16 +224,20 @@ void frmMain::connectEngine() {
     });
     connect(m_engine, &BenchmarkEngine::pauseStateChanged, this, [this](core::PauseState state) {
         const bool paused = state == core::PauseState::Paused;
-        m_ui.cmdPause->setText(
-            gui::PauseCaption(paused ? QStringLiteral("Resume") : QStringLiteral("Pause")));
+        gui::ShowPauseCaption(m_ui.cmdPause, paused);
         m_ui.cmdPause->setEnabled(state != core::PauseState::Requested);
         if (state == core::PauseState::Requested)
             m_ui.lS->setText(QStringLiteral("Finishing current lookup before pausing..."));
         else if (paused)
             m_ui.lS->setText(QStringLiteral("Paused!"));
     });
-    connect(m_engine, &BenchmarkEngine::skipPendingChanged, this,
-            [this](bool pending) { m_ui.cmdSkip->setEnabled(!pending); });
+    // A skip waits for the lookup under way: the button and the status line say so meanwhile.
+    connect(m_engine, &BenchmarkEngine::skipPendingChanged, this, [this](bool pending) {
+        m_ui.cmdSkip->setEnabled(!pending);
+        m_ui.cmdSkip->setText(pending ? QStringLiteral("Skipping…") : QStringLiteral("&Skip"));
+        if (pending && m_engine->pauseFlag() == 0)
+            m_ui.lS->setText(QStringLiteral("Skipping after the lookup under way…"));
+    });
     connect(m_engine, &BenchmarkEngine::finished, this, &frmMain::runEnded);
     // The dots grow in the time cell of the lookup under way.
     connect(m_dotTimer, &QTimer::timeout, this, [this] {
@@ -364,6 +368,7 @@ void frmMain::unlockAfterRun() {
     m_ui.cmdSkip->setEnabled(false);
     m_ui.cmdPause->setEnabled(false);
     m_ui.cmdStop->setEnabled(false);
+    m_ui.cmdStop->setText(QStringLiteral("S&top"));
     m_ui.cmdClear->setEnabled(true);
     m_running = false;
 }
@@ -428,8 +433,13 @@ void frmMain::cmdPause_Click() {
 }
 
 void frmMain::cmdStop_Click() {
-    m_engine->stop();
     m_ui.cmdStop->setEnabled(false);
+    if (!m_engine->isRunning())
+        return;
+    // Said before the engine is told: a paused run ends at once, and says "Stopped." itself.
+    m_ui.cmdStop->setText(QStringLiteral("Stopping…"));
+    m_ui.lS->setText(QStringLiteral("Stopping after the lookup under way…"));
+    m_engine->stop();
 }
 
 void frmMain::cmdSkip_Click() {

@@ -141,7 +141,8 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.lblCaFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     c.cmdClearCaFile = smallButton(QStringLiteral("-"), "cmdClearCaFile");
     c.cmdGo = button(QStringLiteral("&Benchmark!"), "cmdGo", true);
-    c.cmdPause = button(QStringLiteral("&Pause"), "cmdPause");
+    c.cmdPause = button(QString(), "cmdPause");
+    ShowPauseCaption(c.cmdPause, false);
     c.cmdPause->setEnabled(false);
     c.cmdStop = button(QStringLiteral("S&top"), "cmdStop");
     c.cmdStop->setEnabled(false);
@@ -151,17 +152,17 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
 
     c.Picture2 = countBox("Picture2", c.dcount, "dcount");
     c.Label7 = label(QStringLiteral(" DNS servers"), "Label7", true);
-    c.cmdRandomD = smallButton(QStringLiteral("&R"), "cmdRandomD");
-    c.cServersD = smallButton(QStringLiteral("&-"), "cServersD");
-    c.cServers = smallButton(QStringLiteral("&+"), "cServers");
+    c.cmdRandomD = smallButton(QStringLiteral("R"), "cmdRandomD");
+    c.cServersD = smallButton(QStringLiteral("-"), "cServersD");
+    c.cServers = smallButton(QStringLiteral("+"), "cServers");
     c.lServers = named(new QListWidget, "lServers");
     c.lServers->setMinimumHeight(linesHigh(c.lServers, 4));
 
     c.Picture1 = countBox("Picture1", c.ncount, "ncount");
     c.Label6 = label(QStringLiteral(" Domain Names"), "Label6", true);
-    c.cmdRandomN = smallButton(QStringLiteral("&R"), "cmdRandomN");
-    c.cDomainD = smallButton(QStringLiteral("&-"), "cDomainD");
-    c.cDomain = smallButton(QStringLiteral("&+"), "cDomain");
+    c.cmdRandomN = smallButton(QStringLiteral("R"), "cmdRandomN");
+    c.cDomainD = smallButton(QStringLiteral("-"), "cDomainD");
+    c.cDomain = smallButton(QStringLiteral("+"), "cDomain");
     c.lDomains = named(new QListWidget, "lDomains");
     c.lDomains->setMinimumHeight(linesHigh(c.lDomains, 4));
 
@@ -177,7 +178,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.Label9 = label(QStringLiteral("with the seed:"), "Label9");
     c.rand = named(new QLineEdit, "rand");
     c.rand->setFixedWidth(c.rand->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
-    c.reseed = button(QStringLiteral("&R"), "reseed");
+    c.reseed = button(QStringLiteral("R"), "reseed");
     c.reseed->setFixedWidth(c.reseed->fontMetrics().height() + 8);
 
     // Choices in a grid of two columns rather than in one long row each: the column stays
