@@ -19,10 +19,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -268,7 +270,10 @@ void TestGuiLists::rememberedAcrossStarts() {
         window.files()->setLastFolder(dir.path());
         ui.cDNST->setCurrentIndex(3);
         ui.cGResults->setCurrentIndex(9);
+        ui.rounds->setValue(3);
+        ui.timeLimit->setValue(2.5);
         window.resize(760, 540);
+        window.move(37, 5); // high enough for Qt's own restore to push it down
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         ui.lvDNS->header()->resizeSection(0, 321);
@@ -286,7 +291,11 @@ void TestGuiLists::rememberedAcrossStarts() {
     QCOMPARE(ui.dcount->text(), QStringLiteral("2"));
     QCOMPARE(ui.cDNST->currentIndex(), 3);
     QCOMPARE(ui.cGResults->currentIndex(), 9);
-    QCOMPARE(window.size(), QSize(760, 540));
+    QCOMPARE(ui.rounds->value(), 3);
+    QCOMPARE(ui.timeLimit->value(), 2.5);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.geometry(), QRect(37, 5, 760, 540));
     QCOMPARE(ui.lvDNS->header()->sectionSize(0), 321);
     QCOMPARE(window.summarySort()->sortColumn(), 0);
     QCOMPARE(window.summarySort()->currentOrder(), Qt::DescendingOrder);

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -46,6 +47,10 @@ void DescribeControls(const WindowControls& c) {
     describe(c.rounds, QStringLiteral("Rounds"),
              QStringLiteral("How often every server is asked about the domain list; the details "
                             "tell each name's first ask from its repeats"));
+    describe(c.timeLimit, QStringLiteral("Time limit"),
+             QStringLiteral("How long each lookup waits for its answer. One without an answer "
+                            "counts as 10 s (10000 ms) in every figure whatever the limit, so "
+                            "runs with different limits compare"));
     describe(c.chkFreshConnections, QStringLiteral("Fresh connection for every lookup"),
              QStringLiteral("TCP, TLS and HTTPS servers: time every lookup on a new connection, "
                             "its set-up included, instead of keeping one per server"));

@@ -29,6 +29,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
@@ -40,6 +41,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <cmath>
 
 using namespace tarnbell;
 
@@ -332,9 +334,14 @@ void frmMain::cmdDoGo() {
     }
     if (!m_transports->applyTo(*m_probe))
         return;
+    // As tarnbell-cli's --timeout: to the millisecond, for the lookups and the server checks.
+    const std::chrono::milliseconds limit(std::lround(m_ui.timeLimit->value() * 1000.0));
+    m_probe->setTimeLimit(limit);
     lockForRun();
-    m_engine->BenchmarkDNS({m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText(),
-                            m_ui.rounds->value(), kinds});
+    core::RunRequest request{m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText(),
+                             m_ui.rounds->value(), kinds};
+    request.checkLimit = limit;
+    m_engine->BenchmarkDNS(request);
 }
 
 QList<QWidget*> frmMain::runLockedControls() const {
@@ -343,7 +350,8 @@ QList<QWidget*> frmMain::runLockedControls() const {
     // unlocked.
     QList<QWidget*> controls{m_ui.cmdRandomD, m_ui.cServersD, m_ui.cServers,   m_ui.cmdRandomN,
                              m_ui.cDomainD,   m_ui.cDomain,   m_ui.cmdConnect, m_ui.cGResults,
-                             m_ui.cDNST,      m_ui.rounds,    m_ui.rand,       m_ui.cmdGo};
+                             m_ui.cDNST,      m_ui.rounds,    m_ui.rand,       m_ui.cmdGo,
+                             m_ui.timeLimit};
     controls << m_ui.chkFreshConnections << m_ui.cmdCaFile << m_ui.cmdClearCaFile;
     for (QCheckBox* kind : m_ui.kinds)
         controls << kind;

@@ -1,6 +1,7 @@
 #include "windowcontrols.h"
 
 #include "controlhelp.h"
+#include "core/probe/lookupprobe.h"
 #include "panelscroll.h"
 #include "resultview.h"
 #include "startsplit.h"
@@ -9,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -115,6 +117,13 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.rounds->setToolTip(QStringLiteral(
         "How often every server is asked the domain list, each round starting one server "
         "further down. The details tell each name's first ask from its repeats."));
+    c.LabelTimeLimit = label(QStringLiteral("Time limit"), "LabelTimeLimit");
+    c.timeLimit = named(new QDoubleSpinBox, "timeLimit");
+    c.timeLimit->setRange(0.1, core::kUnansweredSeconds);
+    c.timeLimit->setSingleStep(0.1);
+    c.timeLimit->setDecimals(1);
+    c.timeLimit->setSuffix(QStringLiteral(" s"));
+    c.timeLimit->setValue(core::kUnansweredSeconds);
     static constexpr std::array<std::pair<const char*, const char*>, core::kQueryKindCount> kKinds{
         {{"chkListed", "The listed names as they are"},
          {"chkCached", "Each name asked once untimed, then timed: the resolver's own "
@@ -188,6 +197,8 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     recordType->addWidget(c.cDNST, 0, 1);
     recordType->addWidget(c.LabelRounds, 1, 0);
     recordType->addWidget(c.rounds, 1, 1);
+    recordType->addWidget(c.LabelTimeLimit, 2, 0);
+    recordType->addWidget(c.timeLimit, 2, 1);
     recordType->setColumnStretch(2, 1);
     auto* kinds = new QGridLayout;
     for (int k = 0; k < core::kQueryKindCount; ++k)
