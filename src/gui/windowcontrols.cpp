@@ -195,10 +195,10 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     auto* recordType = new QGridLayout;
     recordType->addWidget(c.Label3, 0, 0);
     recordType->addWidget(c.cDNST, 0, 1);
-    recordType->addWidget(c.LabelRounds, 1, 0);
-    recordType->addWidget(c.rounds, 1, 1);
-    recordType->addWidget(c.LabelTimeLimit, 2, 0);
-    recordType->addWidget(c.timeLimit, 2, 1);
+    // The time limit beside the rounds, not below: one more row makes the column scroll at
+    // 800 x 600, and in the grid's columns it would widen it.
+    recordType->addLayout(row({c.LabelRounds, c.rounds, c.LabelTimeLimit, c.timeLimit}, 4), 1, 0, 1,
+                          3);
     recordType->setColumnStretch(2, 1);
     auto* kinds = new QGridLayout;
     for (int k = 0; k < core::kQueryKindCount; ++k)
