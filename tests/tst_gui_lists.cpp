@@ -7,6 +7,7 @@
 
 #include "core/harvest/harvester.h"
 #include "core/lists/defaultservers.h"
+#include "core/lists/listlimits.h"
 #include "core/lists/randomsource.h"
 #include "core/results/resultsortproxy.h"
 #include "core/run/recordtypes.h"
@@ -19,10 +20,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -246,7 +249,8 @@ void TestGuiLists::harvest() {
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
         QCOMPARE(finished.first().first().toBool(), end == End::Harvested);
         QVERIFY2(ui.lS->text().contains(words), qPrintable(ui.lS->text()));
-        QVERIFY(window.Timer1()->isActive()); // the way back to "Ready."
+        // Back to "Ready." after names came; a failure's words stay until the next action.
+        QCOMPARE(window.Timer1()->isActive(), end == End::Harvested);
     }
     QVERIFY(!window.harvester()->isBusy());
     QVERIFY(ui.cmdGo->isEnabled() && ui.cmdConnect->isEnabled() && ui.rand->isEnabled());
@@ -268,7 +272,10 @@ void TestGuiLists::rememberedAcrossStarts() {
         window.files()->setLastFolder(dir.path());
         ui.cDNST->setCurrentIndex(3);
         ui.cGResults->setCurrentIndex(9);
+        ui.rounds->setValue(3);
+        ui.timeLimit->setValue(2.5);
         window.resize(760, 540);
+        window.move(37, 5); // high enough for Qt's own restore to push it down
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         ui.lvDNS->header()->resizeSection(0, 321);
@@ -286,7 +293,12 @@ void TestGuiLists::rememberedAcrossStarts() {
     QCOMPARE(ui.dcount->text(), QStringLiteral("2"));
     QCOMPARE(ui.cDNST->currentIndex(), 3);
     QCOMPARE(ui.cGResults->currentIndex(), 9);
+    QCOMPARE(ui.rounds->value(), 3);
+    QCOMPARE(ui.timeLimit->value(), 2.5);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.size(), QSize(760, 540));
+    QCOMPARE(window.pos(), QPoint(37, 5)); // the frame's place
     QCOMPARE(ui.lvDNS->header()->sectionSize(0), 321);
     QCOMPARE(window.summarySort()->sortColumn(), 0);
     QCOMPARE(window.summarySort()->currentOrder(), Qt::DescendingOrder);
@@ -380,6 +392,22 @@ void TestGuiLists::entryRules() {
     input->accept();
     QCOMPARE(acceptMessage(taken ? 100 : 5000).isNull(), taken);
     QCOMPARE(target.list->entries(), kept);
+
+    // F2 asks in words of its own, and the edited entry passes the same rules.
+    const QString before = servers ? QStringLiteral("127.0.0.1") : QStringLiteral("a.example");
+    target.list->replaceAll({before});
+    target.list->select(0);
+    test->window->show();
+    test->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(test->window.get()));
+    target.list->widget()->setFocus();
+    QTest::keyClick(target.list->widget(), Qt::Key_F2);
+    input = waitForModal<QInputDialog>();
+    QVERIFY(input && input->labelText().startsWith(core::EditEntryPrompt(kind)));
+    input->setTextValue(entry);
+    input->accept();
+    QCOMPARE(acceptMessage(taken ? 100 : 5000).isNull(), taken);
+    QCOMPARE(target.list->entries(), QStringList{taken ? entry : before});
 
     QProcess cli;
     const QStringList lists = servers

@@ -1,7 +1,7 @@
 // Runs started from the window against a scripted probe: a whole run to its completion box
 // and what it leaves on screen, a first start's built-in domains asked at once, Pause/Resume,
 // Skip and Stop clicked during a run, two runs and "Clear results", and the question before
-// closing; and "Export CSV" afterwards.
+// closing; "Export CSV" afterwards; and a run by keys alone.
 
 #include "closeguard.h"
 #include "copyrows.h"
@@ -20,6 +20,8 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLogValueAxis>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -81,6 +83,38 @@ void showWindow(frmMain& window) {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 }
 
+// Alt keys given twice: among the window's buttons, check boxes, labelled controls and menu
+// titles, and among the entries of each menu.
+QStringList sharedMnemonics(const frmMain& window) {
+    QStringList shared;
+    using Taken = QHash<QKeySequence, QString>;
+    const auto take = [&shared](Taken& taken, const QKeySequence& key, const QString& text) {
+        if (!key.isEmpty() && taken.contains(key))
+            shared << taken.value(key) + " / " + text;
+        taken.insert(key, text);
+    };
+    Taken keys;
+    for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
+        take(keys, button->shortcut(), button->text());
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->buddy())
+            take(keys, QKeySequence::mnemonic(label->text()), label->text());
+    }
+    std::function<void(const QMenu*)> entries = [&](const QMenu* menu) {
+        Taken inMenu;
+        for (const QAction* entry : menu->actions()) {
+            take(inMenu, QKeySequence::mnemonic(entry->text()), entry->text());
+            if (entry->menu())
+                entries(entry->menu());
+        }
+    };
+    for (const QAction* title : window.menuBar()->actions()) {
+        take(keys, QKeySequence::mnemonic(title->text()), title->text());
+        entries(title->menu());
+    }
+    return shared;
+}
+
 } // namespace
 
 class TestGuiRun final : public QObject {
@@ -95,6 +129,7 @@ private slots:
     void closeQuestion_data();
     void closeQuestion();
     void exportMidRun();
+    void keyboardOnly();
 };
 
 void TestGuiRun::fullRun_data() {
@@ -312,6 +347,52 @@ void TestGuiRun::exportMidRun() {
     const QByteArray text = exportTo(*test->window, dir.filePath("mid.csv"));
     QVERIFY2(text.contains("\"a.example\",\"127.0.0.8\",\"47 ms\"\r\n\"b.example\","),
              text.constData());
+}
+
+// A run by keys alone: Tab reaches "Benchmark!" and Space presses it, Alt+P pauses and
+// resumes, Alt+S skips and Escape stops, the button and the status line saying what waits
+// for the lookup under way. No Alt key is given twice, "Resume" showing or not.
+void TestGuiRun::keyboardOnly() {
+    const auto test = makeWindow();
+    frmMain& window = *test->window;
+    const auto& ui = window.controls();
+    showWindow(window);
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    testing::setLists(window, {"127.0.0.8", "127.0.0.9"}, {"a.example", "b.example"});
+    test->probe->setHolding(true);
+    const auto key = [&window](Qt::Key pressed, Qt::KeyboardModifiers modifiers = {}) {
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused ? focused : &window, pressed, modifiers);
+    };
+    for (int tabs = 0; tabs < 60 && QApplication::focusWidget() != ui.cmdGo; ++tabs)
+        key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), ui.cmdGo);
+    QCOMPARE(sharedMnemonics(window), QStringList());
+    key(Qt::Key_Space);
+    QTRY_VERIFY(test->probe->isWaiting());
+
+    key(Qt::Key_P, Qt::AltModifier);
+    QTRY_VERIFY(!ui.cmdPause->isEnabled()); // an Alt key clicks a moment later
+    test->probe->release();
+    QTRY_COMPARE(ui.cmdPause->text(), QStringLiteral("Resume"));
+    QCOMPARE(sharedMnemonics(window), QStringList());
+    key(Qt::Key_P, Qt::AltModifier);
+    QTRY_COMPARE(test->probe->calls().size(), 2);
+    key(Qt::Key_S, Qt::AltModifier);
+    QTRY_VERIFY(!ui.cmdSkip->isEnabled() && ui.cmdSkip->text() == QStringLiteral("Skipping…"));
+    QCOMPARE(ui.lS->text(), QStringLiteral("Skipping after the lookup under way…"));
+    releaseOne(*test);
+    QCOMPARE(test->probe->calls().constLast().server, QStringLiteral("127.0.0.9"));
+    QVERIFY(ui.cmdSkip->isEnabled() && ui.cmdSkip->text() == QStringLiteral("&Skip"));
+
+    key(Qt::Key_Escape);
+    QVERIFY(!ui.cmdStop->isEnabled() && ui.cmdStop->text() == QStringLiteral("Stopping…"));
+    QCOMPARE(ui.lS->text(), QStringLiteral("Stopping after the lookup under way…"));
+    releaseOne(*test);
+    QTRY_VERIFY(!window.isRunning());
+    QCOMPARE(ui.lS->text(), QStringLiteral("Stopped."));
+    QCOMPARE(ui.cmdStop->text(), QStringLiteral("S&top"));
 }
 
 QTEST_MAIN(TestGuiRun)

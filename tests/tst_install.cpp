@@ -77,8 +77,8 @@ private slots:
         QVERIFY2(status == 0 && !output.contains(QStringLiteral("warning")), qPrintable(output));
     }
 
-    // Both answer without a window system, in lines of at most 80 columns that name every
-    // transport.
+    // Both answer without a window system, in lines below 80 columns (an 80-column terminal
+    // breaks a full one) that name every transport.
     void helpAndVersion_data() {
         QTest::addColumn<QString>("program");
         QTest::newRow("window") << "tarnbell";
@@ -91,7 +91,7 @@ private slots:
         const auto [helpStatus, help] = run(usr("bin/" + program), {"--help"});
         QVERIFY(status == 0 && helpStatus == 0 && help.contains("UDP, TCP, DNS over TLS"));
         for (const QString& line : help.split('\n'))
-            QVERIFY2(line.size() <= 80, qPrintable(line));
+            QVERIFY2(line.size() < 80, qPrintable(line));
     }
 
 private:

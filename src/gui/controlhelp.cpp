@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -34,10 +35,10 @@ QString AcceptedDomainForms() {
     return QStringLiteral("A domain name such as www.example.com, asked exactly as typed");
 }
 
-QString PauseCaption(const QString& written) {
-    if (written == QStringLiteral("Resume"))
-        return QStringLiteral("Res&ume");
-    return QLatin1Char('&') + written;
+void ShowPauseCaption(QPushButton* button, bool paused) {
+    // A caption sets its own mnemonic, none for "Resume": the key is given after it.
+    button->setText(paused ? QStringLiteral("Resume") : QStringLiteral("&Pause"));
+    button->setShortcut(QKeySequence(Qt::ALT | Qt::Key_P));
 }
 
 void DescribeControls(const WindowControls& c) {
@@ -46,6 +47,10 @@ void DescribeControls(const WindowControls& c) {
     describe(c.rounds, QStringLiteral("Rounds"),
              QStringLiteral("How often every server is asked about the domain list; the details "
                             "tell each name's first ask from its repeats"));
+    describe(c.timeLimit, QStringLiteral("Time limit"),
+             QStringLiteral("How long each lookup waits for its answer. One without an answer "
+                            "counts as 10 s (10000 ms) in every figure whatever the limit, so "
+                            "runs with different limits compare"));
     describe(c.chkFreshConnections, QStringLiteral("Fresh connection for every lookup"),
              QStringLiteral("TCP, TLS and HTTPS servers: time every lookup on a new connection, "
                             "its set-up included, instead of keeping one per server"));
@@ -60,7 +65,7 @@ void DescribeControls(const WindowControls& c) {
              QStringLiteral("End the run after the lookup under way and sum up what was "
                             "measured (Escape)"));
     describe(c.cmdPause, QStringLiteral("Pause or resume"),
-             QStringLiteral("Pause the run after the lookup under way, or go on"));
+             QStringLiteral("Pause the run after the lookup under way, or go on (Alt+P)"));
     describe(c.dcount, QStringLiteral("Number of DNS servers"),
              QStringLiteral("DNS servers in the list (at most 99)"));
     describe(c.cmdRandomD, QStringLiteral("Shuffle the DNS servers"),

@@ -15,10 +15,11 @@ void prepare(QWidget* dialog) {
 
 } // namespace
 
-QMessageBox* ShowMessage(QWidget* parent, const QString& text, std::function<void()> done) {
+QMessageBox* ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon,
+                         std::function<void()> done) {
     auto* box = new QMessageBox(parent);
     prepare(box);
-    box->setIcon(QMessageBox::NoIcon);
+    box->setIcon(icon);
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
     box->setStandardButtons(QMessageBox::Ok);

@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPersistentModelIndex>
@@ -56,14 +57,19 @@ void EntryList::add() {
 }
 
 void EntryList::describeForms(QInputDialog* input) const {
-    // The prompt stays as written; the empty field and its tooltip say what goes in it.
+    // What goes in the field, under the prompt and wrapped: as the field's empty text it was
+    // cut at the field's edge.
     const QString forms =
         m_kind == core::ListKind::Domains ? AcceptedDomainForms() : AcceptedServerForms();
+    input->setLabelText(input->labelText() + QStringLiteral("\n\n") + forms + QLatin1Char('.'));
+    if (auto* label = input->findChild<QLabel*>())
+        label->setWordWrap(true);
     if (auto* field = input->findChild<QLineEdit*>()) {
-        field->setPlaceholderText(forms);
         field->setToolTip(forms);
         field->setAccessibleDescription(forms);
     }
+    // A paragraph's width, not the whole text on one line nor a narrow column.
+    input->setMinimumWidth(input->fontMetrics().averageCharWidth() * 60);
 }
 
 QString EntryList::refusal(const QString& answer) const {
@@ -93,7 +99,7 @@ void EntryList::edit(int row) {
     // The list may change while the box is open (a harvest appends, a shuffle reorders): the
     // answer goes to this entry only if it is still where it was.
     const QPersistentModelIndex target(m_list->model()->index(row, 0));
-    QInputDialog* input = AskText(m_dialogParent, core::AddEntryPrompt(m_kind), item->text(),
+    QInputDialog* input = AskText(m_dialogParent, core::EditEntryPrompt(m_kind), item->text(),
                                   [this, target](const QString& answer) {
                                       const QString entry = answer.trimmed();
                                       if (entry.isEmpty() || !target.isValid())

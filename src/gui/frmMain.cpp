@@ -29,6 +29,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
@@ -40,6 +41,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <cmath>
 
 using namespace tarnbell;
 
@@ -224,16 +226,20 @@ void frmMain::connectEngine() {
     });
     connect(m_engine, &BenchmarkEngine::pauseStateChanged, this, [this](core::PauseState state) {
         const bool paused = state == core::PauseState::Paused;
-        m_ui.cmdPause->setText(
-            gui::PauseCaption(paused ? QStringLiteral("Resume") : QStringLiteral("Pause")));
+        gui::ShowPauseCaption(m_ui.cmdPause, paused);
         m_ui.cmdPause->setEnabled(state != core::PauseState::Requested);
         if (state == core::PauseState::Requested)
             m_ui.lS->setText(QStringLiteral("Finishing current lookup before pausing..."));
         else if (paused)
             m_ui.lS->setText(QStringLiteral("Paused!"));
     });
-    connect(m_engine, &BenchmarkEngine::skipPendingChanged, this,
-            [this](bool pending) { m_ui.cmdSkip->setEnabled(!pending); });
+    // A skip waits for the lookup under way: the button and the status line say so meanwhile.
+    connect(m_engine, &BenchmarkEngine::skipPendingChanged, this, [this](bool pending) {
+        m_ui.cmdSkip->setEnabled(!pending);
+        m_ui.cmdSkip->setText(pending ? QStringLiteral("Skipping…") : QStringLiteral("&Skip"));
+        if (pending && m_engine->pauseFlag() == 0)
+            m_ui.lS->setText(QStringLiteral("Skipping after the lookup under way…"));
+    });
     connect(m_engine, &BenchmarkEngine::finished, this, &frmMain::runEnded);
     // The dots grow in the time cell of the lookup under way.
     connect(m_dotTimer, &QTimer::timeout, this, [this] {
@@ -328,9 +334,14 @@ void frmMain::cmdDoGo() {
     }
     if (!m_transports->applyTo(*m_probe))
         return;
+    // As tarnbell-cli's --timeout: to the millisecond, for the lookups and the server checks.
+    const std::chrono::milliseconds limit(std::lround(m_ui.timeLimit->value() * 1000.0));
+    m_probe->setTimeLimit(limit);
     lockForRun();
-    m_engine->BenchmarkDNS({m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText(),
-                            m_ui.rounds->value(), kinds});
+    core::RunRequest request{m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText(),
+                             m_ui.rounds->value(), kinds};
+    request.checkLimit = limit;
+    m_engine->BenchmarkDNS(request);
 }
 
 QList<QWidget*> frmMain::runLockedControls() const {
@@ -339,7 +350,8 @@ QList<QWidget*> frmMain::runLockedControls() const {
     // unlocked.
     QList<QWidget*> controls{m_ui.cmdRandomD, m_ui.cServersD, m_ui.cServers,   m_ui.cmdRandomN,
                              m_ui.cDomainD,   m_ui.cDomain,   m_ui.cmdConnect, m_ui.cGResults,
-                             m_ui.cDNST,      m_ui.rounds,    m_ui.rand,       m_ui.cmdGo};
+                             m_ui.cDNST,      m_ui.rounds,    m_ui.rand,       m_ui.cmdGo,
+                             m_ui.timeLimit};
     controls << m_ui.chkFreshConnections << m_ui.cmdCaFile << m_ui.cmdClearCaFile;
     for (QCheckBox* kind : m_ui.kinds)
         controls << kind;
@@ -364,6 +376,7 @@ void frmMain::unlockAfterRun() {
     m_ui.cmdSkip->setEnabled(false);
     m_ui.cmdPause->setEnabled(false);
     m_ui.cmdStop->setEnabled(false);
+    m_ui.cmdStop->setText(QStringLiteral("S&top"));
     m_ui.cmdClear->setEnabled(true);
     m_running = false;
 }
@@ -417,7 +430,7 @@ void frmMain::runEnded() {
         return;
     }
     // The box is modal: the window stays locked until it is dismissed.
-    gui::ShowMessage(this, completionText, [this] {
+    gui::ShowMessage(this, completionText, QMessageBox::Information, [this] {
         unlockAfterRun();
         emit runUnlocked();
     });
@@ -428,8 +441,13 @@ void frmMain::cmdPause_Click() {
 }
 
 void frmMain::cmdStop_Click() {
-    m_engine->stop();
     m_ui.cmdStop->setEnabled(false);
+    if (!m_engine->isRunning())
+        return;
+    // Said before the engine is told: a paused run ends at once, and says "Stopped." itself.
+    m_ui.cmdStop->setText(QStringLiteral("Stopping…"));
+    m_ui.lS->setText(QStringLiteral("Stopping after the lookup under way…"));
+    m_engine->stop();
 }
 
 void frmMain::cmdSkip_Click() {

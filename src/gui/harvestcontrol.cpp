@@ -93,9 +93,11 @@ void HarvestControl::onFinished(bool ok) {
         m_window.randomseed();
         m_window.DoCount();
         status->setText(m_harvester->finishedStatus(m_added));
+        m_window.Timer1()->restart();
+        return;
     }
-    // After a failure its text stays until "Ready.", and the seed stays for a retry.
-    m_window.Timer1()->restart();
+    // A failure's words stay on the status line until the user's next action writes there:
+    // read after a coffee, they still say why no names came. The seed stays for a retry.
 }
 
 } // namespace tarnbell::gui

@@ -55,7 +55,8 @@ void showAbout(QWidget* window) {
                        "DNS over TLS and DNS over HTTPS.\n\ntarnbell-cli runs the same benchmark "
                        "without a window; see its --help and the manual pages tarnbell(1) and "
                        "tarnbell-cli(1).")
-            .arg(QStringLiteral(TARNBELL_VERSION)));
+            .arg(QStringLiteral(TARNBELL_VERSION)),
+        QMessageBox::Information);
     box->setWindowTitle(QStringLiteral("About Tarnbell"));
 }
 

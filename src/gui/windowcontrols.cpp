@@ -1,6 +1,7 @@
 #include "windowcontrols.h"
 
 #include "controlhelp.h"
+#include "core/probe/lookupprobe.h"
 #include "panelscroll.h"
 #include "resultview.h"
 #include "startsplit.h"
@@ -9,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -115,6 +117,13 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.rounds->setToolTip(QStringLiteral(
         "How often every server is asked the domain list, each round starting one server "
         "further down. The details tell each name's first ask from its repeats."));
+    c.LabelTimeLimit = label(QStringLiteral("Time limit"), "LabelTimeLimit");
+    c.timeLimit = named(new QDoubleSpinBox, "timeLimit");
+    c.timeLimit->setRange(0.1, core::kUnansweredSeconds);
+    c.timeLimit->setSingleStep(0.1);
+    c.timeLimit->setDecimals(1);
+    c.timeLimit->setSuffix(QStringLiteral(" s"));
+    c.timeLimit->setValue(core::kUnansweredSeconds);
     static constexpr std::array<std::pair<const char*, const char*>, core::kQueryKindCount> kKinds{
         {{"chkListed", "The listed names as they are"},
          {"chkCached", "Each name asked once untimed, then timed: the resolver's own "
@@ -141,7 +150,8 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.lblCaFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     c.cmdClearCaFile = smallButton(QStringLiteral("-"), "cmdClearCaFile");
     c.cmdGo = button(QStringLiteral("&Benchmark!"), "cmdGo", true);
-    c.cmdPause = button(QStringLiteral("&Pause"), "cmdPause");
+    c.cmdPause = button(QString(), "cmdPause");
+    ShowPauseCaption(c.cmdPause, false);
     c.cmdPause->setEnabled(false);
     c.cmdStop = button(QStringLiteral("S&top"), "cmdStop");
     c.cmdStop->setEnabled(false);
@@ -151,17 +161,17 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
 
     c.Picture2 = countBox("Picture2", c.dcount, "dcount");
     c.Label7 = label(QStringLiteral(" DNS servers"), "Label7", true);
-    c.cmdRandomD = smallButton(QStringLiteral("&R"), "cmdRandomD");
-    c.cServersD = smallButton(QStringLiteral("&-"), "cServersD");
-    c.cServers = smallButton(QStringLiteral("&+"), "cServers");
+    c.cmdRandomD = smallButton(QStringLiteral("R"), "cmdRandomD");
+    c.cServersD = smallButton(QStringLiteral("-"), "cServersD");
+    c.cServers = smallButton(QStringLiteral("+"), "cServers");
     c.lServers = named(new QListWidget, "lServers");
     c.lServers->setMinimumHeight(linesHigh(c.lServers, 4));
 
     c.Picture1 = countBox("Picture1", c.ncount, "ncount");
     c.Label6 = label(QStringLiteral(" Domain Names"), "Label6", true);
-    c.cmdRandomN = smallButton(QStringLiteral("&R"), "cmdRandomN");
-    c.cDomainD = smallButton(QStringLiteral("&-"), "cDomainD");
-    c.cDomain = smallButton(QStringLiteral("&+"), "cDomain");
+    c.cmdRandomN = smallButton(QStringLiteral("R"), "cmdRandomN");
+    c.cDomainD = smallButton(QStringLiteral("-"), "cDomainD");
+    c.cDomain = smallButton(QStringLiteral("+"), "cDomain");
     c.lDomains = named(new QListWidget, "lDomains");
     c.lDomains->setMinimumHeight(linesHigh(c.lDomains, 4));
 
@@ -177,7 +187,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.Label9 = label(QStringLiteral("with the seed:"), "Label9");
     c.rand = named(new QLineEdit, "rand");
     c.rand->setFixedWidth(c.rand->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
-    c.reseed = button(QStringLiteral("&R"), "reseed");
+    c.reseed = button(QStringLiteral("R"), "reseed");
     c.reseed->setFixedWidth(c.reseed->fontMetrics().height() + 8);
 
     // Choices in a grid of two columns rather than in one long row each: the column stays
@@ -185,8 +195,10 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     auto* recordType = new QGridLayout;
     recordType->addWidget(c.Label3, 0, 0);
     recordType->addWidget(c.cDNST, 0, 1);
-    recordType->addWidget(c.LabelRounds, 1, 0);
-    recordType->addWidget(c.rounds, 1, 1);
+    // The time limit beside the rounds, not below: one more row makes the column scroll at
+    // 800 x 600, and in the grid's columns it would widen it.
+    recordType->addLayout(row({c.LabelRounds, c.rounds, c.LabelTimeLimit, c.timeLimit}, 4), 1, 0, 1,
+                          3);
     recordType->setColumnStretch(2, 1);
     auto* kinds = new QGridLayout;
     for (int k = 0; k < core::kQueryKindCount; ++k)

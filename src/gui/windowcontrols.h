@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -29,8 +30,10 @@ struct WindowControls {
     QFrame* Frame1 = nullptr;
     QLabel* Label3 = nullptr; // "DNS Record Type"
     QComboBox* cDNST = nullptr;
-    QLabel* LabelRounds = nullptr; // "Rounds"
-    QSpinBox* rounds = nullptr;    // how often the domain list is asked of every server
+    QLabel* LabelRounds = nullptr;       // "Rounds"
+    QSpinBox* rounds = nullptr;          // how often the domain list is asked of every server
+    QLabel* LabelTimeLimit = nullptr;    // "Time limit"
+    QDoubleSpinBox* timeLimit = nullptr; // seconds each lookup waits for its answer
     // What each domain is asked as (chkListed, chkCached, chkUncached, chkTopLevel), by
     // QueryKind.
     std::array<QCheckBox*, core::kQueryKindCount> kinds{};

@@ -13,12 +13,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QHeaderView>
 #include <QScreen>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 namespace tarnbell::gui {
 
@@ -28,11 +31,14 @@ const QString kServers = QStringLiteral("lists/servers");
 const QString kDomains = QStringLiteral("lists/domains");
 const QString kRecordType = QStringLiteral("run/recordType");
 const QString kKinds = QStringLiteral("run/kinds");
+const QString kRounds = QStringLiteral("run/rounds");
+const QString kTimeLimit = QStringLiteral("run/timeLimit"); // seconds
 const QString kHarvestCount = QStringLiteral("harvest/count");
 const QString kFreshConnections = QStringLiteral("transports/freshConnections");
 const QString kCaFile = QStringLiteral("transports/caFile");
 const QString kGeometry = QStringLiteral("window/geometry");
 const QString kState = QStringLiteral("window/state");
+const QString kPosition = QStringLiteral("window/position");    // of the frame
 const QString kLastFolder = QStringLiteral("files/lastFolder"); // of exports and imports
 const QString kSplitColumns = QStringLiteral("window/splitColumns");
 const QString kSplitResults = QStringLiteral("window/splitResults");
@@ -107,10 +113,15 @@ void SaveWindowSettings(const frmMain& window, QSettings& settings) {
             kinds << core::queryKindName(static_cast<core::QueryKind>(k));
     }
     settings.setValue(kKinds, kinds);
+    settings.setValue(kRounds, ui.rounds->value());
+    settings.setValue(kTimeLimit, ui.timeLimit->value());
     settings.setValue(kHarvestCount, ui.cGResults->currentText());
     settings.setValue(kFreshConnections, ui.chkFreshConnections->isChecked());
     settings.setValue(kCaFile, window.transports()->caFile());
     settings.setValue(kGeometry, window.saveGeometry());
+    // Read from a shown window, whose frame the window manager has placed by now.
+    if (window.isVisible())
+        settings.setValue(kPosition, window.pos());
     settings.setValue(kState, window.saveState());
     settings.setValue(kSplitColumns, ui.splitColumns->saveState());
     settings.setValue(kSplitResults, ui.splitResults->saveState());
@@ -151,10 +162,24 @@ void RestoreWindowSettings(frmMain& window, QSettings& settings) {
             ui.kinds[static_cast<std::size_t>(k)]->setChecked(
                 kinds->contains(static_cast<core::QueryKind>(k)));
     }
+    // Out of range (edited by hand) comes back as the nearest the box takes; what does not
+    // read as a number keeps the start value.
+    bool ok = false;
+    if (const int rounds = settings.value(kRounds).toInt(&ok); ok)
+        ui.rounds->setValue(rounds);
+    if (const double limit = settings.value(kTimeLimit).toDouble(&ok); ok && std::isfinite(limit))
+        ui.timeLimit->setValue(limit);
     restoreChoice(ui.cGResults, settings.value(kHarvestCount));
     ui.chkFreshConnections->setChecked(settings.value(kFreshConnections).toBool());
     window.transports()->setCaFile(settings.value(kCaFile).toString());
     window.restoreGeometry(settings.value(kGeometry).toByteArray());
+    // restoreGeometry() places the inside of the window where it was; a window manager that
+    // puts the frame there instead moves the window down by its title bar at every start.
+    // Placing the frame where it was is read the same way by every window manager.
+    const QVariant position = settings.value(kPosition);
+    if (position.canConvert<QPoint>() && !window.isMaximized() && !window.isFullScreen() &&
+        window.screen()->availableVirtualGeometry().contains(position.toPoint()))
+        window.move(position.toPoint());
     window.restoreState(settings.value(kState).toByteArray());
     ui.startSplit->restore(settings.value(kSplitColumns).toByteArray());
     ui.splitResults->restoreState(settings.value(kSplitResults).toByteArray());

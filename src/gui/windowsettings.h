@@ -1,8 +1,8 @@
 #pragma once
 // What the window remembers from one start to the next: both input lists, the record type,
-// the transports' settings, the harvest count, the window's geometry and state, and each result
-// list's column widths and sort. Kept in QSettings at the platform's standard place (tests
-// give a file of their own).
+// the rounds and the time limit, the transports' settings, the harvest count, the window's
+// geometry and state, and each result list's column widths and sort. Kept in QSettings at the
+// platform's standard place (tests give a file of their own).
 
 #include <QSize>
 

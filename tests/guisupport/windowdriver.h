@@ -81,10 +81,13 @@ template <typename T> T* waitForModal(int timeoutMs = 5000) {
 }
 
 // Presses OK on the message box open now; returns its text, or a null text if none opened.
+// Every box the window opens says by its icon what kind of news it brings.
 inline QString acceptMessage(int timeoutMs = 5000) {
     QMessageBox* box = waitForModal<QMessageBox>(timeoutMs);
     if (!box)
         return {};
+    QTest::qVerify(box->icon() != QMessageBox::NoIcon, "box->icon()", "a box without an icon",
+                   __FILE__, __LINE__);
     const QString text = box->text();
     box->button(QMessageBox::Ok)->click();
     QTest::qWait(0);

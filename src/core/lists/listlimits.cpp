@@ -18,6 +18,11 @@ QString AddEntryPrompt(ListKind kind) {
                : QStringLiteral("Enter a DNS Server you would like to be queried for all domains");
 }
 
+QString EditEntryPrompt(ListKind kind) {
+    return kind == ListKind::Domains ? QStringLiteral("Edit the domain name:")
+                                     : QStringLiteral("Edit the DNS Server entry:");
+}
+
 QString ListFullMessage(ListKind kind) {
     const QString what =
         kind == ListKind::Domains ? QStringLiteral("domains") : QStringLiteral("DNS Servers");

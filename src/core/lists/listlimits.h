@@ -20,6 +20,9 @@ constexpr bool ListIsFull(int count) {
 // The input-box prompt for a new entry.
 QString AddEntryPrompt(ListKind kind);
 
+// The input-box prompt for changing an entry (F2, a double-click).
+QString EditEntryPrompt(ListKind kind);
+
 // The four-line message (lines joined by CR LF) shown instead of the prompt on a full list.
 QString ListFullMessage(ListKind kind);
 

@@ -96,6 +96,9 @@ public:
     virtual void setExtraCertificates(const QList<QSslCertificate>& certificates) {
         Q_UNUSED(certificates);
     }
+    // How long each lookup waits for its answer, from the next lookup on (kLookupTimeLimit
+    // until set). An unanswered lookup counts as kUnansweredSeconds whatever the limit.
+    virtual void setTimeLimit(std::chrono::milliseconds limit) { Q_UNUSED(limit); }
 
     // The run's lookups, in the order it makes them. A probe may start the next one the
     // moment a lookup ends, while `hold` is clear (it is set as soon as a pause, skip or stop

@@ -30,7 +30,7 @@ public:
     // shorter ones).
     void setTimeout(int ticks, std::chrono::milliseconds interval);
     // The wait ends after `limit`, to the millisecond (ticks of a second, the last shorter).
-    void setTimeLimit(std::chrono::milliseconds limit);
+    void setTimeLimit(std::chrono::milliseconds limit) override;
     // Where server host names are resolved (the program's stub resolver, stubHostLookup(),
     // unless a test injects another). Called on the measurement thread.
     void setHostLookup(
