@@ -133,16 +133,22 @@ CheckOutcome rebinding(const QList<CheckAnswer>& answers) {
     if (!reply)
         return unknown(QStringLiteral("no answer"));
     const int rcode = rcodeOf(*reply);
+    const QList<QHostAddress> addresses = addressesOf(*reply);
     QList<QHostAddress> inward;
-    for (const QHostAddress& address : addressesOf(*reply)) {
+    for (const QHostAddress& address : addresses) {
         if (isInward(address))
             inward << address;
     }
     if (!inward.isEmpty())
         return {CheckVerdict::Fail, QStringLiteral("lets private answers through"),
                 QStringLiteral("a public name answered with %1").arg(joined(inward))};
-    // Kept out of a NOERROR answer, the address was filtered; the name gone (NXDOMAIN), a
-    // refusal or a failure prove nothing either way.
+    // Public addresses instead mean the name was made up or has moved, not that the server
+    // filters: a redirecting resolver answers every name with its own address.
+    if (!addresses.isEmpty())
+        return unknown(QStringLiteral("a public name for a private address answered with %1")
+                           .arg(joined(addresses)));
+    // Kept out of a NOERROR answer, the address was filtered (unbound's private-address
+    // answers so); the name gone (NXDOMAIN), a refusal or a failure prove nothing either way.
     if (rcode == dns::kRcodeNoError)
         return {CheckVerdict::Pass, QStringLiteral("filters private answers"),
                 QStringLiteral("a public name for a private address answered ") + codeWords(rcode) +
