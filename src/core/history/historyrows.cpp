@@ -251,7 +251,7 @@ bool selectFigures(QSqlDatabase& db, qint64 id, RunRecord& run, QHash<int, Serve
     return true;
 }
 
-bool selectLookups(QSqlDatabase& db, qint64 id, int lookupCount, RunRecord& run, QSqlError* error) {
+bool selectDomains(QSqlDatabase& db, qint64 id, RunRecord& run, QSqlError* error) {
     QSqlQuery domains(db);
     if (!selectRows(domains,
                     QStringLiteral("SELECT domain FROM run_domains WHERE run_id = ? "
@@ -260,6 +260,10 @@ bool selectLookups(QSqlDatabase& db, qint64 id, int lookupCount, RunRecord& run,
         return false;
     while (domains.next())
         run.domains.append(domains.value(0).toString());
+    return true;
+}
+
+bool selectLookups(QSqlDatabase& db, qint64 id, int lookupCount, RunRecord& run, QSqlError* error) {
     QSqlQuery query(db);
     if (!selectRows(query,
                     QStringLiteral("SELECT server_index, domain_index, qname, kind, round, "
@@ -354,7 +358,7 @@ std::optional<qint64> insertRun(QSqlDatabase& db, const RunRecord& run, QSqlErro
     return id;
 }
 
-std::optional<RunRecord> selectRun(QSqlDatabase& db, qint64 id, QSqlError* error) {
+std::optional<RunRecord> selectRun(QSqlDatabase& db, qint64 id, RunParts parts, QSqlError* error) {
     QSqlQuery query(db);
     if (!selectRows(query, QStringLiteral("SELECT %1 FROM runs WHERE id = ?").arg(pastRunColumns()),
                     id, error))
@@ -368,8 +372,8 @@ std::optional<RunRecord> selectRun(QSqlDatabase& db, qint64 id, QSqlError* error
     run.settings = listed.settings;
     QHash<int, ServerFigures> byIndex;
     if (!selectServers(db, id, run, byIndex, error) ||
-        !selectFigures(db, id, run, byIndex, error) ||
-        !selectLookups(db, id, listed.lookupCount, run, error))
+        !selectFigures(db, id, run, byIndex, error) || !selectDomains(db, id, run, error) ||
+        (parts == RunParts::Whole && !selectLookups(db, id, listed.lookupCount, run, error)))
         return std::nullopt;
     return run;
 }

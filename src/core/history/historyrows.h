@@ -24,6 +24,6 @@ PastRun pastRunAt(const QSqlQuery& query);
 
 std::optional<qint64> insertRun(QSqlDatabase& db, const RunRecord& run, QSqlError* error);
 // Nothing with `error` left valid: no run with that id.
-std::optional<RunRecord> selectRun(QSqlDatabase& db, qint64 id, QSqlError* error);
+std::optional<RunRecord> selectRun(QSqlDatabase& db, qint64 id, RunParts parts, QSqlError* error);
 
 } // namespace tarnbell::core

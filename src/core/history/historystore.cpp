@@ -161,7 +161,7 @@ std::optional<QList<PastRun>> HistoryStore::runs() {
     return runs;
 }
 
-std::optional<RunRecord> HistoryStore::run(qint64 id) {
+std::optional<RunRecord> HistoryStore::run(qint64 id, RunParts parts) {
     if (!ensureOpen(HistoryAction::Read))
         return std::nullopt;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -171,7 +171,7 @@ std::optional<RunRecord> HistoryStore::run(qint64 id) {
         fail(HistoryAction::Read, historyReason(error));
         return std::nullopt;
     }
-    std::optional<RunRecord> run = selectRun(db, id, &error);
+    std::optional<RunRecord> run = selectRun(db, id, parts, &error);
     if (!run && error.isValid()) {
         fail(HistoryAction::Read, historyReason(error));
         return std::nullopt;

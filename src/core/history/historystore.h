@@ -36,9 +36,9 @@ public:
     std::optional<qint64> save(const RunRecord& run);
     // Every run, newest first, read from the runs table alone.
     std::optional<QList<PastRun>> runs();
-    // One run as it was saved: its settings, lookups and figures; nothing on failure or when
-    // no run has that id (then errorMessage() is empty).
-    std::optional<RunRecord> run(qint64 id);
+    // One run as it was saved: its settings, figures and, for the whole run, its lookups;
+    // nothing on failure or when no run has that id (then errorMessage() is empty).
+    std::optional<RunRecord> run(qint64 id, RunParts parts = RunParts::Whole);
     // Removes the runs with these ids, all or none.
     bool remove(const QList<qint64>& ids);
     // Each server's exact median over `set` in every run where that set had lookups, oldest

@@ -48,6 +48,10 @@ struct RunRecord {
 RunRecord recordOfRun(const BenchmarkEngine& engine, const QList<ServerFigures>& figures,
                       RunTool tool, const QDateTime& startedAt, double timeLimitSeconds);
 
+// How much of a run to read back: its summary and details need its figures alone, a
+// fraction of what its lookups take.
+enum class RunParts { Whole, Figures };
+
 // A run in the history's list: enough to show it in a list without reading its lookups.
 struct PastRun {
     qint64 id = 0;
