@@ -11,6 +11,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCursor>
 #include <QDateTimeAxis>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -81,16 +83,20 @@ HistoryView::HistoryView(const QString& path, QWidget* parent)
     connect(m_runs, &QTreeWidget::itemSelectionChanged, this, [this] {
         const QList<QTreeWidgetItem*> picked = m_runs->selectedItems();
         m_delete->setEnabled(!picked.isEmpty());
-        if (picked.size() == 1)
-            open(picked.first()->data(When, Qt::UserRole).toLongLong());
+        if (picked.size() == 1 && open(picked.first()->data(When, Qt::UserRole).toLongLong()) &&
+            m_opened->currentWidget() == m_trend)
+            m_opened->setCurrentWidget(m_summaryView);
     });
 
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Median of each server, run after run"));
     chart->setMargins(QMargins(2, 2, 2, 2));
     chart->setBackgroundRoundness(0);
     m_when = new QDateTimeAxis;
-    m_when->setFormat(QStringLiteral("yyyy-MM-dd"));
+    m_when->setFormat(QStringLiteral("MM-dd HH:mm"));
+    // A date axis drawn once without a range never draws its labels after (Qt 6.4): the
+    // last day until the history is read.
+    const QDateTime now = QDateTime::currentDateTime();
+    m_when->setRange(now.addDays(-1), now);
     m_median = new QValueAxis;
     m_median->setTitleText(QStringLiteral("ms"));
     m_median->setLabelFormat(QStringLiteral("%g"));
@@ -100,6 +106,7 @@ HistoryView::HistoryView(const QString& path, QWidget* parent)
     m_trend->setObjectName(QStringLiteral("historyTrend"));
     m_trend->setRenderHint(QPainter::Antialiasing);
     m_trend->setAccessibleName(QStringLiteral("Median per run"));
+    m_trend->setToolTip(QStringLiteral("Each server's median, run after run"));
 
     m_openedText = new QLabel(QStringLiteral("Pick a run to see it as it ended."));
     m_openedText->setWordWrap(true);
@@ -110,27 +117,26 @@ HistoryView::HistoryView(const QString& path, QWidget* parent)
     m_summaryView->setSortedModel(m_summarySort, {220, 125, 0, 125, 0, 0});
     m_summaryView->followShownColumns(m_summary);
     m_details = new DetailsView;
-    auto* opened = new QTabWidget;
-    opened->addTab(m_summaryView, QStringLiteral("Summary"));
-    opened->addTab(m_details, QStringLiteral("Details"));
-
+    // The list above; below it the trend, and the picked run's summary and details.
+    m_opened = new QTabWidget;
+    m_opened->addTab(m_trend, QStringLiteral("Trend"));
+    m_opened->addTab(m_summaryView, QStringLiteral("Summary"));
+    m_opened->addTab(m_details, QStringLiteral("Details"));
     auto* listSide = new QWidget;
     auto* listLayout = new QVBoxLayout(listSide);
     listLayout->setContentsMargins(0, 0, 0, 0);
     listLayout->addWidget(m_problem);
     listLayout->addWidget(m_runs, 1);
     listLayout->addWidget(m_delete, 0, Qt::AlignLeft);
-    auto* top = new QSplitter(Qt::Horizontal);
-    top->addWidget(listSide);
-    top->addWidget(m_trend);
     auto* openedSide = new QWidget;
     auto* openedLayout = new QVBoxLayout(openedSide);
     openedLayout->setContentsMargins(0, 0, 0, 0);
     openedLayout->addWidget(m_openedText);
-    openedLayout->addWidget(opened, 1);
+    openedLayout->addWidget(m_opened, 1);
     auto* split = new QSplitter(Qt::Vertical);
-    split->addWidget(top);
+    split->addWidget(listSide);
     split->addWidget(openedSide);
+    split->setStretchFactor(1, 2);
     split->setChildrenCollapsible(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -210,6 +216,11 @@ void HistoryView::redrawTrend(const QList<core::MedianPoint>& points) {
             line = new QLineSeries;
             line->setName(point.serverEntry);
             line->setPointsVisible(true);
+            connect(line, &QLineSeries::hovered, this, [line](const QPointF& at, bool over) {
+                if (over)
+                    QToolTip::showText(QCursor::pos(),
+                                       QStringLiteral("%1: %2 ms").arg(line->name()).arg(at.y()));
+            });
             lines.append(line);
         }
         const qint64 at = point.startedAt.toMSecsSinceEpoch();
@@ -223,7 +234,10 @@ void HistoryView::redrawTrend(const QList<core::MedianPoint>& points) {
         line->attachAxis(m_when);
         line->attachAxis(m_median);
     }
+    // Past a dozen servers the names would crowd out the lines: a line names itself when the
+    // pointer is over it.
     chart->legend()->setVisible(!lines.isEmpty() && lines.size() <= 12);
+    chart->legend()->setAlignment(Qt::AlignBottom);
     if (lines.isEmpty())
         return;
     // A single run still gets a day's width, so its points stand apart from the edges.
@@ -237,11 +251,12 @@ void HistoryView::redrawTrend(const QList<core::MedianPoint>& points) {
     m_median->applyNiceNumbers();
 }
 
-void HistoryView::open(qint64 id) {
+bool HistoryView::open(qint64 id) {
     const std::optional<core::RunRecord> run = m_store->run(id, core::RunParts::Figures);
     showProblem();
     if (run)
         showRun(*run);
+    return run.has_value();
 }
 
 void HistoryView::showRun(const core::RunRecord& run) {

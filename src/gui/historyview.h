@@ -15,6 +15,7 @@ class QChartView;
 class QDateTimeAxis;
 class QLabel;
 class QPushButton;
+class QTabWidget;
 class QTreeWidget;
 class QValueAxis;
 
@@ -56,7 +57,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void open(qint64 id);
+    bool open(qint64 id);
     void showRun(const core::RunRecord& run);
     void redrawTrend(const QList<core::MedianPoint>& points);
     void showProblem();
@@ -69,6 +70,7 @@ private:
     QChartView* m_trend = nullptr;
     QDateTimeAxis* m_when = nullptr;
     QValueAxis* m_median = nullptr;
+    QTabWidget* m_opened = nullptr; // the trend, the picked run's summary and details
     QLabel* m_openedText = nullptr;
     core::SummaryTableModel* m_summary = nullptr;
     core::ResultSortProxy* m_summarySort = nullptr;
