@@ -423,7 +423,7 @@ void frmMain::runEnded() {
     // run's rows and figures stay as they are.
     if (m_history && !m_history->save(core::recordOfRun(*m_engine, figures, core::RunTool::Window,
                                                         m_runStartedAt, core::kUnansweredSeconds)))
-        m_ui.lS->setText(m_ui.lS->text() + QLatin1Char(' ') + m_history->errorMessage());
+        m_ui.lS->setText(m_ui.lS->text() + QStringLiteral(". ") + m_history->errorMessage());
     m_ui.cmdConnect->setEnabled(true); // the run's own last step
     const QString completionText = core::completionMessageText(outcome);
     emit runFinished(completionText);
