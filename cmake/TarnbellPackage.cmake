@@ -1,6 +1,7 @@
 # `cpack` in the build folder makes tarnbell_<version>_<arch>.deb, which installs with
 # `apt install ./tarnbell_*.deb`: the libraries the programs link come from dpkg-shlibdeps,
-# the Qt plugins they load at run time (the X11/Wayland platform, the SVG icon) are named here.
+# the Qt plugins they load at run time (the X11/Wayland platform, the SVG icon, the SQLite
+# driver that keeps the history) are named here.
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "tarnbell")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -17,7 +18,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "net")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 # Only the programs and their desktop files: the tests and benchmarks install nothing.
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};ALL;/")

@@ -2,6 +2,7 @@
 // in-process fake responders, and signals. The responders answer from this test's event loop, so
 // every wait for the program is a signal-spy wait, never a blocking one.
 
+#include "core/history/historystore.h"
 #include "fixtures/fakeresponder.h"
 #include "fixtures/readonlydir.h"
 #include "fixtures/resultpages.h"
@@ -258,7 +259,7 @@ void TestCli::stopSignal_data() {
 
 // The signal comes as the second query arrives: the run ends once its answer is in, and the
 // outputs hold both lookups, the first server's figures and its mark, with no temporary file
-// left beside them.
+// left beside them; the history keeps the run as stopped.
 void TestCli::stopSignal() {
     QFETCH(int, signalNumber);
     FakeResponder responder;
@@ -270,12 +271,13 @@ void TestCli::stopSignal() {
                                           return FakeResponder::answer(query);
                                       }});
     QTemporaryDir dir;
+    QTemporaryDir historyDir;
     const QString server = responder.serverText();
-    const CliResult result =
-        runCli({"--server", server + " - one", "--server", server + " - two", "--domain",
-                "=cmd.test", "--domain", "b.test", "--domain", "c.test", "--output",
-                dir.filePath("r.csv"), "--json", dir.filePath("r.json")},
-               {}, [&running](QProcess& process) { running = &process; });
+    const CliResult result = runCli(
+        {"--server", server + " - one", "--server", server + " - two", "--domain", "=cmd.test",
+         "--domain", "b.test", "--domain", "c.test", "--output", dir.filePath("r.csv"), "--json",
+         dir.filePath("r.json"), "--history", historyDir.filePath("h.db")},
+        {}, [&running](QProcess& process) { running = &process; });
     QCOMPARE(result.exitCode, 128 + signalNumber); // as a shell reports a death by the signal
     QCOMPARE(responder.queryCount(), 2);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
@@ -288,6 +290,9 @@ void TestCli::stopSignal() {
     // The CSV holds the same rows, its formula-like domain made text.
     QVERIFY(readAll(dir.filePath("r.csv")).contains("\r\n\"'=cmd.test\","));
     QVERIFY2(result.err.contains("interrupted by SIG"), result.err.constData());
+    const auto runs = core::HistoryStore(historyDir.filePath("h.db")).runs();
+    QVERIFY(runs && runs->size() == 1 && runs->first().settings.interrupted);
+    QCOMPARE(runs->first().lookupCount, 2);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -272,6 +272,11 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
                                     "file");
     const QCommandLineOption json(
         "json", "Also write the result as JSON to this file; - means standard output.", "file");
+    const QCommandLineOption history(
+        "history",
+        "Append the run (also a stopped one) to this history file, SQLite, which the window "
+        "can share; a file that cannot take it costs the run nothing but a message.",
+        "file");
     const QCommandLineOption quiet(
         {"q", "quiet"}, "No progress bar, completion text or table of figures: errors only.");
     const QCommandLineOption rounds(
@@ -303,9 +308,10 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         "Also trust the certificate authorities of this PEM file for tls:// and "
         "https:// servers (the system's stay trusted).",
         "file");
-    parser.addOptions({help,           version, server,      servers,    defaults, domain, domains,
-                       defaultDomains, type,    timeout,     output,     json,     quiet,  rounds,
-                       kinds,          checks,  dnssecNames, rebindName, discover, fresh,  caFile});
+    parser.addOptions({help,     version,        server, servers, defaults,    domain,
+                       domains,  defaultDomains, type,   timeout, output,      json,
+                       quiet,    rounds,         kinds,  checks,  dnssecNames, rebindName,
+                       discover, fresh,          caFile, history});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -417,6 +423,9 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         options.outputPath != kStandardOutput && options.jsonPath != kStandardOutput &&
         sameFile(options.outputPath, options.jsonPath) && !isSpecialFile(options.outputPath))
         return fail(QStringLiteral("--output and --json name the same file"));
+    options.historyPath = parser.value(history);
+    if (parser.isSet(history) && options.historyPath.isEmpty())
+        return fail(QStringLiteral("an empty file name for --history"));
     options.quiet = parser.isSet(quiet);
     options.freshConnections = parser.isSet(fresh);
     for (const QString& path : parser.values(caFile)) {

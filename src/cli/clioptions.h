@@ -27,10 +27,11 @@ struct CliOptions {
     QStringList domains;                              // domains, in run order
     QString recordTypeChoice = "MX 15";               // as the window's record-type choice
     double timeoutSeconds = core::kUnansweredSeconds; // the wait for each answer
-    QString outputPath; // the CSV; "-" for standard output, empty for none
-    QString jsonPath;   // the JSON; "-" for standard output, empty for none
-    bool quiet = false; // errors only: no progress bar, no completion text
-    int rounds = 1;     // how often the domain list is asked of every server
+    QString outputPath;  // the CSV; "-" for standard output, empty for none
+    QString jsonPath;    // the JSON; "-" for standard output, empty for none
+    QString historyPath; // the history file the run is appended to; empty for none
+    bool quiet = false;  // errors only: no progress bar, no completion text
+    int rounds = 1;      // how often the domain list is asked of every server
     QList<core::QueryKind> kinds = {core::QueryKind::Listed}; // what each domain is asked as
     bool checks = false;             // each server checked before its lookups
     core::CheckNames checkNames;     // the names the checks ask about

@@ -6,6 +6,7 @@
 #include "cli/texttable.h"
 #include "core/checks/checkstablemodel.h"
 #include "core/export/csvexport.h"
+#include "core/history/historystore.h"
 #include "core/probe/localdns.h"
 #include "core/probe/probe.h"
 #include "core/results/figurestablemodel.h"
@@ -42,6 +43,7 @@ struct CliRun::Impl {
     QTimer progressClock; // the times on the progress line move on between lookups too
     StopSignals stopSignals;
     int stopSignal = 0; // the signal that stopped the run, 0 for none
+    QDateTime startedAt;
     int serverIndex = 0;
     qsizetype finishedLookups = 0;
 
@@ -91,6 +93,7 @@ CliRun::~CliRun() = default;
 void CliRun::start() {
     if (m->progress.isEnabled())
         m->progressClock.start();
+    m->startedAt = QDateTime::currentDateTimeUtc();
     core::RunRequest request{m->options.servers, m->options.domains, m->options.recordTypeChoice,
                              m->options.rounds, m->options.kinds};
     request.checks = m->options.checks;
@@ -149,6 +152,16 @@ void CliRun::finish() {
             problems.append(problem);
     }
 
+    // After the files, and apart from them: a history that cannot take the run costs it one
+    // line, not its exit status.
+    QString historyProblem;
+    if (!m->options.historyPath.isEmpty()) {
+        core::HistoryStore history(m->options.historyPath);
+        if (!history.save(core::recordOfRun(m->engine, servers, core::RunTool::CommandLine,
+                                            m->startedAt, m->options.timeoutSeconds)))
+            historyProblem = history.errorMessage();
+    }
+
     if (interrupted) {
         printProblem(QStringLiteral("interrupted by %1 after %2 of %3 lookups%4")
                          .arg(StopSignals::name(m->stopSignal))
@@ -180,6 +193,8 @@ void CliRun::finish() {
                           alignedText(table));
         }
     }
+    if (!historyProblem.isEmpty())
+        printProblem(historyProblem);
     for (const QString& problem : std::as_const(problems))
         printProblem(problem);
     if (!problems.isEmpty())

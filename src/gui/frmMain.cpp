@@ -3,6 +3,7 @@
 #include "closeguard.h"
 #include "controlhelp.h"
 #include "core/export/csvexport.h"
+#include "core/history/runrecord.h"
 #include "core/lists/defaultservers.h"
 #include "core/lists/listlimits.h"
 #include "core/results/resultmodels.h"
@@ -16,6 +17,7 @@
 #include "entrylist.h"
 #include "filechooser.h"
 #include "harvestcontrol.h"
+#include "historyview.h"
 #include "listactions.h"
 #include "listundo.h"
 #include "menubar.h"
@@ -128,6 +130,11 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     m_detailsPace->setSingleShot(true);
     m_detailsPace->setInterval(250);
     connect(m_detailsPace, &QTimer::timeout, this, &frmMain::refreshDetails);
+    if (!seams.historyFile.isEmpty()) {
+        m_history = new gui::HistoryView(seams.historyFile);
+        m_history->setObjectName(QStringLiteral("history"));
+        m_ui.resultTabs->addTab(m_history, QStringLiteral("History"));
+    }
 
     connectControls();
     connectEngine();
@@ -184,6 +191,7 @@ void frmMain::connectEngine() {
     using core::BenchmarkEngine;
     connect(m_engine, &BenchmarkEngine::runStarted, this, [this] {
         m_timer1->stop();
+        m_runStartedAt = QDateTime::currentDateTimeUtc();
         m_ui.lS->setText(QStringLiteral("Adding domains to list..."));
         m_ui.lProgress->setText(QStringLiteral("0% complete"));
         m_dotTimer->start();
@@ -419,7 +427,16 @@ void frmMain::runEnded() {
     m_ui.lDNS->clear(); // no server is under test any more
     m_timer1->restart();
     flushDisplay();
-    refreshDetails();
+    // The chances are estimated once, for the details and the history alike.
+    m_detailsPace->stop();
+    const QList<core::ServerFigures> figures =
+        m_engine->figures().servers(core::RunFigures::Chances::Estimate);
+    m_details->setFigures(figures);
+    // A history that cannot take the run says so on the status line and in its tab; the
+    // run's rows and figures stay as they are.
+    if (m_history && !m_history->save(core::recordOfRun(*m_engine, figures, core::RunTool::Window,
+                                                        m_runStartedAt, core::kUnansweredSeconds)))
+        m_ui.lS->setText(m_ui.lS->text() + QStringLiteral(". ") + m_history->errorMessage());
     m_ui.cmdConnect->setEnabled(true); // the run's own last step
     const QString completionText = core::completionMessageText(outcome);
     emit runFinished(completionText);

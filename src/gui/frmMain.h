@@ -9,6 +9,7 @@
 #include "transportchoice.h"
 #include "windowcontrols.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
@@ -31,6 +32,7 @@ class CloseGuard;
 class DetailsView;
 class EntryList;
 class FileChooser;
+class HistoryView;
 class ReadyReset;
 class RowBatchProxy;
 
@@ -48,6 +50,9 @@ struct WindowSeams {
     // when unset.
     std::function<std::unique_ptr<QSettings>()> settings;
     PickFile pickCaFile; // "Trusted CA file…"; the open-file dialog when unset
+    // The history file every finished or stopped run is added to, shown in the "History"
+    // tab; without one no run is kept and the tab is left out.
+    QString historyFile;
 
     // The UDP probe and the machine's resolver configuration.
     static WindowSeams production();
@@ -75,6 +80,8 @@ public:
     tarnbell::core::BenchmarkEngine* engine() const { return m_engine; }
     // The "Details" tab: the run's figures and chart.
     tarnbell::gui::DetailsView* details() const { return m_details; }
+    // The "History" tab; null when the window keeps no history.
+    tarnbell::gui::HistoryView* history() const { return m_history; }
     // Timer1: returns the status line to "Ready." after a run or a harvest (restart()).
     tarnbell::gui::ReadyReset* Timer1() const { return m_timer1; }
     // The stream transports' settings for the next run.
@@ -171,6 +178,8 @@ private:
     QTimer* m_frame = nullptr; // paces flushDisplay() during a run
     tarnbell::gui::DetailsView* m_details = nullptr;
     QTimer* m_detailsPace = nullptr; // the details follow a run a few times a second
+    tarnbell::gui::HistoryView* m_history = nullptr;
+    QDateTime m_runStartedAt;
     int m_pendingLookupRow = -1;
     int m_pendingServer = -1;
     int m_pendingDomain = -1;

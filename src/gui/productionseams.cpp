@@ -6,7 +6,9 @@
 #include "core/probe/probe.h"
 #include "frmMain.h"
 
+#include <QDir>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace tarnbell::gui {
 
@@ -21,6 +23,11 @@ WindowSeams WindowSeams::production() {
     const std::unique_ptr<QSettings> settings = seams.settings();
     seams.harvest.search = core::SearchTarget::fromSettings(*settings);
     seams.probe = std::make_unique<core::Probe>();
+    // ~/.local/share/Tarnbell/history.db on Linux; a folder that cannot be made shows as the
+    // history's own message at the first run.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    seams.historyFile = data + QStringLiteral("/history.db");
     return seams;
 }
 
