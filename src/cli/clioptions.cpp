@@ -274,8 +274,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         "json", "Also write the result as JSON to this file; - means standard output.", "file");
     const QCommandLineOption history(
         "history",
-        "Append the run (also a stopped one) to this history file, SQLite, which the window "
-        "can share; a file that cannot take it costs the run nothing but a message.",
+        "Append the run (a stopped one too) to this SQLite history file, which the window "
+        "can share. A file that cannot take it costs the run only a message.",
         "file");
     const QCommandLineOption quiet(
         {"q", "quiet"}, "No progress bar, completion text or table of figures: errors only.");
