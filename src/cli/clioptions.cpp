@@ -275,7 +275,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     const QCommandLineOption history(
         "history",
         "Append the run (a stopped one too) to this SQLite history file, which the window "
-        "can share. A file that cannot take it costs the run only a message.",
+        "can share. A file that cannot take it only costs a message, never the run.",
         "file");
     const QCommandLineOption quiet(
         {"q", "quiet"}, "No progress bar, completion text or table of figures: errors only.");
