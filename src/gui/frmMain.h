@@ -3,6 +3,7 @@
 // and the status strip. It owns the run engine and wires the widgets to its signals; all the
 // arithmetic and wording live in the core library.
 
+#include "core/checks/serverchecks.h"
 #include "core/lists/randomsource.h"
 #include "harvestcontrol.h"
 #include "runtimers.h"
@@ -27,6 +28,7 @@ class SummaryTableModel;
 
 namespace tarnbell::gui {
 
+class ChecksView;
 class CloseGuard;
 class DetailsView;
 class EntryList;
@@ -75,6 +77,11 @@ public:
     tarnbell::core::BenchmarkEngine* engine() const { return m_engine; }
     // The "Details" tab: the run's figures and chart.
     tarnbell::gui::DetailsView* details() const { return m_details; }
+    // The "Checks" tab: what each server's checks found, when the run was asked to check.
+    tarnbell::gui::ChecksView* checks() const { return m_checks; }
+    // The names the checks ask about: the defaults, or those of the settings file.
+    const tarnbell::core::CheckNames& checkNames() const { return m_checkNames; }
+    void setCheckNames(const tarnbell::core::CheckNames& names) { m_checkNames = names; }
     // Timer1: returns the status line to "Ready." after a run or a harvest (restart()).
     tarnbell::gui::ReadyReset* Timer1() const { return m_timer1; }
     // The stream transports' settings for the next run.
@@ -145,6 +152,8 @@ private:
     void runEnded();
     void scheduleFlush();
     void refreshDetails();
+    void showChecks();
+    void addEndpoints(const QString& server, const QStringList& entries);
     QList<QWidget*> runLockedControls() const;
 
     tarnbell::gui::WindowControls m_ui;
@@ -171,6 +180,8 @@ private:
     QTimer* m_frame = nullptr; // paces flushDisplay() during a run
     tarnbell::gui::DetailsView* m_details = nullptr;
     QTimer* m_detailsPace = nullptr; // the details follow a run a few times a second
+    tarnbell::gui::ChecksView* m_checks = nullptr;
+    tarnbell::core::CheckNames m_checkNames;
     int m_pendingLookupRow = -1;
     int m_pendingServer = -1;
     int m_pendingDomain = -1;

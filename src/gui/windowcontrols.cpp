@@ -140,6 +140,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     // A long name is cut at the column's edge rather than widening it; the tip shows it all.
     c.lblCaFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     c.cmdClearCaFile = smallButton(QStringLiteral("-"), "cmdClearCaFile");
+    c.chkChecks = named(new QCheckBox(QStringLiteral("&Check each server")), "chkChecks");
     c.cmdGo = button(QStringLiteral("&Benchmark!"), "cmdGo", true);
     c.cmdPause = button(QStringLiteral("&Pause"), "cmdPause");
     c.cmdPause->setEnabled(false);
@@ -221,6 +222,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     layout->addLayout(kinds);
     layout->addWidget(c.chkFreshConnections);
     layout->addLayout(caFile);
+    layout->addWidget(c.chkChecks);
     layout->addLayout(runButtons);
     layout->addWidget(c.Frame2);
     layout->addLayout(serverHeading);
