@@ -42,7 +42,7 @@ struct WindowControls {
     QPushButton* cmdClearCaFile = nullptr;
 
     // Each server checked before its lookups: honesty, DNSSEC, rebinding, transports and the
-    // encrypted endpoints it designates (the "Checks" tab).
+    // encrypted endpoints it designates; beside the result tabs, one of them "Checks".
     QCheckBox* chkChecks = nullptr;
 
     QPushButton* cmdGo = nullptr;
