@@ -5,6 +5,7 @@
 // endpoints it designates added to the server list, each once.
 
 #include "checksview.h"
+#include "copyrows.h"
 #include "core/checks/checkstablemodel.h"
 #include "core/probe/probe.h"
 #include "core/results/figures.h"
@@ -171,6 +172,9 @@ void TestGuiTransports::checksAndDiscoveredEndpoints() {
         QVERIFY2(index.data(Qt::ToolTipRole).toString().contains(cell.evidence),
                  qPrintable(index.data(Qt::ToolTipRole).toString()));
     }
+
+    QCOMPARE(gui::SelectedRowsText(*window.checks()->table()).count('\t'),
+             Checks::kColumnCount - 1); // Ctrl+C copies the whole row
 
     // The TLS endpoint is listed already, under a label and with its port spelled out: only
     // the HTTPS one goes in; asked again, through the row's menu, nothing does.
