@@ -154,7 +154,8 @@ void TestGuiTransports::checksAndDiscoveredEndpoints() {
     testing::setLists(window, {udp}, {RealResolver::kZone});
     window.transports()->setCaFile(m_resolver.caFile());
     ui.chkChecks->click();
-    run(window);
+    const QStringList times = run(window);
+    QVERIFY2(allAnswered(times), qPrintable(times.join(QStringLiteral(", "))));
 
     using Checks = core::ChecksTableModel;
     const Checks& checks = *window.checks()->model();
