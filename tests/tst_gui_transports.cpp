@@ -162,7 +162,7 @@ void TestGuiTransports::checksAndDiscoveredEndpoints() {
     QCOMPARE(checks.rowCount(), 1);
     const struct {
         int column;
-        const char *words, *evidence; // evidence: a part of the tooltip
+        const char *words, *evidence; // evidence: found in the tooltip
     } cells[] = {{Checks::Dnssec, "unknown", "REFUSED"},
                  {Checks::Tcp, "answers over TCP", "NOERROR"},
                  {Checks::Nsid, "tb-resolver", ""},
