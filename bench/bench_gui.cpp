@@ -7,22 +7,28 @@
 // Usage: bench_gui [repetitions [servers domains]]
 //        bench_gui --screenshot FILE   (a finished run against a few local responders)
 //        bench_gui --screenshot FILE --details   (three responders, three rounds, the details tab)
+//        bench_gui --screenshot FILE --checks   (four resolvers checked, the Checks tab)
 //        either with --dark: in a dark colour scheme, --scale 2: at twice the size (as
 //        QT_SCALE_FACTOR=2), --size WxH: the window's size in logical pixels (else its start
-//        size on the screen, or 1180 x 860 for the details)
+//        size on the screen, or 1180 x 860 for the details, 1500 x 760 for the checks)
 
+#include "checksview.h"
 #include "core/probe/probe.h"
 #include "core/run/benchmarkengine.h"
 #include "entrylist.h"
 #include "fixtures/fakeresponder.h"
+#include "fixtures/realresolver.h"
+#include "fixtures/recursiveresolver.h"
 #include "guisupport/windowdriver.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QEventLoop>
 #include <QLabel>
 #include <QListWidget>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTextStream>
 #include <QTimer>
 #include <algorithm>
@@ -178,6 +184,62 @@ int detailsScreenshot(const QString& file) {
     return 0;
 }
 
+// Every name exists at 192.0.2.99 when asked for its A record without EDNS, as the NXDOMAIN
+// check asks; anything else gets an empty NOERROR.
+QByteArray forged(const QByteArray& query) {
+    QByteArray reply = FakeResponder::answer(query);
+    if (query.size() > 12 && query[11] == 0 && query.endsWith(QByteArray::fromHex("00010001"))) {
+        reply[7] = 1; // ANCOUNT; the record's owner points at the question (RFC 1035 4.1.4)
+        reply += QByteArray::fromHex("c00c000100010000012c0004c0000263");
+    }
+    return reply;
+}
+
+// The Checks tab after a checked run against the resolvers of tst_checks on loopback: a
+// validating unbound, one that keeps private addresses out, a responder that makes names
+// up, and one that designates its own encrypted endpoints. Needs unbound, NSD and ldnsutils.
+int checksScreenshot(const QString& file) {
+    using testing::RecursiveResolver;
+    RecursiveResolver validating(RecursiveResolver::Mode::Validating);
+    RecursiveResolver filtering(RecursiveResolver::Mode::Iterating, true);
+    testing::RealResolver designating(true);
+    const auto started = [](auto& server) {
+        const bool ok = server.start();
+        if (!ok)
+            QTextStream(stderr) << "bench_gui: " << server.errorString() << "\n";
+        return ok;
+    };
+    if (!started(validating) || !started(filtering) || !started(designating))
+        return 1;
+    const testing::ResponderThread forger({FakeResponder::Reply::Custom, {}, forged});
+
+    auto test = testing::makeWindow(QString(), 100, std::make_unique<core::Probe>());
+    frmMain& window = *test->window;
+    window.resize(shotSize.isValid() ? shotSize : QSize(1500, 760)); // every column in sight
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        QTextStream(stderr) << "bench_gui: the window was not exposed\n";
+    testing::setLists(window,
+                      {validating.serverText() + " - validating",
+                       filtering.serverText() + " - filtering",
+                       forger.responder().serverText() + " - makes names up",
+                       designating.udpEntry() + " - designates endpoints"},
+                      {"www.zone.tbtest", "example.test"});
+    window.setCheckNames({"www.zone.tbtest", "bad.zone.tbtest", "rebind.tbtest"});
+    window.transports()->setCaFile(designating.caFile());
+    window.controls().chkChecks->setChecked(true);
+    clickedRun(window);
+    window.controls().resultTabs->setCurrentWidget(window.checks());
+    window.checks()->table()->selectRow(3); // the one with endpoints to add
+    QTest::qWait(300);                      // let the table lay out and repaint
+    if (!window.grab().save(file)) {
+        QTextStream(stderr) << "bench_gui: cannot write " << file << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << "bench_gui: saved " << file << "\n";
+    return 0;
+}
+
 // A finished run as a user sees it, saved as an image: a few loopback responders with
 // different answer times, the first one playing the machine's own resolver.
 int screenshot(const QString& file) {
@@ -254,6 +316,8 @@ int main(int argc, char* argv[]) {
     if (shot > 0 && shot + 1 < args.size()) {
         if (args.contains(QStringLiteral("--dark")))
             QApplication::setPalette(darkPalette());
+        if (args.contains(QStringLiteral("--checks")))
+            return checksScreenshot(args.at(shot + 1));
         return args.contains(QStringLiteral("--details")) ? detailsScreenshot(args.at(shot + 1))
                                                           : screenshot(args.at(shot + 1));
     }

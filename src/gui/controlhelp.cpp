@@ -59,6 +59,11 @@ void DescribeControls(const WindowControls& c) {
                             "e.g. a private resolver's (TLS and HTTPS servers)"));
     describe(c.cmdClearCaFile, QStringLiteral("Forget the trusted CA file"),
              QStringLiteral("Trust the system's certificate authorities only"));
+    describe(c.chkChecks, QStringLiteral("Check each server"),
+             QStringLiteral("Before its lookups, untimed: does each server make up answers for "
+                            "names that do not exist, validate DNSSEC, let public names point "
+                            "at private addresses, answer over TCP and with EDNS, and which "
+                            "encrypted endpoints does it announce (the Checks tab)"));
     describe(c.cmdGo, QStringLiteral("Benchmark"),
              QStringLiteral("Ask every server about every domain and time the answers (Enter)"));
     describe(c.cmdStop, QStringLiteral("Stop the run"),

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QTableView>
 #include <QTreeView>
 #include <algorithm>
 
@@ -13,10 +14,13 @@ namespace {
 
 // The model columns shown, left to right as the user sees them.
 QList<int> shownColumns(const QAbstractItemView& view) {
-    const auto* tree = qobject_cast<const QTreeView*>(&view);
-    if (!tree)
+    const QHeaderView* header = nullptr;
+    if (const auto* tree = qobject_cast<const QTreeView*>(&view))
+        header = tree->header();
+    else if (const auto* table = qobject_cast<const QTableView*>(&view))
+        header = table->horizontalHeader(); // the Checks tab's
+    if (!header)
         return {0};
-    const QHeaderView* header = tree->header();
     QList<int> columns;
     for (int visual = 0; visual < header->count(); ++visual) {
         const int logical = header->logicalIndex(visual);

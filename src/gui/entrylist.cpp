@@ -3,6 +3,7 @@
 #include "controlhelp.h"
 #include "core/lists/listfile.h"
 #include "core/lists/randomsource.h"
+#include "core/probe/serverendpoint.h"
 #include "dialogs.h"
 
 #include <QFileInfo>
@@ -146,6 +147,38 @@ bool EntryList::append(const QString& entry) {
         return false;
     m_list->addItem(entry);
     return true;
+}
+
+namespace {
+
+bool sameServer(const core::ServerEndpoint& a, const core::ServerEndpoint& b) {
+    return a.isValid() && b.isValid() && a.transport == b.transport && a.address == b.address &&
+           a.hostName.compare(b.hostName, Qt::CaseInsensitive) == 0 && a.port == b.port &&
+           a.authName.compare(b.authName, Qt::CaseInsensitive) == 0 && a.path == b.path;
+}
+
+} // namespace
+
+int EntryList::appendMissing(const QStringList& entries) {
+    const QStringList before = this->entries();
+    QList<core::ServerEndpoint> listed;
+    for (const QString& entry : before)
+        listed << core::parseServerEntry(entry);
+    int added = 0;
+    for (const QString& entry : entries) {
+        const core::ServerEndpoint server = core::parseServerEntry(entry);
+        const bool known = std::any_of(listed.cbegin(), listed.cend(), [&](const auto& other) {
+            return sameServer(server, other);
+        });
+        if (known || !refusal(entry).isEmpty() || !append(entry))
+            continue;
+        listed << server;
+        ++added;
+    }
+    if (added > 0)
+        emit edited(before);
+    emit countsChanged();
+    return added;
 }
 
 int EntryList::selectedIndex() const {

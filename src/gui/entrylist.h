@@ -55,6 +55,10 @@ public:
     void shuffle();
     // Appends `entry` as it is unless the list is full; true when it was appended.
     bool append(const QString& entry);
+    // Appends the `entries` "+" would accept that are not listed yet (as the same server:
+    // labels and spelled-out default ports aside), while there is room: one change the user
+    // made, for undo. Returns how many went in.
+    int appendMissing(const QStringList& entries);
 
     // The first selected position, -1 for none.
     int selectedIndex() const;

@@ -1,7 +1,9 @@
 #include "frmMain.h"
 
+#include "checksview.h"
 #include "closeguard.h"
 #include "controlhelp.h"
+#include "core/checks/checkstablemodel.h"
 #include "core/export/csvexport.h"
 #include "core/history/runrecord.h"
 #include "core/lists/defaultservers.h"
@@ -43,6 +45,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableView>
 #include <cmath>
 
 using namespace tarnbell;
@@ -135,6 +138,11 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
         m_history->setObjectName(QStringLiteral("history"));
         m_ui.resultTabs->addTab(m_history, QStringLiteral("History"));
     }
+    m_checks = new gui::ChecksView;
+    m_checks->setObjectName(QStringLiteral("checks"));
+    m_ui.resultTabs->addTab(m_checks, QStringLiteral("Checks"));
+    gui::AddResultActions(m_checks->table(), m_ui.cmdClear);
+    connect(m_checks, &gui::ChecksView::addRequested, this, &frmMain::addEndpoints);
 
     connectControls();
     connectEngine();
@@ -195,6 +203,15 @@ void frmMain::connectEngine() {
         m_ui.lS->setText(QStringLiteral("Adding domains to list..."));
         m_ui.lProgress->setText(QStringLiteral("0% complete"));
         m_dotTimer->start();
+        // A run that checks shows its own servers' checks; one that does not keeps the last.
+        if (m_engine->request().checks)
+            m_checks->setChecks({});
+    });
+    connect(m_engine, &BenchmarkEngine::serverChecking, this, [this](int index) {
+        const QString& entry = m_engine->request().servers.at(index);
+        m_ui.lS->setText(QStringLiteral("Checking DNS Server ") + entry);
+        m_ui.lDNS->setText(entry);
+        showChecks();
     });
     connect(m_engine, &BenchmarkEngine::serverStarted, this, [this](int index) {
         const QString& entry = m_engine->request().servers.at(index);
@@ -202,6 +219,7 @@ void frmMain::connectEngine() {
         m_ui.lDNS->setText(entry);
         m_pendingServer = index;
         scheduleFlush();
+        showChecks();
     });
     connect(m_engine, &BenchmarkEngine::lookupStarted, this, [this](int row, int domainIndex) {
         const core::RunRequest& run = m_engine->request();
@@ -349,6 +367,9 @@ void frmMain::cmdDoGo() {
     core::RunRequest request{m_servers->entries(), m_domains->entries(), m_ui.cDNST->currentText(),
                              m_ui.rounds->value(), kinds};
     request.checkLimit = limit;
+    request.checks = m_ui.chkChecks->isChecked();
+    request.checkNames = m_checkNames;
+    request.trustedCas = m_transports->certificates();
     m_engine->BenchmarkDNS(request);
 }
 
@@ -360,7 +381,7 @@ QList<QWidget*> frmMain::runLockedControls() const {
                              m_ui.cDomainD,   m_ui.cDomain,   m_ui.cmdConnect, m_ui.cGResults,
                              m_ui.cDNST,      m_ui.rounds,    m_ui.rand,       m_ui.cmdGo,
                              m_ui.timeLimit};
-    controls << m_ui.chkFreshConnections << m_ui.cmdCaFile << m_ui.cmdClearCaFile;
+    controls << m_ui.chkFreshConnections << m_ui.cmdCaFile << m_ui.cmdClearCaFile << m_ui.chkChecks;
     for (QCheckBox* kind : m_ui.kinds)
         controls << kind;
     return controls;
@@ -376,6 +397,7 @@ void frmMain::lockForRun() {
     m_ui.cmdSkip->setEnabled(true);
     m_ui.cmdStop->setEnabled(true);
     m_ui.cmdClear->setEnabled(false);
+    m_checks->setLocked(true);
 }
 
 void frmMain::unlockAfterRun() {
@@ -386,6 +408,7 @@ void frmMain::unlockAfterRun() {
     m_ui.cmdStop->setEnabled(false);
     m_ui.cmdStop->setText(QStringLiteral("S&top"));
     m_ui.cmdClear->setEnabled(true);
+    m_checks->setLocked(false);
     m_running = false;
 }
 
@@ -414,6 +437,31 @@ void frmMain::refreshDetails() {
                                                           : core::RunFigures::Chances::Estimate));
 }
 
+// The checks made so far, as each server's are done; a run that does not check leaves the
+// last run's in place.
+void frmMain::showChecks() {
+    const QList<core::ServerChecks>& checks = m_engine->checks();
+    if (m_engine->request().checks && checks.size() != m_checks->model()->rowCount())
+        m_checks->setChecks(checks);
+}
+
+void frmMain::addEndpoints(const QString& server, const QStringList& entries) {
+    if (m_running)
+        return;
+    const int added = m_servers->appendMissing(entries);
+    const qsizetype left = entries.size() - added;
+    QString text = (added == 1 ? QStringLiteral("Added 1 encrypted endpoint")
+                               : QStringLiteral("Added %1 encrypted endpoints").arg(added)) +
+                   QStringLiteral(" of ") + server;
+    if (left > 0) {
+        text += (m_servers->isFull() ? QStringLiteral("; %1 left out: the list is full")
+                                     : QStringLiteral("; %1 already listed"))
+                    .arg(left);
+    }
+    m_ui.lS->setText(text + QLatin1Char('.'));
+    m_timer1->restart();
+}
+
 void frmMain::runEnded() {
     m_dotTimer->stop();
     const core::RunOutcome outcome = m_engine->outcome();
@@ -437,6 +485,7 @@ void frmMain::runEnded() {
     if (m_history && !m_history->save(core::recordOfRun(*m_engine, figures, core::RunTool::Window,
                                                         m_runStartedAt, core::kUnansweredSeconds)))
         m_ui.lS->setText(m_ui.lS->text() + QStringLiteral(". ") + m_history->errorMessage());
+    showChecks();
     m_ui.cmdConnect->setEnabled(true); // the run's own last step
     const QString completionText = core::completionMessageText(outcome);
     emit runFinished(completionText);
@@ -486,6 +535,7 @@ void frmMain::cmdClear_Click() {
     // What described the cleared rows goes with them.
     m_detailsPace->stop();
     m_details->setFigures({});
+    m_checks->setChecks({});
     m_ui.lDNS->clear();
     m_ui.lwhowon->clear();
     m_ui.lProgress->clear();

@@ -3,6 +3,7 @@
 // and the status strip. It owns the run engine and wires the widgets to its signals; all the
 // arithmetic and wording live in the core library.
 
+#include "core/checks/serverchecks.h"
 #include "core/lists/randomsource.h"
 #include "harvestcontrol.h"
 #include "runtimers.h"
@@ -28,6 +29,7 @@ class SummaryTableModel;
 
 namespace tarnbell::gui {
 
+class ChecksView;
 class CloseGuard;
 class DetailsView;
 class EntryList;
@@ -82,6 +84,11 @@ public:
     tarnbell::gui::DetailsView* details() const { return m_details; }
     // The "History" tab; null when the window keeps no history.
     tarnbell::gui::HistoryView* history() const { return m_history; }
+    // The "Checks" tab: what each server's checks found, when the run was asked to check.
+    tarnbell::gui::ChecksView* checks() const { return m_checks; }
+    // The names the checks ask about: the defaults, or those of the settings file.
+    const tarnbell::core::CheckNames& checkNames() const { return m_checkNames; }
+    void setCheckNames(const tarnbell::core::CheckNames& names) { m_checkNames = names; }
     // Timer1: returns the status line to "Ready." after a run or a harvest (restart()).
     tarnbell::gui::ReadyReset* Timer1() const { return m_timer1; }
     // The stream transports' settings for the next run.
@@ -152,6 +159,8 @@ private:
     void runEnded();
     void scheduleFlush();
     void refreshDetails();
+    void showChecks();
+    void addEndpoints(const QString& server, const QStringList& entries);
     QList<QWidget*> runLockedControls() const;
 
     tarnbell::gui::WindowControls m_ui;
@@ -180,6 +189,8 @@ private:
     QTimer* m_detailsPace = nullptr; // the details follow a run a few times a second
     tarnbell::gui::HistoryView* m_history = nullptr;
     QDateTime m_runStartedAt;
+    tarnbell::gui::ChecksView* m_checks = nullptr;
+    tarnbell::core::CheckNames m_checkNames;
     int m_pendingLookupRow = -1;
     int m_pendingServer = -1;
     int m_pendingDomain = -1;

@@ -153,7 +153,7 @@ void ListActions::restoreDefaults() {
     askToReplace(replacement, [this] { m_list->take(m_defaults()); });
 }
 
-void AddResultActions(ResultView* view, QPushButton* clearButton) {
+void AddResultActions(QAbstractItemView* view, QPushButton* clearButton) {
     view->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* copy = new QAction(QStringLiteral("&Copy"), view);
     copy->setObjectName(QStringLiteral("copyRows"));

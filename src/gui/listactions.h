@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <functional>
 
+class QAbstractItemView;
 class QAction;
 class QMenu;
 class QPushButton;
@@ -19,7 +20,6 @@ namespace tarnbell::gui {
 
 class EntryList;
 class FileChooser;
-class ResultView;
 
 class ListActions final : public QObject {
     Q_OBJECT
@@ -60,6 +60,6 @@ private:
 
 // Ctrl+C and the context menu (Copy, Clear results) of a result list; "Clear results" presses
 // `clearButton`, so it is refused whenever that button is.
-void AddResultActions(ResultView* view, QPushButton* clearButton);
+void AddResultActions(QAbstractItemView* view, QPushButton* clearButton);
 
 } // namespace tarnbell::gui

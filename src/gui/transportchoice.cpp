@@ -77,6 +77,7 @@ bool TransportChoice::applyTo(core::LookupProbe& probe) {
     }
     probe.setFreshConnections(m_ui.chkFreshConnections->isChecked());
     probe.setExtraCertificates(read.certificates);
+    m_certificates = read.certificates;
     return true;
 }
 

@@ -3,7 +3,9 @@
 // --ca-file: every lookup timed on a new connection, and a private certificate authority
 // trusted beside the system's. Both apply from the next run.
 
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QString>
 #include <functional>
 
@@ -36,6 +38,9 @@ public:
     // when the CA file can no longer be read: a run would then fail every TLS and HTTPS
     // server without saying why.
     bool applyTo(core::LookupProbe& probe);
+    // The authorities the last applyTo() handed over: the checks verify a server's
+    // designated endpoints against them too.
+    const QList<QSslCertificate>& certificates() const { return m_certificates; }
 
 private:
     void pick();
@@ -46,6 +51,7 @@ private:
     PickFile m_pick;
     QWidget* m_owner;
     QString m_caFile;
+    QList<QSslCertificate> m_certificates;
 };
 
 } // namespace tarnbell::gui

@@ -44,6 +44,10 @@ struct WindowControls {
     QLabel* lblCaFile = nullptr;              // the chosen file's name
     QPushButton* cmdClearCaFile = nullptr;
 
+    // Each server checked before its lookups: honesty, DNSSEC, rebinding, transports and the
+    // encrypted endpoints it designates; beside the result tabs, one of them "Checks".
+    QCheckBox* chkChecks = nullptr;
+
     QPushButton* cmdGo = nullptr;
     QPushButton* cmdPause = nullptr;
     QPushButton* cmdStop = nullptr; // ends the run after the lookup under way (Escape)

@@ -33,6 +33,11 @@ const QString kRecordType = QStringLiteral("run/recordType");
 const QString kKinds = QStringLiteral("run/kinds");
 const QString kRounds = QStringLiteral("run/rounds");
 const QString kTimeLimit = QStringLiteral("run/timeLimit"); // seconds
+const QString kChecks = QStringLiteral("run/checks");
+// The checks' names have no control: they are the settings file's, as "SIGNED,BOGUS" and a
+// name, like tarnbell-cli's --dnssec-names and --rebind-name.
+const QString kDnssecNames = QStringLiteral("checks/dnssecNames");
+const QString kRebindName = QStringLiteral("checks/rebindName");
 const QString kHarvestCount = QStringLiteral("harvest/count");
 const QString kFreshConnections = QStringLiteral("transports/freshConnections");
 const QString kCaFile = QStringLiteral("transports/caFile");
@@ -100,6 +105,22 @@ void restoreChoice(QComboBox* box, const QVariant& text) {
         box->setCurrentIndex(index);
 }
 
+// The remembered names of the checks; one the domain list would refuse (a settings file
+// edited by hand) keeps the one in `names`.
+core::CheckNames restoreCheckNames(const QSettings& settings, core::CheckNames names) {
+    const auto usable = [](const QString& name) {
+        return !name.isEmpty() && core::DomainQueryProblem(name).isEmpty();
+    };
+    const QStringList dnssec = settings.value(kDnssecNames).toStringList();
+    if (dnssec.size() == 2 && usable(dnssec.at(0).trimmed()) && usable(dnssec.at(1).trimmed())) {
+        names.signedName = dnssec.at(0).trimmed();
+        names.bogusName = dnssec.at(1).trimmed();
+    }
+    if (const QString rebind = settings.value(kRebindName).toString().trimmed(); usable(rebind))
+        names.rebindName = rebind;
+    return names;
+}
+
 } // namespace
 
 void SaveWindowSettings(const frmMain& window, QSettings& settings) {
@@ -115,6 +136,10 @@ void SaveWindowSettings(const frmMain& window, QSettings& settings) {
     settings.setValue(kKinds, kinds);
     settings.setValue(kRounds, ui.rounds->value());
     settings.setValue(kTimeLimit, ui.timeLimit->value());
+    settings.setValue(kChecks, ui.chkChecks->isChecked());
+    const core::CheckNames& names = window.checkNames();
+    settings.setValue(kDnssecNames, QStringList{names.signedName, names.bogusName});
+    settings.setValue(kRebindName, names.rebindName);
     settings.setValue(kHarvestCount, ui.cGResults->currentText());
     settings.setValue(kFreshConnections, ui.chkFreshConnections->isChecked());
     settings.setValue(kCaFile, window.transports()->caFile());
@@ -169,6 +194,8 @@ void RestoreWindowSettings(frmMain& window, QSettings& settings) {
         ui.rounds->setValue(rounds);
     if (const double limit = settings.value(kTimeLimit).toDouble(&ok); ok && std::isfinite(limit))
         ui.timeLimit->setValue(limit);
+    ui.chkChecks->setChecked(settings.value(kChecks).toBool());
+    window.setCheckNames(restoreCheckNames(settings, window.checkNames()));
     restoreChoice(ui.cGResults, settings.value(kHarvestCount));
     ui.chkFreshConnections->setChecked(settings.value(kFreshConnections).toBool());
     window.transports()->setCaFile(settings.value(kCaFile).toString());

@@ -108,4 +108,13 @@ QJsonObject checksJson(const ServerChecks& checks) {
     return json;
 }
 
+QStringList DiscoveredEntries(const ServerChecks& checks) {
+    QStringList entries;
+    for (const DiscoveredEndpoint& endpoint : checks.endpoints) {
+        if (endpoint.scheme != QLatin1String("quic"))
+            entries << endpoint.entry();
+    }
+    return entries;
+}
+
 } // namespace tarnbell::core

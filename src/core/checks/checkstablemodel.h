@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QJsonObject>
 #include <QList>
+#include <QStringList>
 
 namespace tarnbell::core {
 
@@ -35,5 +36,9 @@ private:
 // A server's checks as the JSON gives them: each check's verdict, words and evidence, the
 // NSID, and the designated endpoints with their verification.
 QJsonObject checksJson(const ServerChecks& checks);
+
+// The entries of the endpoints `checks` found that a run can ask, in the resolver's order of
+// preference: DNS over QUIC has no probe, so it is named but never listed.
+QStringList DiscoveredEntries(const ServerChecks& checks);
 
 } // namespace tarnbell::core

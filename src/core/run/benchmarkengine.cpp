@@ -1,5 +1,6 @@
 #include "core/run/benchmarkengine.h"
 
+#include "core/checks/checkstablemodel.h"
 #include "core/checks/serverchecker.h"
 #include "dns/moddns.h"
 
@@ -161,10 +162,9 @@ void BenchmarkEngine::Impl::startLookups() {
     }
     if (request.discover) {
         for (const ServerChecks& checked : checker->results()) {
-            for (const DiscoveredEndpoint& endpoint : checked.endpoints) {
-                const bool asked = endpoint.scheme != QLatin1String("quic");
-                if (asked && !request.servers.contains(endpoint.entry()))
-                    request.servers.append(endpoint.entry());
+            for (const QString& entry : DiscoveredEntries(checked)) {
+                if (!request.servers.contains(entry))
+                    request.servers.append(entry);
             }
         }
         runFigures.start(request.servers, localResolver());
