@@ -1,6 +1,8 @@
 #include "statuslabel.h"
 
 #include <QEvent>
+#include <QPainter>
+#include <QStyle>
 
 namespace tarnbell::gui {
 
@@ -33,6 +35,26 @@ void StatusLabel::changeEvent(QEvent* event) {
         updateGeometry();
     }
     QLabel::changeEvent(event);
+}
+
+void StatusLabel::paintEvent(QPaintEvent* event) {
+    const QRect room = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
+    const bool cut = shown != text();
+    if (cut && !m_tipIsText)
+        m_ownTip = toolTip();
+    if (cut && toolTip() != text())
+        setToolTip(text());
+    else if (!cut && m_tipIsText)
+        setToolTip(m_ownTip);
+    m_tipIsText = cut;
+    if (!cut) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    style()->drawItemText(&painter, room, QStyle::visualAlignment(layoutDirection(), alignment()),
+                          palette(), isEnabled(), shown, foregroundRole());
 }
 
 } // namespace tarnbell::gui

@@ -19,12 +19,17 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    // A text wider than the label ends in "…", and the whole of it is the tooltip: a server
+    // name cut off mid-word would read as another name.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void measure();
 
     QString m_widthText;
     QSize m_hint;
+    bool m_tipIsText = false; // the tooltip shows the cut text; m_ownTip waits meanwhile
+    QString m_ownTip;
 };
 
 } // namespace tarnbell::gui
