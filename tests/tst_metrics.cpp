@@ -23,7 +23,7 @@ using namespace tarnbell;
 
 namespace {
 
-const QString kContrib = QStringLiteral(TARNBELL_TEST_DATA "/../../contrib/prometheus");
+const QString kContrib = QStringLiteral(TARNBELL_CONTRIB "/prometheus");
 
 // Skips without the tool, fails instead where every integration test must run.
 #define REQUIRE_TOOL(path, name)                                                                   \
