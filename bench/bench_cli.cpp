@@ -8,7 +8,15 @@
 // from local data (its two designated endpoints verified over TLS), and against a validating
 // unbound whose zones answer after 30 and 90 ms, the medians of `runs` runs with and without.
 //
-// Usage: bench_cli [runs=3] [--strace | --checks]
+// With --against PATH, another build's tarnbell-cli runs the same lists in turn with this one,
+// run by run, so both see the same machine load.
+//
+// The domains alternate between two names, so every lookup repeats a question asked two
+// lookups before and most leave from a new socket (the worst case for the probe's rule);
+// with --distinct they are 99 names, so a socket is only replaced when a server entry's
+// first question was asked by the entry before it.
+//
+// Usage: bench_cli [runs=3] [--strace | --checks | --against PATH] [--distinct]
 
 #include "benchstats.h"
 #include "fixtures/realdnsserver.h"
@@ -121,6 +129,8 @@ int main(int argc, char** argv) {
     const bool strace = args.contains(QStringLiteral("--strace"));
     const int runs =
         args.size() > 1 && !args.at(1).startsWith(u'-') ? std::max(1, args.at(1).toInt()) : 3;
+    const qsizetype againstAt = args.indexOf(QStringLiteral("--against"));
+    const QString other = againstAt > 0 ? args.value(againstAt + 1) : QString();
     if (args.contains(QStringLiteral("--checks")))
         return checksBench(runs);
     RealDnsServer server;
@@ -134,7 +144,11 @@ int main(int argc, char** argv) {
     QStringList domains;
     for (int i = 0; i < kSide; ++i) {
         servers << server.serverText() + QStringLiteral(" - nsd %1").arg(i + 1);
-        domains << (i % 2 ? QStringLiteral("www.example.test") : QStringLiteral("example.test"));
+        if (args.contains(QStringLiteral("--distinct")))
+            domains << QStringLiteral("host%1.example.test").arg(i);
+        else
+            domains << (i % 2 ? QStringLiteral("www.example.test")
+                              : QStringLiteral("example.test"));
     }
     const QString serversFile = dir.filePath(QStringLiteral("servers.txt"));
     const QString domainsFile = dir.filePath(QStringLiteral("domains.txt"));
@@ -149,7 +163,17 @@ int main(int argc, char** argv) {
     RawLookup raw(server.port(), "www.example.test", 1);
     std::vector<double> rawTimes;
     std::vector<double> perLookup;
+    std::vector<double> otherPerLookup;
     for (int run = 0; run < runs; ++run) {
+        if (!other.isEmpty()) {
+            const double otherStartUp = timedRun(single, other);
+            const double otherWall = timedRun(whole, other);
+            if (otherStartUp < 0 || otherWall < 0) {
+                std::fprintf(stderr, "bench_cli: %s failed\n", qPrintable(other));
+                return 1;
+            }
+            otherPerLookup.push_back((otherWall - otherStartUp) / (kSide * kSide - 1) * 1e6);
+        }
         for (int i = 0; i < kRawBatch; ++i)
             if (const double micros = raw.run(); micros >= 0)
                 rawTimes.push_back(micros);
@@ -171,6 +195,13 @@ int main(int argc, char** argv) {
     std::printf("  tarnbell-cli         median %7.1f us per lookup\n", cli.median);
     std::printf("  over the raw loop    %+7.1f us per lookup (target <= 15)\n",
                 cli.median - rawStats.median);
+    if (!other.isEmpty()) {
+        const auto against = tarnbell::bench::stats(otherPerLookup);
+        std::printf("  %s\n                       median %7.1f us per lookup, %+7.1f us over the "
+                    "raw loop; this build %+7.1f us per lookup against it\n",
+                    qPrintable(other), against.median, against.median - rawStats.median,
+                    cli.median - against.median);
+    }
     if (strace) {
         const double calls = syscallsPerLookup(whole, dir.path());
         if (calls < 0)

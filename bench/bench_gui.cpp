@@ -6,8 +6,10 @@
 //
 // Usage: bench_gui [repetitions [servers domains]]
 //        bench_gui --screenshot FILE   (a finished run against a few local responders)
-//        bench_gui --screenshot FILE --details   (three responders, two rounds, the details tab)
-//        either with --dark: in a dark colour scheme
+//        bench_gui --screenshot FILE --details   (three responders, three rounds, the details tab)
+//        either with --dark: in a dark colour scheme, --scale 2: at twice the size (as
+//        QT_SCALE_FACTOR=2), --size WxH: the window's size in logical pixels (else its start
+//        size on the screen, or 1180 x 860 for the details)
 
 #include "core/probe/probe.h"
 #include "core/run/benchmarkengine.h"
@@ -34,6 +36,7 @@ namespace {
 
 int kServers = 99;
 int kDomains = 99;
+QSize shotSize; // --size, or each screenshot's own
 
 core::RunRequest benchRequest(const FakeResponder& responder) {
     core::RunRequest request;
@@ -158,7 +161,7 @@ int detailsScreenshot(const QString& file) {
     auto test =
         testing::makeWindow(responders.front()->serverText(), 100, std::make_unique<core::Probe>());
     frmMain& window = *test->window;
-    window.resize(1180, 860);
+    window.resize(shotSize.isValid() ? shotSize : QSize(1180, 860));
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         QTextStream(stderr) << "bench_gui: the window was not exposed\n";
@@ -194,7 +197,8 @@ int screenshot(const QString& file) {
     auto test =
         testing::makeWindow(responders.front()->serverText(), 100, std::make_unique<core::Probe>());
     frmMain& window = *test->window;
-    window.resize(900, 560);
+    if (shotSize.isValid())
+        window.resize(shotSize); // else the size a first start takes on this screen
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         QTextStream(stderr) << "bench_gui: the window was not exposed\n";
@@ -224,9 +228,24 @@ QPalette darkPalette() {
     return palette;
 }
 
+// The value after `option` on the command line, or an empty text.
+QString optionValue(int argc, char* argv[], const char* option) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], option) == 0)
+            return QString::fromLocal8Bit(argv[i + 1]);
+    }
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Qt reads the scale before the application exists.
+    if (const QString scale = optionValue(argc, argv, "--scale"); !scale.isEmpty())
+        qputenv("QT_SCALE_FACTOR", scale.toLocal8Bit());
+    if (const QStringList size = optionValue(argc, argv, "--size").split(QLatin1Char('x'));
+        size.size() == 2)
+        shotSize = QSize(size.at(0).toInt(), size.at(1).toInt());
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -7,8 +7,9 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "DNS resolver benchmark: which resolver answers fastest")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Tarnbell asks every DNS server of a list about every domain of another, one query at a\n"
-    "time over UDP, times every answer and shows each server's mean and median response\n"
-    "time. A window (tarnbell) and a command-line companion (tarnbell-cli) share one engine.")
+    "time over UDP, TCP, DNS over TLS or DNS over HTTPS, times every answer and shows each\n"
+    "server's mean and median response time. A window (tarnbell) and a command-line\n"
+    "companion (tarnbell-cli) share one engine.")
 set(CPACK_PACKAGE_CONTACT "Tarnbell developers")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

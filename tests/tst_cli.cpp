@@ -113,6 +113,8 @@ void TestCli::badInput_data() {
         << "--server number 2.*the port must be";
     QTest::newRow("bad entry by its line")
         << (L{"--servers", "@listed"} + domain) << 2 << "/listed, line 4.*hexadecimal";
+    QTest::newRow("domain with a blank") << (run + L{"--domain", "www.exa mple.test"}) << 2
+                                         << "--domain number 2\\): \"www.exa mple.test\" .*blank";
     QTest::newRow("UTF-16 list") << (L{"--servers", "@utf16"} + domain) << 2 << "not UTF-8 text";
     QTest::newRow("FIFO list, never opened for a blocking read")
         << (run + L{"--domains", "@fifo"}) << 2 << "not a regular file";
@@ -210,12 +212,15 @@ void TestCli::runWritesWindowExport() {
              "answered timed_out answered answered answered answered answered timed_out");
     QCOMPARE(json["lookups"][1]["seconds"].toDouble(), 10.0);
     QCOMPARE(json["fastest"]["by_mean"].toString(), fast);
-    // The CSV is the window's export: the lookups in run order, the summary fastest first.
+    // The CSV is the window's export: the lookups in run order with their round, the summary
+    // fastest first.
     const QByteArray csv = readAll(csvPath);
     const QByteArray slowField = '"' + slow.toUtf8().replace("\"", "\"\"") + '"';
-    QVERIFY2(csv.contains("\r\n\"b.test\"," + slowField + ",\"10000 ms\"\r\n\"a.test\",") &&
-                 csv.contains("Median Response\"\r\n\"" + fast.toUtf8() + "\","),
-             csv.constData());
+    QVERIFY2(
+        csv.startsWith("\"Domain\",\"DNS Server\",\"Response Time\",\"Round\"\r\n") &&
+            csv.contains("\r\n\"b.test\"," + slowField + ",\"10000 ms\",\"1\"\r\n\"a.test\",") &&
+            csv.contains("Median Response\"\r\n\"" + fast.toUtf8() + "\","),
+        csv.constData());
     QVERIFY2(result.err.startsWith("Completed!\n") && result.err.contains(fast.toUtf8()),
              result.err.constData());
 }

@@ -109,10 +109,10 @@ private Q_SLOTS:
                                            "ns.example/a.test", "ns.example/b.test"}));
         QCOMPARE(rig.probe.calls().last().recordType, quint16(1));
         QCOMPARE(Rig::row(rig.lookups, 3),
-                 (QStringList{"b.test", "ns.example", "47 ms", "00000047"}));
+                 (QStringList{"b.test", "ns.example", "47 ms", "1", "1", "00000047"}));
         // (15.625 + 47.8) / 2 ms; the median of 15 and 47 whole ms.
         QCOMPARE(Rig::row(rig.summary, 1),
-                 (QStringList{"ns.example", "31 ms", "00000031", "31 ms", "00000031"}));
+                 (QStringList{"ns.example", "31 ms", "00000031", "31 ms", "1", "00000031"}));
         QCOMPARE(rig.mark(0), kWinner);
         QCOMPARE(rig.mark(1), kNone);
         QCOMPARE(rig.progress, (QList<double>{0, 25, 50, 75, 100}));
@@ -146,10 +146,10 @@ private Q_SLOTS:
         // The probe's words, or a reply code's own.
         QCOMPARE(shown, textShown ? reply.errorText
                                   : (reply.rcode >= 0 ? replyCodeText(reply.rcode) : shown));
-        QCOMPARE(Rig::row(rig.lookups, 1).at(3), QStringLiteral("00010000"));
+        QCOMPARE(Rig::row(rig.lookups, 1).at(LookupTableModel::RealResponseTime), "00010000");
         // (15.625 + 10000 + 31.25) / 3 ms; median of 15, 31, 10000.
         QCOMPARE(Rig::row(rig.summary, 0),
-                 (QStringList{kS1, "3348 ms", "00003348", "31 ms", "00000031"}));
+                 (QStringList{kS1, "3348 ms", "00003348", "31 ms", "1", "00000031"}));
         // Callers still learn what really happened.
         QCOMPARE(measured.at(1).at(1).value<LookupRecord>().outcome, reply.outcome);
     }
@@ -311,6 +311,8 @@ private Q_SLOTS:
         const bool stopped = action != "skip";
         QCOMPARE(rig.engine.wasStopped(), stopped);
         QCOMPARE(rig.status == QStringLiteral("Stopped."), stopped);
+        // A stop leaves the progress where the run got to.
+        QCOMPARE(rig.progress.last(), stopped ? 100.0 * calls.size() / 6 : 100.0);
         QVERIFY(!rig.engine.skipFlag());
     }
 
@@ -357,6 +359,9 @@ private Q_SLOTS:
         QCOMPARE(rig.calls().mid(1), (QStringList{"192.0.2.2/a.test", "192.0.2.2/b.test"}));
         QCOMPARE(rig.engine.pauseFlag(), 0);
         QVERIFY(!rig.engine.skipFlag());
+        // The second run's rows say so, and only its own winner is marked.
+        QCOMPARE(Rig::row(rig.lookups, 2).at(LookupTableModel::Run), "2");
+        QCOMPARE(rig.mark(0) * 10 + rig.mark(1), kNone * 10 + kWinner);
     }
 };
 

@@ -1,7 +1,7 @@
 // The two input lists as a user meets them: "+" up to the 99-entry limit with the domains
-// refused, editing in place and list files; "Get URLs" against a loopback HTTPS stand-in for
-// the search host: the request sent, the names that land in the domain list, the controls
-// locked meanwhile, reseeding during a harvest, and failures and full lists that leave the
+// refused, editing in place, list files, Restore and Undo; "Get URLs" against a loopback HTTPS
+// stand-in for the search host: the request sent, the names that land in the domain list, the
+// controls locked meanwhile, reseeding during a harvest, and failures and full lists that leave the
 // window usable; and what the window remembers between starts and how it checks what it
 // reads back.
 
@@ -10,6 +10,7 @@
 #include "core/lists/randomsource.h"
 #include "core/results/resultsortproxy.h"
 #include "core/run/recordtypes.h"
+#include "filechooser.h"
 #include "fixtures/cannedhttpserver.h"
 #include "fixtures/resultpages.h"
 #include "guisupport/windowdriver.h"
@@ -74,8 +75,9 @@ private slots:
     void rememberedAcrossStarts();
     void rememberedValuesChecked_data();
     void rememberedValuesChecked();
-    void serverEntryRules_data();
-    void serverEntryRules();
+    void entryRules_data();
+    void entryRules();
+    void restoreAndUndo();
 };
 
 void TestGuiLists::typedEntry_data() {
@@ -102,6 +104,7 @@ void TestGuiLists::typedEntry_data() {
     QTest::newRow("edited") << Edit << domains << three << "b.example" << Taken;
     QTest::newRow("emptied") << Edit << domains << three << QString() << Ignored;
     QTest::newRow("edited, too long") << Edit << domains << three << QString(256, 'x') << Refused;
+    QTest::newRow("edited, with a blank") << Edit << domains << three << "b example" << Refused;
     QTest::newRow("locked") << EditLocked << domains << three << "b.example" << Ignored;
 }
 
@@ -144,26 +147,29 @@ void TestGuiLists::typedEntry() {
     QCOMPARE(target.count->text(), QString::number(after.size()));
 }
 
-// Exported and imported back as it was, "-" then leaving the next entry selected; imported
-// from a file over the limit with a domain no query can carry, the list takes what fits and
-// says what was left out.
+// Exported under a bare name as a .txt file and imported back as it was, after a question
+// before the entries are replaced, "-" then leaving the next entry selected; imported from a
+// file over the limit with a domain no query can carry, the list takes what fits and says
+// what was left out.
 void TestGuiLists::listFiles() {
     const auto test = makeWindow();
     const ListUnderTest target = listOf(*test->window, core::ListKind::Domains);
     QTemporaryDir dir;
     QFile file(dir.filePath(QStringLiteral("list.txt")));
-    const auto chooseFile = [&](const char* action) {
+    const auto chooseFile = [&](const char* action, const QString& name) {
         target.list->widget()->findChild<QAction*>(action)->trigger();
         auto* dialog = waitForModal<QFileDialog>();
         QVERIFY(dialog);
-        dialog->selectFile(file.fileName());
+        dialog->selectFile(dir.filePath(name));
         QMetaObject::invokeMethod(dialog, "accept");
     };
-    const QStringList listed{"192.0.2.1 - mine", "b.example", "192.0.2.1 - mine"};
+    const QStringList listed{"a.example", "b.example", "a.example"};
     testing::setLists(*test->window, {}, listed);
-    chooseFile("exportList");
+    chooseFile("exportList", "list");
+    QCOMPARE(test->window->controls().lS->text(), "Exported to " + file.fileName());
     testing::setLists(*test->window, {}, {"replaced.example"});
-    chooseFile("importList");
+    chooseFile("importList", "list.txt");
+    QVERIFY(testing::answerQuestion(true).contains("(1 entry) with the entries of list.txt"));
     QVERIFY(acceptMessage(100).isNull());
     QCOMPARE(target.list->entries(), listed);
     target.list->widget()->setCurrentRow(1);
@@ -173,7 +179,8 @@ void TestGuiLists::listFiles() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(256, 'x') + ".com\n" + numbered(120).join('\n').toUtf8());
     file.close();
-    chooseFile("importList");
+    chooseFile("importList", "list.txt");
+    QVERIFY(!testing::answerQuestion(true).isEmpty());
     QVERIFY(!acceptMessage().isEmpty());
     QCOMPARE(target.list->entries(), numbered(99));
     QCOMPARE(target.count->text(), QStringLiteral("99"));
@@ -258,6 +265,7 @@ void TestGuiLists::rememberedAcrossStarts() {
         const auto& ui = window.controls();
         QCOMPARE(window.serverList()->entries(), core::InitialServers(local));
         testing::setLists(window, {"127.0.0.9 - mine", local + " - local"}, {"example.com"});
+        window.files()->setLastFolder(dir.path());
         ui.cDNST->setCurrentIndex(3);
         ui.cGResults->setCurrentIndex(9);
         window.resize(760, 540);
@@ -274,6 +282,7 @@ void TestGuiLists::rememberedAcrossStarts() {
     QCOMPARE(window.serverList()->entries(),
              QStringList({"127.0.0.9 - mine", "192.0.2.99 - local"}));
     QCOMPARE(window.domainList()->entries(), QStringList{"example.com"});
+    QCOMPARE(window.files()->lastFolder(), dir.path());
     QCOMPARE(ui.dcount->text(), QStringLiteral("2"));
     QCOMPARE(ui.cDNST->currentIndex(), 3);
     QCOMPARE(ui.cGResults->currentIndex(), 9);
@@ -322,52 +331,101 @@ void TestGuiLists::rememberedValuesChecked() {
     QCOMPARE(test->window->controls().cDNST->currentIndex(), core::kDefaultRecordTypeIndex);
 }
 
-void TestGuiLists::serverEntryRules_data() {
+void TestGuiLists::entryRules_data() {
+    QTest::addColumn<core::ListKind>("kind");
     QTest::addColumn<QString>("entry");
     QTest::addColumn<bool>("taken");
-    QTest::newRow("address, port, label") << "127.0.0.1:9 - mine" << true;
-    QTest::newRow("TLS with a name") << "tls://127.0.0.1:9#dns.example" << true;
-    QTest::newRow("port over 65535") << "127.0.0.1:99999" << false;
-    QTest::newRow("hexadecimal address") << "0x7f000001" << false;
-    QTest::newRow("control character") << "127.0.0.1 - a\x1b[2Jb" << false;
-    QTest::newRow("over 1,024 characters") << QString(2000, 'a') << false;
+    const auto servers = core::ListKind::Servers;
+    const auto domains = core::ListKind::Domains;
+    QTest::newRow("address, port, label") << servers << "127.0.0.1:9 - mine" << true;
+    QTest::newRow("TLS with a name") << servers << "tls://127.0.0.1:9#dns.example" << true;
+    QTest::newRow("port over 65535") << servers << "127.0.0.1:99999" << false;
+    QTest::newRow("hexadecimal address") << servers << "0x7f000001" << false;
+    QTest::newRow("control character") << servers << "127.0.0.1 - a\x1b[2Jb" << false;
+    QTest::newRow("over 1,024 characters") << servers << QString(2000, 'a') << false;
+    QTest::newRow("domain") << domains << "www.example.com" << true;
+    QTest::newRow("domain with a blank") << domains << "www.exa mple.com" << false;
+    QTest::newRow("domain with a control character") << domains << "a\x07.example" << false;
 }
 
-// One set of rules for a server entry wherever it comes from: typed, imported, remembered
-// from the last start, or given to the command-line tool.
-void TestGuiLists::serverEntryRules() {
+// One set of rules for an entry wherever it comes from: typed, imported, remembered from the
+// last start, or given to the command-line tool.
+void TestGuiLists::entryRules() {
+    QFETCH(core::ListKind, kind);
     QFETCH(QString, entry);
     QFETCH(bool, taken);
+    const bool servers = kind == core::ListKind::Servers;
     const QStringList kept = taken ? QStringList{entry} : QStringList();
     QTemporaryDir dir;
     const QString settings = dir.filePath(QStringLiteral("tarnbell.conf"));
-    QSettings(settings, QSettings::IniFormat).setValue("lists/servers", QStringList{entry});
+    QSettings(settings, QSettings::IniFormat)
+        .setValue(servers ? "lists/servers" : "lists/domains", QStringList{entry});
     const auto test = makeWindow(QString(), 100, {}, testing::nowhere(), settings);
     QCOMPARE(acceptMessage(taken ? 100 : 5000).isNull(), taken);
-    gui::EntryList& list = *test->window->serverList();
-    QCOMPARE(list.entries(), kept);
+    const ListUnderTest target = listOf(*test->window, kind);
+    QCOMPARE(target.list->entries(), kept);
 
-    QFile file(dir.filePath(QStringLiteral("servers.txt")));
+    QFile file(dir.filePath(QStringLiteral("entries.txt")));
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(entry.toUtf8() + '\n') > 0);
     file.close();
-    list.replaceAll({});
-    QCOMPARE(list.importFile(file.fileName()).isEmpty(), taken);
-    QCOMPARE(list.entries(), kept);
+    target.list->replaceAll({});
+    QCOMPARE(target.list->importFile(file.fileName()).isEmpty(), taken);
+    QCOMPARE(target.list->entries(), kept);
 
-    list.replaceAll({});
-    QTest::mouseClick(test->window->controls().cServers, Qt::LeftButton);
+    target.list->replaceAll({});
+    QTest::mouseClick(target.add, Qt::LeftButton);
     auto* input = waitForModal<QInputDialog>();
     QVERIFY(input);
     input->setTextValue(entry);
     input->accept();
     QCOMPARE(acceptMessage(taken ? 100 : 5000).isNull(), taken);
-    QCOMPARE(list.entries(), kept);
+    QCOMPARE(target.list->entries(), kept);
 
     QProcess cli;
-    cli.start(TARNBELL_CLI_PATH, {"--servers", file.fileName(), "--domain", "a.test", "--timeout",
-                                  "1", "--quiet", "-o", "/dev/null"});
+    const QStringList lists = servers
+                                  ? QStringList{"--servers", file.fileName(), "-d", "a.test"}
+                                  : QStringList{"--domains", file.fileName(), "-s", "127.0.0.1:9"};
+    cli.start(TARNBELL_CLI_PATH,
+              lists + QStringList{"--timeout", "1", "--quiet", "-o", "/dev/null"});
     QVERIFY(cli.waitForFinished(20000));
     QCOMPARE(cli.exitCode() == 2, !taken);
+}
+
+// "Restore default list" asks first and replaces its own list only; Ctrl+Z takes back the
+// last change once, never during a run, whose lock the menu bar follows as the buttons do;
+// names a harvest added since leave nothing to undo.
+void TestGuiLists::restoreAndUndo() {
+    const auto test = makeWindow(QStringLiteral("192.0.2.53"));
+    frmMain& window = *test->window;
+    window.show();
+    const QStringList servers{"127.0.0.9"}, domains{"a.example", "b.example", "c.example"};
+    testing::setLists(window, servers, domains);
+    const auto action = [&window](const char* name) { return window.findChild<QAction*>(name); };
+    const auto undo = [&window] { QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier); };
+    for (const bool confirm : {false, true}) {
+        window.serverList()->widget()->findChild<QAction*>("restoreDefaults")->trigger();
+        QVERIFY(testing::answerQuestion(confirm).contains("DNS server list (1 entry)"));
+    }
+    QCOMPARE(window.serverList()->entries(), core::InitialServers(QStringLiteral("192.0.2.53")));
+    QCOMPARE(window.domainList()->entries(), domains);
+    window.lockForRun();
+    QVERIFY(!action("undoListChange")->isEnabled() && !action("menu_cmdGo")->isEnabled() &&
+            action("menu_cmdStop")->isEnabled() && !action("importList")->isEnabled());
+    window.unlockAfterRun();
+    window.activateWindow(); // back from the question
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    undo();
+    undo(); // once only: the list stays as it was before the restore
+    QCOMPARE(window.serverList()->entries(), servers);
+    QTest::mouseClick(window.controls().cmdRandomN, Qt::LeftButton);
+    window.domainList()->append(QStringLiteral("harvested.example"));
+    QVERIFY(!action("undoListChange")->isEnabled());
+    window.domainList()->select(0);
+    window.cDomainD_Click();
+    const QStringList shuffled = window.domainList()->entries();
+    QTest::mouseClick(window.controls().cmdRandomN, Qt::LeftButton);
+    undo();
+    QCOMPARE(window.domainList()->entries(), shuffled);
 }
 
 QTEST_MAIN(TestGuiLists)

@@ -1,7 +1,7 @@
 // Runs started from the window against a scripted probe: a whole run to its completion box
 // and what it leaves on screen, a first start's built-in domains asked at once, Pause/Resume,
-// Skip and Stop clicked during a run, and the question before closing; and "Export CSV"
-// afterwards.
+// Skip and Stop clicked during a run, two runs and "Clear results", and the question before
+// closing; and "Export CSV" afterwards.
 
 #include "closeguard.h"
 #include "copyrows.h"
@@ -12,12 +12,14 @@
 #include "guisupport/windowdriver.h"
 #include "readablecolour.h"
 #include "resultview.h"
+#include "timechart.h"
 
 #include <QAction>
 #include <QBoxPlotSeries>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLogValueAxis>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -49,16 +51,28 @@ void releaseOne(TestWindow& test) {
     QTRY_VERIFY(test.probe->calls().size() > asked || !test.window->isRunning());
 }
 
-// Clicks "Export CSV", saves as `path` and returns what the file then holds.
-QByteArray exportTo(frmMain& window, const QString& path) {
+// Clicks "Export CSV", saves as `path` (".csv" added to a bare name), answers Yes when asked
+// before `replaces` a file, and returns what the file then holds: nothing when the dialog
+// opened elsewhere than in the user's folders or asked otherwise than expected.
+QByteArray exportTo(frmMain& window, const QString& path, bool replaces = false) {
     QTest::mouseClick(window.controls().cmdExport, Qt::LeftButton);
     auto* dialog = testing::waitForModal<QFileDialog>();
-    if (!dialog)
+    if (!dialog || dialog->windowTitle() != "Export CSV" ||
+        dialog->directory() == QDir(QCoreApplication::applicationDirPath()))
         return {};
+    // The dialog asks in an event loop of its own: answered from a timer.
+    QObject scope;
+    bool asked = false;
+    QTimer::singleShot(0, &scope, [&asked] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        asked = box && box->button(QMessageBox::Yes);
+        if (asked)
+            box->button(QMessageBox::Yes)->click();
+    });
     dialog->selectFile(path);
     QMetaObject::invokeMethod(dialog, "accept");
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QFile file(QFileInfo(path).suffix().isEmpty() ? path + ".csv" : path);
+    return asked == replaces && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void showWindow(frmMain& window) {
@@ -77,6 +91,7 @@ private slots:
     void fullRun();
     void firstStartRuns();
     void pauseSkipAndStop();
+    void runColumnsAndClear();
     void closeQuestion_data();
     void closeQuestion();
     void exportMidRun();
@@ -116,7 +131,9 @@ void TestGuiRun::fullRun() {
     auto* box = testing::waitForModal<QMessageBox>();
     QVERIFY(box && box->text().endsWith(QStringLiteral("127.0.0.3 - fast")));
     QVERIFY(!ui.cmdGo->isEnabled() && !ui.rounds->isEnabled());
+    QVERIFY(ui.lvDNS->isEnabled() && ui.lvSummary->isEnabled()); // still readable
     QCOMPARE(ui.lwhowon->text(), QStringLiteral("127.0.0.3 - fast"));
+    QVERIFY(ui.lDNS->text().isEmpty()); // no server is under test any more
     QCOMPARE(test->probe->calls().at(0).server, QStringLiteral("127.0.0.2"));
     QCOMPARE(test->probe->calls().at(0).recordType, quint16(1));
     QTRY_COMPARE(ui.lvDNS->model()->rowCount(), 60);
@@ -141,23 +158,30 @@ void TestGuiRun::fullRun() {
     // The details tab holds the run's figures, fastest first.
     QCOMPARE(window.details()->model()->index(0, 0).data().toString(), "127.0.0.3 - fast");
     QCOMPARE(window.details()->boxes()->count(), 2);
+    // Whole decades around 95 and 120 ms on a logarithmic axis, on the lists' background.
+    const gui::TimeChart* chart = window.details()->chart();
+    QCOMPARE(chart->timeAxis()->min(), 10.0);
+    QCOMPARE(chart->timeAxis()->max(), 1000.0);
+    QCOMPARE(chart->chart()->backgroundBrush().color(), base);
 
     QVERIFY(!acceptMessage().isEmpty());
     QVERIFY(!window.isRunning() && ui.cmdGo->isEnabled() && !ui.cmdPause->isEnabled() &&
             !ui.cmdSkip->isEnabled());
 
-    // "Export CSV" replaces an old file without a question and leaves no temporary file; a
-    // column narrowed to a sliver is left out, as it is from copied rows.
+    // "Export CSV" adds ".csv" to a bare name, asks before it replaces an old file, leaves no
+    // temporary file and names the file on the status line; a column narrowed to a sliver is
+    // left out, as it is from copied rows.
     ui.lvDNS->header()->resizeSection(1, 1);
     QCOMPARE(gui::SelectedRowsText(*ui.lvDNS), "d29.example\t95 ms\n");
     QTemporaryDir dir;
-    QFile file(dir.filePath("results"));
+    QFile file(dir.filePath("results.csv"));
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(10000, 'x')) == 10000);
     file.close();
     QVERIFY(window.closeGuard()->hasUnexported());
-    const QByteArray text = exportTo(window, file.fileName());
+    const QByteArray text = exportTo(window, dir.filePath("results"), true);
     QVERIFY(!window.closeGuard()->hasUnexported()); // closing asks nothing now
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"results"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"results.csv"});
+    QCOMPARE(ui.lS->text(), "Exported to " + file.fileName());
     QVERIFY2(text.startsWith("\"Domain\",\"Response Time\"\r\n\"d0.example\",\"120 ms\"\r\n") &&
                  text.contains("\"Median Response\"\r\n\"127.0.0.3 - fast\","),
              text.constData());
@@ -212,6 +236,33 @@ void TestGuiRun::pauseSkipAndStop() {
     QCOMPARE(test->window->lookupModel()->rowCount(), 3);
     QCOMPARE(test->window->summaryModel()->rowCount(), 2);
     QVERIFY(!QApplication::activeModalWidget() && ui.cmdGo->isEnabled());
+}
+
+// Two runs, the second of two rounds: the lists and the export gain their Run and Round
+// columns (the engine test has the marks). "Clear results" then empties everything made from
+// the rows, the details included, and the columns go again.
+void TestGuiRun::runColumnsAndClear() {
+    const auto test = makeWindow();
+    frmMain& window = *test->window;
+    const auto& ui = window.controls();
+    test->probe->setReply("127.0.0.9", "a.example", ScriptedProbe::Reply::answered(0.0101));
+    for (const int rounds : {1, 2}) {
+        ui.rounds->setValue(rounds);
+        clickGo(*test, {"127.0.0.8", "127.0.0.9"}, {"a.example"});
+        QVERIFY(!acceptMessage().isEmpty() && !window.isRunning());
+    }
+    QTemporaryDir dir;
+    const QByteArray text = exportTo(window, dir.filePath("runs.csv"));
+    QVERIFY2(text.startsWith("\"Domain\",\"DNS Server\",\"Response Time\",\"Run\",\"Round\"\r\n"
+                             "\"a.example\",\"127.0.0.8\",\"47 ms\",\"1\",\"1\"\r\n") &&
+                 text.contains("\"Median Response\",\"Run\"\r\n"),
+             text.constData());
+
+    ui.cmdClear->click();
+    QCOMPARE(window.details()->model()->rowCount() + window.details()->boxes()->count(), 0);
+    QVERIFY(ui.lvDNS->header()->isSectionHidden(core::LookupTableModel::Run) &&
+            ui.lvSummary->header()->isSectionHidden(core::SummaryTableModel::Run));
+    QCOMPARE(ui.lS->text(), QStringLiteral("Ready."));
 }
 
 // Closing asks first, once however often the close box is clicked: mid-run, confirmed, the

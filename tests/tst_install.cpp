@@ -1,6 +1,7 @@
 // What `cmake --install` puts on a system, installed into a scratch folder: both programs,
-// the desktop entry, the icon, the AppStream metainfo and the manual page, checked by the
-// validators a distribution runs and against the desktop entry.
+// the desktop entry, the icon, the AppStream metainfo and the manual pages, checked by the
+// validators a distribution runs and against the desktop entry, and both programs' --help
+// and --version.
 
 #include <QDir>
 #include <QProcess>
@@ -53,14 +54,18 @@ private slots:
             << "share/applications/" + kId + ".desktop" << QStringList{"desktop-file-validate"};
         QTest::newRow("metainfo") << "share/metainfo/" + kId + ".metainfo.xml"
                                   << QStringList{"appstreamcli", "validate", "--no-net"};
-        QTest::newRow("manual page") << "share/man/man1/tarnbell-cli.1"
-                                     << QStringList{"man", "--warnings", "-E", "UTF-8", "-l"};
+        const QStringList man{"man", "--warnings", "-E", "UTF-8", "-l"};
+        QTest::newRow("manual page") << "share/man/man1/tarnbell-cli.1.gz" << man;
+        QTest::newRow("window's manual page") << "share/man/man1/tarnbell.1.gz" << man;
     }
     void installedFiles() {
         QFETCH(QString, path);
         QFETCH(QStringList, check);
         const QString file = usr(path);
         QVERIFY2(QFileInfo(file).isFile() && QFileInfo(file).size() > 0, qPrintable(file));
+        QFile gzip(file); // as `gzip -9n` writes it: best compression, no name, no time stamp
+        if (path.endsWith(".gz") && gzip.open(QIODevice::ReadOnly))
+            QCOMPARE(gzip.read(9).toHex(), QByteArray("1f8b08000000000002"));
         if (check.isEmpty())
             return;
         if (QStandardPaths::findExecutable(check.first()).isEmpty()) {
@@ -70,6 +75,23 @@ private slots:
         }
         const auto [status, output] = run(check.takeFirst(), check << file);
         QVERIFY2(status == 0 && !output.contains(QStringLiteral("warning")), qPrintable(output));
+    }
+
+    // Both answer without a window system, in lines of at most 80 columns that name every
+    // transport.
+    void helpAndVersion_data() {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("window") << "tarnbell";
+        QTest::newRow("command line") << "tarnbell-cli";
+    }
+    void helpAndVersion() {
+        QFETCH(QString, program);
+        const auto [status, version] = run(usr("bin/" + program), {"--version"});
+        QCOMPARE(version, program + " " TARNBELL_VERSION "\n");
+        const auto [helpStatus, help] = run(usr("bin/" + program), {"--help"});
+        QVERIFY(status == 0 && helpStatus == 0 && help.contains("UDP, TCP, DNS over TLS"));
+        for (const QString& line : help.split('\n'))
+            QVERIFY2(line.size() <= 80, qPrintable(line));
     }
 
 private:

@@ -1,4 +1,5 @@
-// The domains no query can carry, a rule both input lists and the harvest share.
+// The domains no query can carry, a rule both input lists, the harvest and the command-line
+// tool share.
 
 #include "core/lists/listlimits.h"
 
@@ -24,6 +25,9 @@ private slots:
         QTest::newRow("Latin-1 label of 256") << QString(256, QChar(0x00E9)) << true;
         QTest::newRow("IDNA name") << QStringLiteral("\u0436\u0436.example") << false;
         QTest::newRow("no IDNA form") << QString(300, QChar(0x0436)) << true;
+        // No DNS name holds a blank or a control character; a typing slip is refused.
+        QTest::newRow("no-break space") << QStringLiteral("a\u00A0b.example") << true;
+        QTest::newRow("tab") << QStringLiteral("a\tb.example") << true;
     }
     void domainQueryProblem() {
         QFETCH(QString, domain);

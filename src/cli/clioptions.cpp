@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 #include <sys/stat.h>
 
@@ -26,8 +27,8 @@ constexpr int kMaxRounds = 20;
 // Wrapped by hand: the parser prints the description as it is.
 const QString kDescription = QStringLiteral(
     "Tells which DNS resolver answers fastest: every server is asked about every\n"
-    "domain, one query at a time over UDP, each answer timed with a monotonic\n"
-    "clock.\n"
+    "domain, one query at a time over UDP, TCP, DNS over TLS or DNS over HTTPS,\n"
+    "each answer timed with a monotonic clock.\n"
     "\n"
     "A server entry is ADDR, ADDR:PORT, [IPv6]:PORT or a host name, optionally\n"
     "followed by \" - label\"; tcp://HOST[:PORT] asks over TCP (port 53),\n"
@@ -37,10 +38,10 @@ const QString kDescription = QStringLiteral(
     "lookups and its set-up timed apart (connect_ms, connections in the JSON),\n"
     "unless --fresh-connections times every lookup on a new one. --defaults gives\n"
     "the window's list: the machine's own resolver first (\" - local\"), then the\n"
-    "built-in public resolvers. Servers are\n"
-    "asked in this order: --defaults, each --servers file, each --server; domains:\n"
-    "--default-domains (the window's built-in list of popular names), each\n"
-    "--domains file, each --domain. At most 99 servers and 99 domains.\n"
+    "built-in public resolvers. Servers are asked in this order: --defaults, each\n"
+    "--servers file, each --server; domains: --default-domains (the window's\n"
+    "built-in list of popular names), each --domains file, each --domain. At most\n"
+    "99 servers and 99 domains.\n"
     "\n"
     "--checks checks each server before its lookups (never timed): whether it\n"
     "answers names that do not exist honestly, validates DNSSEC (--dnssec-names\n"
@@ -60,8 +61,7 @@ const QString kDescription = QStringLiteral(
     "A lookup that gets no answer within --timeout counts as 10 s (10000 ms) in\n"
     "every figure, as in the window, so runs with different timeouts stay\n"
     "comparable with each other and with the window's. So does a lookup that fails\n"
-    "outright (a server name that does not resolve, a domain that cannot be\n"
-    "encoded).\n"
+    "outright (a server name that does not resolve).\n"
     "\n"
     "The CSV is what the window's \"Export CSV\" writes for the same rows: the\n"
     "lookups in run order, two empty lines, the servers ordered by mean. The JSON\n"
@@ -71,9 +71,11 @@ const QString kDescription = QStringLiteral(
     "p_fastest: the share of 1,000 bootstrap resamples of its times in which its\n"
     "median is the lowest. The fastest by median is the lowest exact median.\n"
     "\n"
-    "Every server entry is checked before the first query: a port outside 1-65535,\n"
-    "an octal or hexadecimal IPv4 form, a control character or an entry over 1024\n"
-    "characters is refused. List files must be UTF-8 regular files.\n"
+    "Every entry is checked before the first query, by the window's rules: a\n"
+    "server entry with a port outside 1-65535, an octal or hexadecimal IPv4 form,\n"
+    "a control character or over 1024 characters is refused, and so is a domain\n"
+    "with a blank or a control character or too long for a query. List files must\n"
+    "be UTF-8 regular files.\n"
     "\n"
     "A reply that refuses or cannot answer (REFUSED, SERVFAIL, NOTIMP, FORMERR)\n"
     "counts as a failed lookup, like a timeout; NXDOMAIN is an answer. When no\n"
@@ -126,8 +128,23 @@ QString helpText(const QCommandLineParser& parser) {
     return text;
 }
 
-// The entry and where it came from, for the message that refuses it.
-bool checkServerEntry(const QString& entry, const QString& where, QString* error) {
+// The entry and where it came from, for the message that refuses it: the rules the window
+// applies to typed, imported and remembered entries.
+bool checkEntry(core::ListKind kind, const QString& entry, const QString& where, QString* error) {
+    if (kind == core::ListKind::Domains) {
+        const QString fault = core::DomainNameFault(entry);
+        if (fault.isEmpty())
+            return true;
+        // Shown escaped and cut, as a refused server entry is: it goes to a terminal.
+        constexpr qsizetype kShownLength = 64;
+        QString shown = core::escapeControlCharacters(
+            QStringView(entry).first(std::min(entry.size(), kShownLength)));
+        if (entry.size() > kShownLength)
+            shown += QStringLiteral("...");
+        *error = QStringLiteral("bad domain (%1): \"%2\" cannot be queried: %3")
+                     .arg(where, shown, fault);
+        return false;
+    }
     const core::ServerEndpoint endpoint = core::parseServerEntry(entry);
     if (endpoint.isValid())
         return true;
@@ -180,8 +197,8 @@ QString recordTypeChoice(const QString& mnemonic) {
 }
 
 // Appends the entries of every file named by `option`; false with `error` set on failure.
-// Server entries are checked on the way, so the message can give the line.
-bool appendFiles(const QCommandLineParser& parser, const QString& option, bool servers,
+// Entries are checked on the way, so the message can give the line.
+bool appendFiles(const QCommandLineParser& parser, const QString& option, core::ListKind kind,
                  QStringList& entries, QString* error) {
     for (const QString& path : parser.values(option)) {
         QString reason;
@@ -191,9 +208,8 @@ bool appendFiles(const QCommandLineParser& parser, const QString& option, bool s
             return false;
         }
         for (const core::ListLine& line : *read) {
-            if (servers &&
-                !checkServerEntry(
-                    line.text,
+            if (!checkEntry(
+                    kind, line.text,
                     QStringLiteral("the --%1 file %2, line %3").arg(option, path).arg(line.line),
                     error))
                 return false;
@@ -203,7 +219,7 @@ bool appendFiles(const QCommandLineParser& parser, const QString& option, bool s
     return true;
 }
 
-bool appendValues(const QCommandLineParser& parser, const QString& option, bool servers,
+bool appendValues(const QCommandLineParser& parser, const QString& option, core::ListKind kind,
                   QStringList& entries, QString* error) {
     const QStringList values = parser.values(option);
     for (qsizetype i = 0; i < values.size(); ++i) {
@@ -213,8 +229,8 @@ bool appendValues(const QCommandLineParser& parser, const QString& option, bool 
             *error = QStringLiteral("an empty --%1 value").arg(option);
             return false;
         }
-        if (servers && !checkServerEntry(
-                           value, QStringLiteral("--%1 number %2").arg(option).arg(i + 1), error))
+        if (!checkEntry(kind, value, QStringLiteral("--%1 number %2").arg(option).arg(i + 1),
+                        error))
             return false;
         entries.append(value);
     }
@@ -320,10 +336,14 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         options.servers += defaultServers();
     if (parser.isSet(defaultDomains))
         options.domains += core::DefaultDomains();
-    if (!appendFiles(parser, QStringLiteral("servers"), true, options.servers, &error) ||
-        !appendValues(parser, QStringLiteral("server"), true, options.servers, &error) ||
-        !appendFiles(parser, QStringLiteral("domains"), false, options.domains, &error) ||
-        !appendValues(parser, QStringLiteral("domain"), false, options.domains, &error))
+    using core::ListKind;
+    if (!appendFiles(parser, QStringLiteral("servers"), ListKind::Servers, options.servers,
+                     &error) ||
+        !appendValues(parser, QStringLiteral("server"), ListKind::Servers, options.servers,
+                      &error) ||
+        !appendFiles(parser, QStringLiteral("domains"), ListKind::Domains, options.domains,
+                     &error) ||
+        !appendValues(parser, QStringLiteral("domain"), ListKind::Domains, options.domains, &error))
         return fail(error);
     if (options.servers.isEmpty())
         return fail(QStringLiteral("no DNS servers given: use --server, --servers or --defaults"));

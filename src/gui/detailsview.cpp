@@ -2,20 +2,16 @@
 
 #include "core/results/figurestablemodel.h"
 #include "markcolourproxy.h"
+#include "timechart.h"
 
-#include <QBarCategoryAxis>
-#include <QBoxPlotSeries>
-#include <QBoxSet>
-#include <QChart>
-#include <QChartView>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 namespace tarnbell::gui {
 
@@ -31,7 +27,8 @@ QColor boxColour(const core::ServerFigures& server) {
 }
 
 // A box's name under the chart: the entry's label ("fast" of "1.2.3.4 - fast"), or the
-// entry itself; the rank in front keeps equal labels apart and matches the table's order.
+// entry itself; the chart puts the rank in front, which keeps equal labels apart and matches
+// the table's order.
 QString shortName(const QString& entry) {
     const qsizetype dash = entry.indexOf(QStringLiteral(" - "));
     return dash < 0 ? entry : entry.mid(dash + 3);
@@ -74,34 +71,30 @@ DetailsView::DetailsView(QWidget* parent) : QWidget(parent) {
     m_table->setAccessibleName(QStringLiteral("Figures per server"));
     m_table->setToolTip(QStringLiteral("Every server's figures, fastest first"));
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Rows a line high, as in the result lists; at least two of them in sight, with the
+    // titles and the scroll bar.
+    const int line = m_table->fontMetrics().height() + 6;
+    m_table->verticalHeader()->setDefaultSectionSize(line);
+    m_table->setMinimumHeight(2 * line + m_table->horizontalHeader()->sizeHint().height() +
+                              m_table->horizontalScrollBar()->sizeHint().height() +
+                              2 * m_table->frameWidth());
 
-    m_boxes = new QBoxPlotSeries;
-    m_chart = new QChart;
-    m_chart->addSeries(m_boxes);
-    m_chart->legend()->hide();
-    auto* categories = new QBarCategoryAxis;
-    auto* values = new QValueAxis;
-    values->setTitleText(QStringLiteral("ms"));
-    values->setLabelFormat(QStringLiteral("%.1f"));
-    m_chart->addAxis(categories, Qt::AlignBottom);
-    m_chart->addAxis(values, Qt::AlignLeft);
-    m_boxes->attachAxis(categories);
-    m_boxes->attachAxis(values);
-    m_chart->setMargins(QMargins(2, 2, 2, 2));
-    auto* chartView = new QChartView(m_chart);
-    chartView->setObjectName(QStringLiteral("detailsChart"));
-    chartView->setRenderHint(QPainter::Antialiasing);
-    chartView->setAccessibleName(QStringLiteral("Lookup times per server"));
-    chartView->setToolTip(QStringLiteral("Each server's lookup times as a box plot, in ms"));
+    m_chart = new TimeChart;
+    m_chart->setObjectName(QStringLiteral("detailsChart"));
+    m_chart->setAccessibleName(QStringLiteral("Lookup times per server"));
+    m_chart->setToolTip(
+        QStringLiteral("Each server's lookup times as a box plot, in ms on a logarithmic scale"));
 
     // The chart under the table, as wide as the tab: each box needs room for its name.
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(m_table);
-    splitter->addWidget(chartView);
+    splitter->addWidget(m_chart);
+    splitter->setChildrenCollapsible(false);
     splitter->setStretchFactor(0, 2);
     splitter->setStretchFactor(1, 3);
     splitter->setSizes({2, 3}); // in proportion until the splitter first lays out
-    chartView->setMinimumHeight(160);
+    // Room for the time axis' labels of two decades and the names under the boxes.
+    m_chart->setMinimumHeight(8 * m_chart->fontMetrics().height());
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_set);
@@ -117,36 +110,24 @@ DetailsView::DetailsView(QWidget* parent) : QWidget(parent) {
     });
 }
 
+QBoxPlotSeries* DetailsView::boxes() const {
+    return m_chart->series();
+}
+
 void DetailsView::setFigures(const QList<core::ServerFigures>& servers) {
     m_model->setFigures(servers);
     redrawChart();
 }
 
 void DetailsView::redrawChart() {
-    m_boxes->clear();
-    QStringList names;
-    double top = 0.0;
+    QList<ChartBox> boxes;
     for (int row = 0; row < m_model->rowCount(); ++row) {
         const core::ServerFigures& server = m_model->serverAt(row);
         const core::TimeFigures& f = core::figuresOf(server, m_model->lookupSet());
-        // A box per server even without lookups in this set, so the axis stays aligned.
-        auto* box =
-            new QBoxSet(f.minMs, f.q1Ms, f.exactMedianMs, f.q3Ms, f.maxMs, server.serverEntry);
-        box->setBrush(boxColour(server));
-        m_boxes->append(box);
-        names.append(QStringLiteral("%1. %2").arg(row + 1).arg(shortName(server.serverEntry)));
-        top = std::max(top, f.maxMs);
+        boxes.append({server.serverEntry, shortName(server.serverEntry), f.minMs, f.q1Ms,
+                      f.exactMedianMs, f.q3Ms, f.maxMs, f.lookups == 0, boxColour(server)});
     }
-    const QList<QAbstractAxis*> horizontal = m_chart->axes(Qt::Horizontal);
-    if (auto* categories = qobject_cast<QBarCategoryAxis*>(horizontal.value(0))) {
-        categories->clear();
-        categories->append(names);
-    }
-    const QList<QAbstractAxis*> vertical = m_chart->axes(Qt::Vertical);
-    if (auto* values = qobject_cast<QValueAxis*>(vertical.value(0))) {
-        values->setRange(0.0, top > 0.0 ? top * 1.05 : 1.0);
-        values->applyNiceNumbers();
-    }
+    m_chart->setBoxes(boxes);
 }
 
 } // namespace tarnbell::gui

@@ -9,7 +9,6 @@
 #include <QWidget>
 
 class QBoxPlotSeries;
-class QChart;
 class QComboBox;
 class QTableView;
 
@@ -18,6 +17,8 @@ class FiguresTableModel;
 }
 
 namespace tarnbell::gui {
+
+class TimeChart;
 
 class DetailsView final : public QWidget {
     Q_OBJECT
@@ -28,7 +29,8 @@ public:
     void setFigures(const QList<core::ServerFigures>& servers);
 
     core::FiguresTableModel* model() const { return m_model; }
-    QBoxPlotSeries* boxes() const { return m_boxes; }
+    QBoxPlotSeries* boxes() const;
+    TimeChart* chart() const { return m_chart; }
 
 private:
     void redrawChart();
@@ -36,8 +38,7 @@ private:
     core::FiguresTableModel* m_model = nullptr;
     QComboBox* m_set = nullptr;
     QTableView* m_table = nullptr;
-    QChart* m_chart = nullptr;
-    QBoxPlotSeries* m_boxes = nullptr;
+    TimeChart* m_chart = nullptr;
 };
 
 } // namespace tarnbell::gui

@@ -1,7 +1,6 @@
 #include "entrylist.h"
 
 #include "controlhelp.h"
-#include "core/export/wholefile.h"
 #include "core/lists/listfile.h"
 #include "core/lists/randomsource.h"
 #include "dialogs.h"
@@ -20,6 +19,15 @@ EntryList::EntryList(QListWidget* list, core::ListKind kind, core::RandomSource&
     : QObject(list), m_list(list), m_kind(kind), m_random(random), m_dialogParent(dialogParent) {
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setSortingEnabled(false);
+    const QAbstractItemModel* rows = m_list->model();
+    const auto revise = [this] {
+        ++m_revision;
+        emit revised();
+    };
+    connect(rows, &QAbstractItemModel::rowsInserted, this, revise);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, revise);
+    connect(rows, &QAbstractItemModel::modelReset, this, revise);
+    connect(rows, &QAbstractItemModel::dataChanged, this, revise);
 }
 
 QStringList EntryList::entries() const {
@@ -64,12 +72,16 @@ QString EntryList::refusal(const QString& answer) const {
 }
 
 void EntryList::accept(const QString& answer) {
-    if (!answer.isEmpty()) {
-        const QString problem = refusal(answer);
+    const QString entry = answer.trimmed();
+    if (!entry.isEmpty()) {
+        const QString problem = refusal(entry);
+        const QStringList before = entries();
         if (!problem.isEmpty())
             ShowMessage(m_dialogParent, problem);
-        else if (!append(answer)) // filled up by a harvest while the box was open
+        else if (!append(entry)) // filled up by a harvest while the box was open
             ShowMessage(m_dialogParent, core::ListFullMessage(m_kind));
+        else
+            emit edited(before);
     }
     emit countsChanged();
 }
@@ -83,14 +95,17 @@ void EntryList::edit(int row) {
     const QPersistentModelIndex target(m_list->model()->index(row, 0));
     QInputDialog* input = AskText(m_dialogParent, core::AddEntryPrompt(m_kind), item->text(),
                                   [this, target](const QString& answer) {
-                                      if (answer.isEmpty() || !target.isValid())
+                                      const QString entry = answer.trimmed();
+                                      if (entry.isEmpty() || !target.isValid())
                                           return;
-                                      const QString problem = refusal(answer);
+                                      const QString problem = refusal(entry);
                                       if (!problem.isEmpty()) {
                                           ShowMessage(m_dialogParent, problem);
                                           return;
                                       }
-                                      m_list->item(target.row())->setText(answer);
+                                      const QStringList before = entries();
+                                      m_list->item(target.row())->setText(entry);
+                                      emit edited(before);
                                   });
     describeForms(input);
 }
@@ -102,6 +117,12 @@ void EntryList::replaceAll(const QStringList& entries) {
     emit countsChanged();
 }
 
+void EntryList::take(const QStringList& entries) {
+    const QStringList before = this->entries();
+    replaceAll(entries);
+    emit edited(before);
+}
+
 QString EntryList::importFile(const QString& path) {
     QString reason;
     const std::optional<QList<core::ListLine>> read = core::readListFile(path, &reason);
@@ -109,13 +130,10 @@ QString EntryList::importFile(const QString& path) {
     if (!read)
         return QStringLiteral("%1 could not be read: %2").arg(name, reason);
     int dropped = 0;
-    replaceAll(core::AcceptedEntries(m_kind, core::entryTexts(*read), &dropped));
+    take(core::AcceptedEntries(m_kind, core::entryTexts(*read), &dropped));
     return dropped == 0 ? QString() : core::LeftOutMessage(dropped, name);
 }
 
-QString EntryList::exportFile(const QString& path) const {
-    return core::writeWholeFile(path, core::listFileBytes(entries()));
-}
 bool EntryList::append(const QString& entry) {
     // The list may have filled up while the input box was open (the harvester adds domains).
     if (isFull())
@@ -147,6 +165,7 @@ void EntryList::select(int index) {
 void EntryList::removeSelected() {
     const int position = selectedIndex();
     if (position >= 0) {
+        const QStringList before = entries();
         QList<int> rows;
         for (const QListWidgetItem* item : m_list->selectedItems())
             rows << m_list->row(item);
@@ -157,15 +176,18 @@ void EntryList::removeSelected() {
         // The entry that moved up into the first removed one's place, the only one left, or
         // none when the removed entries were the last ones.
         select(remaining == 1 ? 0 : position);
+        emit edited(before);
     }
     emit countsChanged();
 }
 
 void EntryList::shuffle() {
-    const QStringList shuffled = core::ShuffleEntries(entries(), m_random);
+    const QStringList before = entries();
+    const QStringList shuffled = core::ShuffleEntries(before, m_random);
     m_list->clear();
     m_list->addItems(shuffled);
     select(-1);
+    emit edited(before);
 }
 
 } // namespace tarnbell::gui

@@ -2,16 +2,11 @@
 
 #include "closeguard.h"
 #include "core/export/csvexport.h"
-#include "core/export/wholefile.h"
-#include "dialogs.h"
+#include "filechooser.h"
 #include "frmMain.h"
-#include "modcommondialog.h"
 #include "resultview.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QHeaderView>
-#include <QStandardPaths>
 
 namespace {
 
@@ -40,20 +35,10 @@ void frmMain::cmdExport_Click() {
     const QString text = core::exportText(snapshot(m_ui.lvDNS), snapshot(m_ui.lvSummary));
     const quint64 asOf = m_closeGuard->changeCount();
 
-    gui::SaveDialogSettings settings;
-    settings.filters = {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")};
-    settings.title = QStringLiteral("Show Save");
-    settings.initialDir =
-        gui::StartFolder(QCoreApplication::applicationDirPath(),
-                         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    gui::ShowSave(this, settings, [this, text, asOf](const gui::SaveDialogResult& result) {
-        if (result.canceled)
-            return;
-        const QString problem =
-            core::writeWholeFile(result.filePath(), core::exportFileBytes(text));
-        if (!problem.isEmpty())
-            gui::ShowMessage(this, problem);
-        else
-            m_closeGuard->markExported(asOf);
-    });
+    gui::SaveDialogSettings dialog;
+    dialog.filters = {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*)")};
+    dialog.title = QStringLiteral("Export CSV");
+    dialog.defaultSuffix = QStringLiteral("csv");
+    m_files->exportBytes(dialog, core::exportFileBytes(text),
+                         [this, asOf] { m_closeGuard->markExported(asOf); });
 }

@@ -14,8 +14,11 @@
 #include "detailsview.h"
 #include "dialogs.h"
 #include "entrylist.h"
+#include "filechooser.h"
 #include "harvestcontrol.h"
 #include "listactions.h"
+#include "listundo.h"
+#include "menubar.h"
 #include "repaintthrottle.h"
 #include "resultview.h"
 #include "rowbatchproxy.h"
@@ -82,23 +85,29 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
     setCentralWidget(central);
     // Room for a server's label and for the sort arrow beside a time's title; the sort-key
     // columns are hidden.
-    m_ui.lvDNS->setSortedModel(m_lookupSort, {160, 200, 110, 0});
-    m_ui.lvSummary->setSortedModel(m_summarySort, {220, 125, 0, 125, 0});
+    m_ui.lvDNS->setSortedModel(m_lookupSort, {160, 200, 110, 0, 0, 0});
+    m_ui.lvSummary->setSortedModel(m_summarySort, {220, 125, 0, 125, 0, 0});
+    m_ui.lvDNS->followShownColumns(m_lookups);
+    m_ui.lvSummary->followShownColumns(m_summary);
     m_ui.cmdGo->setDefault(true);
     m_servers = new gui::EntryList(m_ui.lServers, core::ListKind::Servers, m_random, this);
     m_domains = new gui::EntryList(m_ui.lDomains, core::ListKind::Domains, m_random, this);
     m_harvest = new gui::HarvestControl(*this, seams.harvest);
     m_transports = new gui::TransportChoice(m_ui, std::move(seams.pickCaFile), this);
     m_closeGuard = new gui::CloseGuard(this, m_lookups);
-    new gui::ListActions(
-        m_servers, m_ui.cServers, m_ui.cServersD, [this] { restoreDefaultLists(); }, this);
-    new gui::ListActions(
-        m_domains, m_ui.cDomain, m_ui.cDomainD, [this] { restoreDefaultLists(); }, this);
+    m_files = new gui::FileChooser(this, m_ui.lS);
+    const auto* serverActions = new gui::ListActions(
+        m_servers, m_ui.cServers, m_ui.cServersD,
+        [this] { return core::InitialServers(m_localResolver()); }, m_files, this);
+    const auto* domainActions = new gui::ListActions(
+        m_domains, m_ui.cDomain, m_ui.cDomainD, [] { return core::DefaultDomains(); }, m_files,
+        this);
+    auto* undo = new gui::ListUndo({m_servers, m_domains}, m_ui.cServers, this);
     gui::AddResultActions(m_ui.lvDNS, m_ui.cmdClear);
     gui::AddResultActions(m_ui.lvSummary, m_ui.cmdClear);
     // Room for the default result columns without a horizontal scroll bar, as far as the
     // screen allows.
-    resize(gui::StartSize(QSize(900, 560), screen()->availableGeometry().size()));
+    resize(gui::StartSize(*this));
     // At most 40 frames a second, and the lookup list and the list selections at the same
     // pace: a fast run must not spend its time redrawing.
     constexpr int kFrameMs = 25;
@@ -120,6 +129,7 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
 
     connectControls();
     connectEngine();
+    gui::BuildMenuBar(*this, *serverActions, *domainActions, undo->action());
     Form_Load();
     if (seams.settings) {
         m_settings = seams.settings();
@@ -289,13 +299,6 @@ void frmMain::cmdRandomD_Click() {
     m_servers->shuffle();
 }
 
-void frmMain::restoreDefaultLists() {
-    if (m_running)
-        return;
-    m_servers->replaceAll(core::InitialServers(m_localResolver()));
-    m_domains->replaceAll(core::DefaultDomains());
-}
-
 // ---- Run control -----------------------------------------------------------------------------
 
 void frmMain::cmdGo_Click() {
@@ -346,8 +349,8 @@ QList<QWidget*> frmMain::runLockedControls() const {
 void frmMain::lockForRun() {
     m_running = true;
     m_ui.cmdPause->setEnabled(true);
-    m_ui.lvDNS->setEnabled(false);
-    m_ui.lvSummary->setEnabled(false);
+    // The result lists stay enabled: they can be read, scrolled and copied from during a
+    // run, paused or not.
     for (QWidget* control : runLockedControls())
         control->setEnabled(false);
     m_ui.cmdSkip->setEnabled(true);
@@ -359,8 +362,6 @@ void frmMain::unlockAfterRun() {
     for (QWidget* control : runLockedControls())
         control->setEnabled(true);
     m_ui.cmdSkip->setEnabled(false);
-    m_ui.lvDNS->setEnabled(true);
-    m_ui.lvSummary->setEnabled(true);
     m_ui.cmdPause->setEnabled(false);
     m_ui.cmdStop->setEnabled(false);
     m_ui.cmdClear->setEnabled(true);
@@ -394,10 +395,15 @@ void frmMain::refreshDetails() {
 
 void frmMain::runEnded() {
     m_dotTimer->stop();
-    m_ui.lProgress->setText(core::progressCompleteText());
-    m_ui.sProgressOut->setProgress(100.0, gui::progressCompleteFill());
     const core::RunOutcome outcome = m_engine->outcome();
+    // A stopped run shows how far it got.
+    const double percent = m_engine->percentDone();
+    m_ui.lProgress->setText(outcome.stopped ? core::progressText(percent)
+                                            : core::progressCompleteText());
+    m_ui.sProgressOut->setProgress(percent, outcome.stopped ? gui::progressFill(percent)
+                                                            : gui::progressCompleteFill());
     m_ui.lS->setText(core::completionStatusText(outcome));
+    m_ui.lDNS->clear(); // no server is under test any more
     m_timer1->restart();
     flushDisplay();
     refreshDetails();
@@ -443,10 +449,14 @@ void frmMain::cmdClear_Click() {
     m_lookups->clear();
     m_summary->clear();
     // What described the cleared rows goes with them.
+    m_detailsPace->stop();
+    m_details->setFigures({});
     m_ui.lDNS->clear();
     m_ui.lwhowon->clear();
     m_ui.lProgress->clear();
     m_ui.sProgressOut->clearProgress();
+    m_timer1->stop();
+    m_ui.lS->setText(QStringLiteral("Ready."));
 }
 
 // ---- Sorting ---------------------------------------------------------------------------------

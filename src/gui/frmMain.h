@@ -30,6 +30,7 @@ namespace tarnbell::gui {
 class CloseGuard;
 class DetailsView;
 class EntryList;
+class FileChooser;
 class ReadyReset;
 class RowBatchProxy;
 
@@ -90,6 +91,8 @@ public:
     void flushDisplay();
     // Asks before a close that would end a run or lose results not yet exported.
     tarnbell::gui::CloseGuard* closeGuard() const { return m_closeGuard; }
+    // The dialogs of every export and import, and the folder they start in.
+    tarnbell::gui::FileChooser* files() const { return m_files; }
 
 public Q_SLOTS:
     // Redraws the two list counts and the tick scale of the status strip.
@@ -117,10 +120,9 @@ public Q_SLOTS:
     void cmdExport_Click();
     void lvDNS_ColumnClick(int section);
     void lvSummary_ColumnClick(int section);
-    // Empties both result lists (refused during a run).
+    // Empties both result lists and what was shown from them: the details, the labels, the
+    // progress and the status line (refused during a run).
     void cmdClear_Click();
-    // Both input lists as at the first start: the default servers and domains.
-    void restoreDefaultLists();
 
 Q_SIGNALS:
     // The run has ended; its completion status is on the status line. With `msg` the
@@ -164,6 +166,7 @@ private:
     tarnbell::gui::HarvestControl* m_harvest = nullptr;
     tarnbell::gui::TransportChoice* m_transports = nullptr;
     tarnbell::gui::CloseGuard* m_closeGuard = nullptr;
+    tarnbell::gui::FileChooser* m_files = nullptr;
     std::unique_ptr<QSettings> m_settings;
     QTimer* m_frame = nullptr; // paces flushDisplay() during a run
     tarnbell::gui::DetailsView* m_details = nullptr;

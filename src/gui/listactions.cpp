@@ -1,16 +1,19 @@
 #include "listactions.h"
 
 #include "copyrows.h"
+#include "core/lists/listfile.h"
 #include "dialogs.h"
 #include "entrylist.h"
+#include "filechooser.h"
+#include "question.h"
 #include "resultview.h"
 
 #include <QAction>
 #include <QEvent>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
-#include <QStandardPaths>
 
 namespace tarnbell::gui {
 
@@ -23,30 +26,20 @@ QAction* separator(QWidget* owner) {
     return action;
 }
 
-// A list file dialog, opened without a nested event loop; `done` gets the chosen path.
-void openListFileDialog(QWidget* parent, QFileDialog::AcceptMode mode,
-                        std::function<void(const QString&)> done) {
-    const QString title = mode == QFileDialog::AcceptOpen ? QStringLiteral("Import List")
-                                                          : QStringLiteral("Export List");
-    auto* dialog = new QFileDialog(
-        parent, title, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    dialog->setObjectName(QStringLiteral("ListFile"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(mode);
-    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                        : QFileDialog::AnyFile);
-    dialog->setNameFilters({QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")});
-    if (mode == QFileDialog::AcceptSave)
-        dialog->setDefaultSuffix(QStringLiteral("txt"));
-    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, std::move(done));
-    dialog->open();
+const QStringList kListFilters{QStringLiteral("Text Files (*.txt)"),
+                               QStringLiteral("All Files (*)")};
+
+QString entryCount(int count) {
+    return count == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(count);
 }
 
 } // namespace
 
 ListActions::ListActions(EntryList* list, QPushButton* addButton, QPushButton* removeButton,
-                         std::function<void()> restoreDefaults, QWidget* dialogParent)
-    : QObject(list), m_list(list), m_addButton(addButton), m_dialogParent(dialogParent) {
+                         std::function<QStringList()> defaults, FileChooser* files,
+                         QWidget* dialogParent)
+    : QObject(list), m_list(list), m_addButton(addButton), m_defaults(std::move(defaults)),
+      m_files(files), m_dialogParent(dialogParent) {
     QListWidget* widget = list->widget();
     widget->setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -64,13 +57,14 @@ ListActions::ListActions(EntryList* list, QPushButton* addButton, QPushButton* r
         "copyRows", QStringLiteral("&Copy"), [widget] { CopySelectedRows(*widget); }, false);
     copy->setShortcut(QKeySequence::Copy);
     separator(widget);
-    addAction(
+    m_fileActions << addAction(
         "importList", QStringLiteral("&Import..."), [this] { importList(); }, true);
-    addAction(
+    m_fileActions << addAction(
         "exportList", QStringLiteral("E&xport..."), [this] { exportList(); }, false);
     separator(widget);
-    addAction("restoreDefaults", QStringLiteral("Restore &default lists"),
-              std::move(restoreDefaults), true);
+    m_fileActions << addAction(
+        "restoreDefaults", QStringLiteral("Restore &default list..."),
+        [this] { restoreDefaults(); }, true);
 
     connect(widget, &QListWidget::itemDoubleClicked, this, [this, list](QListWidgetItem* item) {
         if (m_addButton->isEnabled())
@@ -105,23 +99,58 @@ void ListActions::followLock() {
         action->setEnabled(editable);
 }
 
+void ListActions::addFileActions(QMenu* menu) const {
+    menu->addActions(m_fileActions);
+}
+
+QString ListActions::listName() const {
+    return m_list->kind() == core::ListKind::Domains ? QStringLiteral("domain list")
+                                                     : QStringLiteral("DNS server list");
+}
+
+void ListActions::askToReplace(const QString& replacement, std::function<void()> replace) {
+    if (!m_addButton->isEnabled())
+        return;
+    if (m_list->count() == 0) {
+        replace();
+        return;
+    }
+    AskFirst(m_dialogParent,
+             QStringLiteral("Replace the %1 (%2) with %3?")
+                 .arg(listName(), entryCount(m_list->count()), replacement),
+             QStringLiteral("Lists > Undo (Ctrl+Z) brings the entries back."),
+             QStringLiteral("&Replace"), [this, replace = std::move(replace)] {
+                 // A run may have started since the question was asked.
+                 if (m_addButton->isEnabled())
+                     replace();
+             });
+}
+
 void ListActions::importList() {
-    openListFileDialog(m_dialogParent, QFileDialog::AcceptOpen, [this](const QString& path) {
-        // A run may have started while the dialog was open.
-        if (!m_addButton->isEnabled())
-            return;
-        const QString note = m_list->importFile(path);
-        if (!note.isEmpty())
-            ShowMessage(m_dialogParent, note);
+    const QString title = QStringLiteral("Import %1").arg(listName());
+    m_files->open(title, kListFilters, [this](const QString& path) {
+        askToReplace(QStringLiteral("the entries of %1").arg(QFileInfo(path).fileName()),
+                     [this, path] {
+                         const QString note = m_list->importFile(path);
+                         if (!note.isEmpty())
+                             ShowMessage(m_dialogParent, note);
+                     });
     });
 }
 
 void ListActions::exportList() {
-    openListFileDialog(m_dialogParent, QFileDialog::AcceptSave, [this](const QString& path) {
-        const QString problem = m_list->exportFile(path);
-        if (!problem.isEmpty())
-            ShowMessage(m_dialogParent, problem);
-    });
+    SaveDialogSettings dialog;
+    dialog.title = QStringLiteral("Export %1").arg(listName());
+    dialog.filters = kListFilters;
+    dialog.defaultSuffix = QStringLiteral("txt");
+    m_files->exportBytes(dialog, core::listFileBytes(m_list->entries()));
+}
+
+void ListActions::restoreDefaults() {
+    const QString replacement = m_list->kind() == core::ListKind::Domains
+                                    ? QStringLiteral("the built-in domains")
+                                    : QStringLiteral("the default servers");
+    askToReplace(replacement, [this] { m_list->take(m_defaults()); });
 }
 
 void AddResultActions(ResultView* view, QPushButton* clearButton) {

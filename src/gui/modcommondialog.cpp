@@ -15,12 +15,11 @@ QPoint CentreOverOwner(const QRect& ownerFrame, const QSize& dialogSize) {
     return {static_cast<int>(core::roundHalfEven(x)), static_cast<int>(core::roundHalfEven(y))};
 }
 
-QString StartFolder(const QString& programDir, const QString& documentsDir) {
-    const QFileInfo program(programDir);
+QString StartFolder(const QString& lastFolder, const QString& documentsDir) {
     QString folder = QDir::homePath(); // where no documents folder has been made
-    if (program.isDir() && program.isWritable())
-        folder = program.absoluteFilePath();
-    else if (QFileInfo(documentsDir).isDir())
+    if (!lastFolder.isEmpty() && QFileInfo(lastFolder).isDir())
+        folder = QFileInfo(lastFolder).absoluteFilePath();
+    else if (!documentsDir.isEmpty() && QFileInfo(documentsDir).isDir())
         folder = QFileInfo(documentsDir).absoluteFilePath();
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
@@ -35,11 +34,10 @@ QFileDialog* ShowSave(QWidget* owner, const SaveDialogSettings& settings,
     // Qt's own dialog on every platform: it can be placed over the owner and behaves the
     // same everywhere.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setOption(QFileDialog::DontConfirmOverwrite);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setNameFilters(settings.filters);
-    dialog->setDefaultSuffix(QString());
+    dialog->setDefaultSuffix(settings.defaultSuffix);
 
     QObject::connect(dialog, &QDialog::finished, dialog,
                      [dialog, done = std::move(done)](int outcome) {

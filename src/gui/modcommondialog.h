@@ -17,9 +17,10 @@ namespace tarnbell::gui {
 
 // What the caller sets before each call.
 struct SaveDialogSettings {
-    QStringList filters; // "CSV Files (*.csv)", ...; the first is preselected
-    QString title;       // the dialog's caption
-    QString initialDir;  // the folder shown first
+    QStringList filters;   // "CSV Files (*.csv)", ...; the first is preselected
+    QString title;         // the dialog's caption
+    QString initialDir;    // the folder shown first
+    QString defaultSuffix; // added to a chosen name without one: "csv"
 };
 
 struct SaveDialogResult {
@@ -34,8 +35,9 @@ struct SaveDialogResult {
 };
 
 // Opens the dialog modal over `owner` and centred on it (also when that puts part of it off
-// the screen). No question before replacing an existing file, and no extension added to a
-// typed name. `done` gets the result once the dialog closes.
+// the screen). The dialog's own question comes before an existing file is replaced; the
+// default suffix is added to a name that has none, before that question. `done` gets the
+// result once the dialog closes.
 QFileDialog* ShowSave(QWidget* owner, const SaveDialogSettings& settings,
                       std::function<void(const SaveDialogResult&)> done);
 
@@ -44,10 +46,11 @@ QFileDialog* ShowSave(QWidget* owner, const SaveDialogSettings& settings,
 QFileDialog* ShowOpen(QWidget* owner, const QString& title, const QString& initialDir,
                       const QStringList& filters, std::function<void(const QString&)> done);
 
-// The folder a save dialog starts in: `programDir` when the user may write there, otherwise
-// `documentsDir` (an installed program's folder never is writable), or the home folder
-// when there is no documents folder; ends with "/".
-QString StartFolder(const QString& programDir, const QString& documentsDir);
+// The folder a file dialog starts in: `lastFolder` (where the user last saved or opened a
+// file) while it is still there, otherwise `documentsDir`, or the home folder when there is
+// no documents folder; never the program's own folder. Ends with "/", so that the dialog
+// shows the folder rather than offer its name as the file's.
+QString StartFolder(const QString& lastFolder, const QString& documentsDir);
 
 // Where a dialog of `dialogSize` goes to sit centred on `ownerFrame`: halves rounded to
 // the even neighbour.

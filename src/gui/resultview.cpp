@@ -1,12 +1,14 @@
 #include "resultview.h"
 
+#include "core/results/resultmodels.h"
+#include "columnfit.h"
 #include "core/results/resultsortproxy.h"
 #include "markcolourproxy.h"
 
 #include <QAbstractProxyModel>
 #include <QEvent>
 #include <QHeaderView>
-#include <algorithm>
+#include <QScrollBar>
 
 namespace tarnbell::gui {
 
@@ -30,6 +32,7 @@ ResultView::ResultView(QWidget* parent) : QTreeView(parent) {
     head->setSectionResizeMode(QHeaderView::Interactive);
     head->setSortIndicatorShown(true);
     head->setSortIndicator(-1, Qt::AscendingOrder); // unsorted until the first click
+    m_columns = new ColumnFit(this);
 }
 
 void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& widths) {
@@ -37,19 +40,8 @@ void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& w
     m_colours = new MarkColourProxy(this, this);
     m_colours->setSourceModel(sorter);
     setModel(m_colours);
-    // A visible column is at least as wide as its title at the font in use; the last
-    // visible one takes the room a larger window gives.
+    m_columns->watchModel(widths);
     QHeaderView* head = header();
-    int lastVisible = -1;
-    for (int i = 0; i < widths.size(); ++i) {
-        const int width = widths.at(i);
-        head->resizeSection(i, width > 0 ? std::max(width, head->sectionSizeHint(i)) : 0);
-        if (width > 0)
-            lastVisible = i;
-    }
-    m_lastVisible = lastVisible;
-    m_lastMinimum = lastVisible >= 0 ? head->sectionSize(lastVisible) : 0;
-    fillWidth();
 
     auto* sortProxy = qobject_cast<core::ResultSortProxy*>(sorter);
     if (!sortProxy)
@@ -65,31 +57,21 @@ void ResultView::setSortedModel(QAbstractProxyModel* sorter, const QList<int>& w
     connect(head, &QHeaderView::sortIndicatorChanged, sortProxy, showSort);
 }
 
+QSize ResultView::sizeHint() const {
+    const int beside = 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+    return {m_columns->wantedWidth() + beside, QTreeView::sizeHint().height()};
+}
+
 void ResultView::resizeEvent(QResizeEvent* event) {
     QTreeView::resizeEvent(event);
-    fillWidth();
+    m_columns->fit();
 }
 
 bool ResultView::viewportEvent(QEvent* event) {
     const bool handled = QTreeView::viewportEvent(event);
     if (event->type() == QEvent::Resize)
-        fillWidth();
+        m_columns->fit();
     return handled;
-}
-
-void ResultView::fillWidth() {
-    // Not a Stretch section: the user keeps resizing it by hand, down to the width of one
-    // pixel that leaves it out of the export.
-    QHeaderView* head = header();
-    if (m_lastVisible < 0 || head->sectionSize(m_lastVisible) <= 1)
-        return;
-    // It fills the room the other columns leave, also when that room shrinks, but never
-    // gets narrower than its title.
-    const int width = head->sectionSize(m_lastVisible);
-    const int room = viewport()->width() - (head->length() - width);
-    const int wanted = std::max(room, m_lastMinimum);
-    if (wanted != width)
-        head->resizeSection(m_lastVisible, wanted);
 }
 
 QModelIndex ResultView::viewIndex(int sourceRow, int column) const {
@@ -103,10 +85,37 @@ void ResultView::showSourceRow(int sourceRow) {
     const QModelIndex index = viewIndex(sourceRow);
     if (!index.isValid())
         return;
+    // The list follows the run while the row it showed last is in sight; a user who scrolls
+    // away to read is left there until they scroll back.
+    const QModelIndex last = currentIndex();
+    const bool following = !last.isValid() || viewport()->rect().intersects(visualRect(last));
     // Only this row, whatever modifier keys are held while a run moves along.
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                  QItemSelectionModel::Rows);
-    scrollTo(index);
+    if (following)
+        scrollTo(index);
+}
+
+void ResultView::followShownColumns(const QAbstractItemModel* source) {
+    const auto follow = [this, source] {
+        QHeaderView* head = header();
+        for (int section = 0; section < head->count(); ++section) {
+            if (source->headerData(section, Qt::Horizontal, core::SortKeyRole).toBool())
+                continue;
+            const bool shown =
+                source->headerData(section, Qt::Horizontal, core::ShownRole).toBool();
+            if (shown != head->isSectionHidden(section))
+                continue;
+            head->setSectionHidden(section, !shown);
+            // A column shown for the first time gets room for its title.
+            if (shown && head->sectionSize(section) <= 1)
+                head->resizeSection(section, head->sectionSizeHint(section));
+        }
+        m_columns->fit();
+    };
+    connect(source, &QAbstractItemModel::headerDataChanged, this, follow);
+    connect(source, &QAbstractItemModel::modelReset, this, follow);
+    follow();
 }
 
 } // namespace tarnbell::gui

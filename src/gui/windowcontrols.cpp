@@ -1,7 +1,9 @@
 #include "windowcontrols.h"
 
 #include "controlhelp.h"
+#include "panelscroll.h"
 #include "resultview.h"
+#include "startsplit.h"
 #include "statuslabel.h"
 #include "statusstrip.h"
 
@@ -14,8 +16,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tarnbell::gui {
 
@@ -47,6 +51,20 @@ QPushButton* button(const QString& text, const char* name, bool bold = false) {
     return created;
 }
 
+// A label that wraps only where its column is too narrow for its text on one line, which
+// is what it asks for (with a character to spare: its wrapping measures a little wider).
+class WrapWhenNarrow final : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override {
+        const QMargins margins = contentsMargins();
+        const QFontMetrics metrics = fontMetrics();
+        const int line = metrics.horizontalAdvance(text()) + metrics.averageCharWidth() +
+                         margins.left() + margins.right() + 2 * margin();
+        return {std::max(line, QLabel::sizeHint().width()), QLabel::sizeHint().height()};
+    }
+};
+
 // The small "R", "-" and "+" buttons beside a list heading: square, a line high.
 QPushButton* smallButton(const QString& text, const char* name) {
     QPushButton* created = button(text, name);
@@ -68,6 +86,11 @@ QFrame* countBox(const char* boxName, QLabel*& count, const char* countName) {
     const QFontMetrics metrics(count->font());
     box->setFixedSize(metrics.horizontalAdvance(QStringLiteral("999")) + 6, metrics.height() + 6);
     return box;
+}
+
+// The height of `lines` lines of a list at its font, with its frame (a header is a line).
+int linesHigh(const QWidget* list, int lines) {
+    return (list->fontMetrics().height() + 4) * lines + 4;
 }
 
 QHBoxLayout* row(std::initializer_list<QWidget*> widgets, int stretchBefore = -1) {
@@ -132,6 +155,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.cServersD = smallButton(QStringLiteral("&-"), "cServersD");
     c.cServers = smallButton(QStringLiteral("&+"), "cServers");
     c.lServers = named(new QListWidget, "lServers");
+    c.lServers->setMinimumHeight(linesHigh(c.lServers, 4));
 
     c.Picture1 = countBox("Picture1", c.ncount, "ncount");
     c.Label6 = label(QStringLiteral(" Domain Names"), "Label6", true);
@@ -139,8 +163,9 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.cDomainD = smallButton(QStringLiteral("&-"), "cDomainD");
     c.cDomain = smallButton(QStringLiteral("&+"), "cDomain");
     c.lDomains = named(new QListWidget, "lDomains");
+    c.lDomains->setMinimumHeight(linesHigh(c.lDomains, 4));
 
-    c.Label4 = label(QString(), "Label4"); // names the search service: HarvestControl
+    c.Label4 = named(new WrapWhenNarrow, "Label4"); // names the search service: HarvestControl
     c.cGResults = named(new QComboBox, "cGResults");
     for (QComboBox* choice : {c.cDNST, c.cGResults}) {
         choice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -155,8 +180,18 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     c.reseed = button(QStringLiteral("&R"), "reseed");
     c.reseed->setFixedWidth(c.reseed->fontMetrics().height() + 8);
 
-    auto* recordType = row({c.Label3, c.cDNST, c.LabelRounds, c.rounds}, 1);
-    auto* kinds = row({c.kinds[0], c.kinds[1], c.kinds[2], c.kinds[3]}, 4);
+    // Choices in a grid of two columns rather than in one long row each: the column stays
+    // narrow, so the result lists have the room for long server entries.
+    auto* recordType = new QGridLayout;
+    recordType->addWidget(c.Label3, 0, 0);
+    recordType->addWidget(c.cDNST, 0, 1);
+    recordType->addWidget(c.LabelRounds, 1, 0);
+    recordType->addWidget(c.rounds, 1, 1);
+    recordType->setColumnStretch(2, 1);
+    auto* kinds = new QGridLayout;
+    for (int k = 0; k < core::kQueryKindCount; ++k)
+        kinds->addWidget(c.kinds[static_cast<std::size_t>(k)], k / 2, k % 2);
+    kinds->setColumnStretch(2, 1);
     auto* caFile = row({c.cmdCaFile, c.lblCaFile, c.cmdClearCaFile});
     caFile->setStretchFactor(c.lblCaFile, 1);
     auto* runButtons = row({c.cmdPause, c.cmdStop, c.cmdGo}, 1);
@@ -167,6 +202,7 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     serverHeading->setSpacing(2);
     domainHeading->setSpacing(2);
 
+    c.Label4->setWordWrap(true); // two lines in a narrow column
     auto* harvest = new QGridLayout;
     harvest->addWidget(c.Label4, 0, 0);
     harvest->addWidget(c.cGResults, 0, 1);
@@ -194,11 +230,20 @@ void buildLeftColumn(WindowControls& c, QFrame* frame) {
     layout->addLayout(harvest);
 }
 
-void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
+// A widget holding `layout` without margins of its own: a part of a splitter.
+QWidget* part(QLayout* layout) {
+    auto* widget = new QWidget;
+    layout->setContentsMargins(0, 0, 0, 0);
+    widget->setLayout(layout);
+    return widget;
+}
+
+QWidget* buildResultColumn(WindowControls& c) {
     c.Label1 = label(QStringLiteral("Testing DNS Server:"), "Label1", true);
     c.lDNS = named(new StatusLabel(QString()), "lDNS");
     c.lDNS->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     c.lvDNS = named(new ResultView, "lvDNS");
+    c.lvDNS->setMinimumHeight(linesHigh(c.lvDNS, 4)); // the titles and three rows
     c.Label8 = label(QStringLiteral("Fastest Server:"), "Label8", true);
     c.lwhowon = named(new StatusLabel(QString()), "lwhowon");
     c.lwhowon->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -213,16 +258,29 @@ void buildResultColumn(WindowControls& c, QVBoxLayout* layout) {
     auto* testing = new QHBoxLayout;
     testing->addWidget(c.Label1);
     testing->addWidget(c.lDNS, 1);
+    auto* lookups = new QVBoxLayout;
+    lookups->addLayout(testing);
+    lookups->addWidget(c.lvDNS, 1);
     auto* fastest = new QHBoxLayout;
     fastest->addWidget(c.Label8);
     fastest->addWidget(c.lwhowon, 1);
     fastest->addWidget(c.cmdSkip);
+    auto* summary = new QVBoxLayout;
+    summary->addLayout(fastest);
+    summary->addWidget(c.resultTabs, 1);
 
-    layout->addLayout(testing);
-    layout->addWidget(c.lvDNS, 18); // heights as 1815 : 2895
-    layout->addLayout(fastest);
-    layout->addWidget(c.resultTabs, 29);
-    layout->addLayout(row({c.cmdClear, c.cmdExport}, 0));
+    c.splitResults = named(new QSplitter(Qt::Vertical), "splitResults");
+    c.splitResults->setChildrenCollapsible(false);
+    c.splitResults->addWidget(part(lookups));
+    c.splitResults->addWidget(part(summary));
+    c.splitResults->setStretchFactor(0, 18);
+    c.splitResults->setStretchFactor(1, 29);
+    c.splitResults->setSizes({1815, 2895}); // in proportion until the splitter first lays out
+
+    auto* column = new QVBoxLayout;
+    column->addWidget(c.splitResults, 1);
+    column->addLayout(row({c.cmdClear, c.cmdExport}, 0));
+    return part(column);
 }
 
 } // namespace
@@ -233,11 +291,16 @@ WindowControls BuildWindowControls(QWidget* central) {
     c.Frame1->setFrameShape(QFrame::StyledPanel);
     c.Frame1->setFrameShadow(QFrame::Sunken);
     buildLeftColumn(c, c.Frame1);
-    // As wide as its contents ask, whatever the font: the result lists take the rest.
-    c.Frame1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    auto* controls = named(new PanelScroll(c.Frame1), "scrollControls");
 
-    auto* results = new QVBoxLayout;
-    buildResultColumn(c, results);
+    c.splitColumns = named(new QSplitter(Qt::Horizontal), "splitColumns");
+    c.splitColumns->setChildrenCollapsible(false);
+    c.splitColumns->addWidget(controls);
+    c.splitColumns->addWidget(buildResultColumn(c));
+    // A wider window widens the result lists.
+    c.splitColumns->setStretchFactor(0, 0);
+    c.splitColumns->setStretchFactor(1, 1);
+    c.startSplit = new StartSplit(c.splitColumns, {c.lServers, c.lDomains});
 
     c.sProgressOut = new StatusStrip;
     c.Label2 = c.sProgressOut->Label2();
@@ -245,11 +308,8 @@ WindowControls BuildWindowControls(QWidget* central) {
     c.lProgress = c.sProgressOut->lProgress();
     c.sProgress = c.sProgressOut->sProgress();
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(c.Frame1);
-    top->addLayout(results, 1);
     auto* layout = new QVBoxLayout(central);
-    layout->addLayout(top, 1);
+    layout->addWidget(c.splitColumns, 1);
     layout->addWidget(c.sProgressOut);
     DescribeControls(c);
     return c;

@@ -14,12 +14,14 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QTabWidget;
 class QWidget;
 
 namespace tarnbell::gui {
 
 class ResultView;
+class StartSplit;
 class StatusStrip;
 
 struct WindowControls {
@@ -77,6 +79,12 @@ struct WindowControls {
     QPushButton* cmdExport = nullptr;
     QPushButton* cmdClear = nullptr; // empties both result lists
 
+    // The left column (in a scroll area) beside the result lists, and the lookup list above
+    // the tabs: both splits are the user's to move, and remembered.
+    QSplitter* splitColumns = nullptr;
+    StartSplit* startSplit = nullptr; // where splitColumns stands at the first show
+    QSplitter* splitResults = nullptr;
+
     // Status strip along the bottom.
     StatusStrip* sProgressOut = nullptr;
     QLabel* Label2 = nullptr; // "Status"
@@ -86,7 +94,9 @@ struct WindowControls {
 };
 
 // Creates every control inside `central` and lays them out: the lists and buttons in a
-// column on the left, the result lists on the right, the status strip along the bottom.
+// column on the left, the result lists on the right, the status strip along the bottom. At
+// any size and font each list keeps a few lines: the left column scrolls when the window is
+// too short for it.
 WindowControls BuildWindowControls(QWidget* central);
 
 } // namespace tarnbell::gui

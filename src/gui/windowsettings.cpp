@@ -1,18 +1,24 @@
 #include "windowsettings.h"
 
+#include "columnfit.h"
 #include "core/lists/defaultservers.h"
 #include "core/lists/listlimits.h"
 #include "core/results/resultsortproxy.h"
 #include "dialogs.h"
 #include "entrylist.h"
+#include "filechooser.h"
 #include "frmMain.h"
 #include "resultview.h"
+#include "startsplit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QTimer>
+#include <algorithm>
 
 namespace tarnbell::gui {
 
@@ -27,15 +33,18 @@ const QString kFreshConnections = QStringLiteral("transports/freshConnections");
 const QString kCaFile = QStringLiteral("transports/caFile");
 const QString kGeometry = QStringLiteral("window/geometry");
 const QString kState = QStringLiteral("window/state");
+const QString kLastFolder = QStringLiteral("files/lastFolder"); // of exports and imports
+const QString kSplitColumns = QStringLiteral("window/splitColumns");
+const QString kSplitResults = QStringLiteral("window/splitResults");
 
 void saveView(QSettings& settings, const QString& group, const ResultView* view,
               const core::ResultSortProxy* sorter) {
     const QHeaderView* header = view->header();
     QVariantList widths;
-    for (int section = 0; section < header->count(); ++section)
-        widths << header->sectionSize(section);
+    for (const int width : view->columns()->handWidths())
+        widths << width;
     settings.beginGroup(group);
-    settings.setValue(QStringLiteral("widths"), widths);
+    settings.setValue(QStringLiteral("handWidths"), widths);
     settings.setValue(QStringLiteral("sortKey"), sorter->sortColumn());
     settings.setValue(QStringLiteral("sortSection"), header->sortIndicatorSection());
     settings.setValue(QStringLiteral("sortOrder"), static_cast<int>(sorter->currentOrder()));
@@ -46,14 +55,23 @@ void restoreView(QSettings& settings, const QString& group, ResultView* view,
                  core::ResultSortProxy* sorter) {
     QHeaderView* header = view->header();
     settings.beginGroup(group);
-    const QVariantList widths = settings.value(QStringLiteral("widths")).toList();
-    if (widths.size() == header->count()) {
-        for (int section = 0; section < header->count(); ++section) {
+    // Only the widths the user set by hand: the others follow the list's width.
+    const QVariantList widths = settings.value(QStringLiteral("handWidths")).toList();
+    // The widths and sort of another set of columns (an earlier version's) would land on
+    // other columns.
+    if (widths.size() != header->count()) {
+        settings.endGroup();
+        return;
+    }
+    {
+        QList<int> hand;
+        for (const QVariant& width : widths) {
             bool ok = false;
-            const int width = widths.at(section).toInt(&ok);
-            if (ok && width >= 0)
-                header->resizeSection(section, width);
+            hand << width.toInt(&ok);
+            if (!ok)
+                hand.last() = -1;
         }
+        view->columns()->setHandWidths(hand);
     }
     bool keyOk = false;
     bool orderOk = false;
@@ -94,8 +112,11 @@ void SaveWindowSettings(const frmMain& window, QSettings& settings) {
     settings.setValue(kCaFile, window.transports()->caFile());
     settings.setValue(kGeometry, window.saveGeometry());
     settings.setValue(kState, window.saveState());
+    settings.setValue(kSplitColumns, ui.splitColumns->saveState());
+    settings.setValue(kSplitResults, ui.splitResults->saveState());
     saveView(settings, QStringLiteral("lookups"), ui.lvDNS, window.lookupSort());
     saveView(settings, QStringLiteral("summary"), ui.lvSummary, window.summarySort());
+    settings.setValue(kLastFolder, window.files()->lastFolder());
 }
 
 void RestoreWindowSettings(frmMain& window, QSettings& settings) {
@@ -135,8 +156,11 @@ void RestoreWindowSettings(frmMain& window, QSettings& settings) {
     window.transports()->setCaFile(settings.value(kCaFile).toString());
     window.restoreGeometry(settings.value(kGeometry).toByteArray());
     window.restoreState(settings.value(kState).toByteArray());
+    ui.startSplit->restore(settings.value(kSplitColumns).toByteArray());
+    ui.splitResults->restoreState(settings.value(kSplitResults).toByteArray());
     restoreView(settings, QStringLiteral("lookups"), ui.lvDNS, window.lookupSort());
     restoreView(settings, QStringLiteral("summary"), ui.lvSummary, window.summarySort());
+    window.files()->setLastFolder(settings.value(kLastFolder).toString());
 }
 
 QSize StartSize(QSize preferred, QSize available) {
@@ -145,6 +169,14 @@ QSize StartSize(QSize preferred, QSize available) {
     // A margin for the window frame and a little of the desktop around it.
     const QSize room = available * 0.9;
     return preferred.boundedTo(room);
+}
+
+QSize StartSize(const QWidget& window) {
+    // 900 x 560 fitted a 14-pixel line (a 9-point font at 96 dpi).
+    window.ensurePolished(); // the style's sizes, as the window will show
+    const double scale = std::max(1.0, window.fontMetrics().height() / 14.0);
+    const QSize preferred = (QSize(900, 560) * scale).expandedTo(window.sizeHint());
+    return StartSize(preferred, window.screen()->availableGeometry().size());
 }
 
 } // namespace tarnbell::gui

@@ -24,5 +24,8 @@ void RestoreWindowSettings(frmMain& window, QSettings& settings);
 // (the screen less its panels) with a margin, so that at large scaling it is not larger
 // than the screen.
 QSize StartSize(QSize preferred, QSize available);
+// The start size of `window` on its screen: 900 x 560 at the font it was laid out at,
+// larger for a larger font and where its controls ask for more.
+QSize StartSize(const QWidget& window);
 
 } // namespace tarnbell::gui

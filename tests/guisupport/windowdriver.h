@@ -91,4 +91,20 @@ inline QString acceptMessage(int timeoutMs = 5000) {
     return text;
 }
 
+// Answers the question open now with its confirming button (`confirm`) or Cancel; returns its
+// text, or a null text if none opened.
+inline QString answerQuestion(bool confirm, int timeoutMs = 5000) {
+    QMessageBox* box = waitForModal<QMessageBox>(timeoutMs);
+    if (!box)
+        return {};
+    const QString text = box->text();
+    const auto role = confirm ? QMessageBox::AcceptRole : QMessageBox::RejectRole;
+    for (QAbstractButton* button : box->buttons()) {
+        if (box->buttonRole(button) == role)
+            button->click();
+    }
+    QTest::qWait(0);
+    return text;
+}
+
 } // namespace tarnbell::testing

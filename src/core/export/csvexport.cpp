@@ -48,8 +48,12 @@ void appendRow(QString& text, const QStringList& cells, const QList<int>& export
 
 TableSnapshot snapshotTable(const QAbstractItemModel& model) {
     QList<bool> shown;
-    for (int column = 0; column < model.columnCount(); ++column)
-        shown.append(!model.headerData(column, Qt::Horizontal, SortKeyRole).toBool());
+    for (int column = 0; column < model.columnCount(); ++column) {
+        const QVariant asked = model.headerData(column, Qt::Horizontal, ShownRole);
+        shown.append(asked.isValid()
+                         ? asked.toBool()
+                         : !model.headerData(column, Qt::Horizontal, SortKeyRole).toBool());
+    }
     return snapshotTable(model, shown);
 }
 

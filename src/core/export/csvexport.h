@@ -23,7 +23,8 @@ struct TableSnapshot {
 // Takes the titles and the display texts of `model` in its own row order (a sort proxy gives
 // the order the user sees), with the columns that show.
 TableSnapshot snapshotTable(const QAbstractItemModel& model, const QList<bool>& shown);
-// The same with every column shown but the models' sort keys, as the lists first show them.
+// The same with the columns the model says are shown (ShownRole; all but its sort keys
+// where it does not say), as the window shows them.
 TableSnapshot snapshotTable(const QAbstractItemModel& model);
 
 // One list: its header row, then its rows. Only shown columns are written, and never the

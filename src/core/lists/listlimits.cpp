@@ -1,5 +1,6 @@
 #include "core/lists/listlimits.h"
 
+#include "core/lists/controltext.h"
 #include "core/probe/querynames.h"
 #include "core/probe/serverendpoint.h"
 #include "dns/moddns.h"
@@ -40,24 +41,34 @@ QString EmptyListMessage(ListKind kind) {
                : QStringLiteral("You must have at least one DNS Server to test your DNS!");
 }
 
-QString DomainQueryProblem(const QString& domain) {
+QString DomainNameFault(const QString& domain) {
+    if (hasControlCharacter(domain))
+        return QStringLiteral("it holds a control character");
+    if (std::any_of(domain.cbegin(), domain.cend(), [](QChar c) { return c.isSpace(); }))
+        return QStringLiteral("it holds a blank");
     const QByteArray bytes = queryNameBytes(domain);
     if (bytes.isEmpty() && !domain.isEmpty())
-        return QStringLiteral("This domain name cannot be queried: it cannot be written as a "
-                              "DNS name.\r\nIt was not added.");
+        return QStringLiteral("it cannot be written as a DNS name");
     const dns::Query query = dns::BuildQuery(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), dns::kTypeMX);
     switch (query.error) {
     case dns::QueryError::None:
         return {};
     case dns::QueryError::LabelTooLong:
-        return QStringLiteral("This domain name cannot be queried: one of its labels (the parts "
-                              "between dots) is longer than 255 characters.\r\nIt was not added.");
+        return QStringLiteral("one of its labels (the parts between dots) is longer than 255 "
+                              "characters");
     case dns::QueryError::QueryTooLong:
-        return QStringLiteral("This domain name cannot be queried: it is too long to fit in a DNS "
-                              "query.\r\nIt was not added.");
+        return QStringLiteral("it is too long to fit in a DNS query");
     }
-    return QStringLiteral("This domain name cannot be queried.\r\nIt was not added.");
+    return QStringLiteral("it cannot be written as a DNS name");
+}
+
+QString DomainQueryProblem(const QString& domain) {
+    const QString fault = DomainNameFault(domain);
+    if (fault.isEmpty())
+        return {};
+    return QStringLiteral("This domain name cannot be queried: %1.\r\nIt was not added.")
+        .arg(fault);
 }
 
 QString ServerEntryProblem(const QString& entry) {
@@ -88,8 +99,9 @@ QStringList AcceptedEntries(ListKind kind, const QStringList& entries, int* drop
 
 QString LeftOutMessage(int dropped, const QString& source) {
     return QStringLiteral("%1 entries of %2 were left out: a list holds at most %3 entries, a "
-                          "domain name must fit in a DNS query, and a DNS server entry must be an "
-                          "address or host name with a port from 1 to 65535.")
+                          "domain name must fit in a DNS query and hold no blank or control "
+                          "character, and a DNS server entry must be an address or host name "
+                          "with a port from 1 to 65535.")
         .arg(dropped)
         .arg(source)
         .arg(kListLimit);

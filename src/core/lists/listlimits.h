@@ -26,8 +26,15 @@ QString ListFullMessage(ListKind kind);
 // The message that refuses to start a run while the list is empty.
 QString EmptyListMessage(ListKind kind);
 
-// Why no query can be built for `domain` (a label over 255 bytes, or a name too long for the
-// query buffer), as a message for the user; the empty text when the domain can be queried.
+// Why `domain` cannot be asked, in a few words ("it holds a blank"): a blank or a control
+// character anywhere in it (no DNS name holds one, and a typing slip should not become a
+// query), a label over 255 bytes, a name too long for the query buffer, text without an
+// IDNA form. The empty text when it can be asked. The command-line tool refuses such a
+// domain with these words, the window with DomainQueryProblem().
+QString DomainNameFault(const QString& domain);
+
+// DomainNameFault() as a message for the user; the empty text when the domain can be
+// queried.
 QString DomainQueryProblem(const QString& domain);
 
 // Why `entry` cannot be a server entry (a port outside 1-65535, an octal or hexadecimal

@@ -24,10 +24,20 @@ bool validCell(const QAbstractItemModel& model, const QModelIndex& index) {
 
 // ---- LookupTableModel -------------------------------------------------------------------
 
-int LookupTableModel::appendLookup(const QString& serverEntry, const QString& domain) {
+void LookupTableModel::beginRun(int rounds) {
+    const bool runShown = m_runs > 1;
+    const bool roundShown = m_severalRounds;
+    ++m_runs;
+    m_severalRounds = m_severalRounds || rounds > 1;
+    if (runShown != (m_runs > 1) || roundShown != m_severalRounds)
+        Q_EMIT headerDataChanged(Qt::Horizontal, Run, Round);
+}
+
+int LookupTableModel::appendLookup(const QString& serverEntry, const QString& domain, int round) {
     const int row = static_cast<int>(m_rows.size());
     beginInsertRows({}, row, row);
-    m_rows.append({domain, serverEntry, QString(), false, 0.0, 0.0, QString()});
+    m_rows.append(
+        {domain, serverEntry, QString(), false, 0.0, 0.0, QString(), std::max(m_runs, 1), round});
     endInsertRows();
     return row;
 }
@@ -62,6 +72,8 @@ void LookupTableModel::clear() {
     beginResetModel();
     m_rows.clear();
     m_toolTips.clear();
+    m_runs = 0;
+    m_severalRounds = false;
     endResetModel();
 }
 
@@ -88,15 +100,30 @@ QVariant LookupTableModel::data(const QModelIndex& index, int role) const {
             if (!row.done)
                 return row.waitingText;
             return row.failure.isEmpty() ? millisecondsText(row.wholeMs) : row.failure;
+        case Run:
+            return QString::number(row.run);
+        case Round:
+            return QString::number(row.round);
         default:
             return row.done ? ExtremeRound(row.wholeMs) : QStringLiteral(".");
         }
     case SortRole:
         // A row still waiting sorts ahead of every time, as its key "." does.
-        if (index.column() < ResponseTime)
+        switch (index.column()) {
+        case Domain:
+        case DnsServer:
             return {};
-        return row.done ? row.wholeMs : -1.0;
+        case Run:
+            return row.run;
+        case Round:
+            return row.round;
+        default:
+            return row.done ? row.wholeMs : -1.0;
+        }
     case SortTieRole:
+        // A run's rounds in order, and a round's runs.
+        if (index.column() == Run || index.column() == Round)
+            return index.column() == Run ? row.round : row.run;
         return row.done ? row.exactMs : -1.0;
     case Qt::TextAlignmentRole:
         return alignment(index.column() >= ResponseTime);
@@ -116,20 +143,38 @@ QVariant LookupTableModel::headerData(int section, Qt::Orientation orientation, 
         return alignment(section >= ResponseTime);
     if (role == SortKeyRole)
         return section == RealResponseTime;
+    if (role == ShownRole) {
+        if (section == Run)
+            return m_runs > 1;
+        return section == Round ? m_severalRounds : section != RealResponseTime;
+    }
     if (role != Qt::DisplayRole)
         return {};
     static const std::array<QString, kColumnCount> titles{
-        QStringLiteral("Domain"), QStringLiteral("DNS Server"), QStringLiteral("Response Time"),
-        QStringLiteral("Real Response Time")};
+        QStringLiteral("Domain"),        QStringLiteral("DNS Server"),
+        QStringLiteral("Response Time"), QStringLiteral("Run"),
+        QStringLiteral("Round"),         QStringLiteral("Real Response Time")};
     return titles[static_cast<std::size_t>(section)];
 }
 
 // ---- SummaryTableModel ------------------------------------------------------------------
 
+void SummaryTableModel::beginRun() {
+    if (++m_runs == 2)
+        Q_EMIT headerDataChanged(Qt::Horizontal, Run, Run);
+    // An earlier run's fastest server is not this run's: its row keeps only its local mark.
+    for (Entry& entry : m_entries) {
+        entry.rowMark = entry.row.isLocal ? Mark::Local : Mark::None;
+        entry.cellMarks = {};
+    }
+    if (!m_entries.isEmpty())
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1), {MarkRole});
+}
+
 int SummaryTableModel::appendSummary(const SummaryRow& row) {
     const int position = static_cast<int>(m_entries.size());
     beginInsertRows({}, position, position);
-    m_entries.append({row, row.isLocal ? Mark::Local : Mark::None, {}});
+    m_entries.append({row, row.isLocal ? Mark::Local : Mark::None, {}, std::max(m_runs, 1)});
     endInsertRows();
     return position;
 }
@@ -168,6 +213,7 @@ void SummaryTableModel::setCellMark(int row, int column, Mark mark) {
 void SummaryTableModel::clear() {
     beginResetModel();
     m_entries.clear();
+    m_runs = 0;
     endResetModel();
 }
 
@@ -194,6 +240,8 @@ QVariant SummaryTableModel::data(const QModelIndex& index, int role) const {
             return ExtremeRound(entry.row.meanMs);
         case MedianResponse:
             return millisecondsText(entry.row.medianMs);
+        case Run:
+            return QString::number(entry.run);
         default:
             return ExtremeRound(entry.row.medianMs);
         }
@@ -205,10 +253,13 @@ QVariant SummaryTableModel::data(const QModelIndex& index, int role) const {
         case MeanResponse:
         case RealMeanResponseTime:
             return entry.row.meanMs;
+        case Run:
+            return entry.run;
         default:
             return std::floor(entry.row.medianMs);
         }
     case SortTieRole:
+        // The Run column keeps a run's rows in the order of their medians.
         return index.column() >= MedianResponse ? entry.row.exactMedianMs : entry.row.meanMs;
     case Qt::ToolTipRole:
         return entry.row.kindsNote.isEmpty() ? QVariant() : QVariant(entry.row.kindsNote);
@@ -232,13 +283,19 @@ QVariant SummaryTableModel::headerData(int section, Qt::Orientation orientation,
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::TextAlignmentRole)
         return alignment(section != DnsServer);
+    const bool sortKey = section == RealMeanResponseTime || section == RealMedianResponseTime;
     if (role == SortKeyRole)
-        return section == RealMeanResponseTime || section == RealMedianResponseTime;
+        return sortKey;
+    if (role == ShownRole)
+        return section == Run ? m_runs > 1 : !sortKey;
     if (role != Qt::DisplayRole)
         return {};
     static const std::array<QString, kColumnCount> titles{
-        QStringLiteral("DNS Server"), QStringLiteral("Mean Response"),
-        QStringLiteral("Real Mean Response Time"), QStringLiteral("Median Response"),
+        QStringLiteral("DNS Server"),
+        QStringLiteral("Mean Response"),
+        QStringLiteral("Real Mean Response Time"),
+        QStringLiteral("Median Response"),
+        QStringLiteral("Run"),
         QStringLiteral("Real Median Response Time")};
     return titles[static_cast<std::size_t>(section)];
 }

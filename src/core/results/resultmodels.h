@@ -1,6 +1,7 @@
 #pragma once
 // The two result lists as Qt item models: one row per lookup, one row per server and run.
 // Rows are only appended while a run goes, and the lists are emptied only between runs;
+// each row knows the run (counted from the last emptying) and the round it belongs to;
 // ordering is the sort proxy's business, so a source row number stays valid during a run.
 // Times are kept as numbers and only formatted for display ("47 ms", the hidden 8-character
 // keys); sorting reads the numbers (SortRole), so no figure is ever read back from text.
@@ -26,18 +27,32 @@ inline constexpr int SortKeyRole = Qt::UserRole + 2;
 // a second one (SortTieRole). Text cells give none and sort by their text.
 inline constexpr int SortRole = Qt::UserRole + 3;
 inline constexpr int SortTieRole = Qt::UserRole + 4;
+// Header role: whether a column is shown now. Sort keys never are; the run and round columns
+// only once they tell rows apart (a second run, a run of several rounds), so a single
+// one-round run shows and exports what it always did.
+inline constexpr int ShownRole = Qt::UserRole + 5;
 
 class LookupTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Domain = 0, DnsServer = 1, ResponseTime = 2, RealResponseTime = 3 };
-    static constexpr int kColumnCount = 4;
+    // The sort key stays the last column, which the CSV never holds.
+    enum Column {
+        Domain = 0,
+        DnsServer = 1,
+        ResponseTime = 2,
+        Run = 3,
+        Round = 4,
+        RealResponseTime = 5
+    };
+    static constexpr int kColumnCount = 6;
 
     using QAbstractTableModel::QAbstractTableModel;
 
+    // A run of `rounds` rounds starts: the rows appended from now on are its own.
+    void beginRun(int rounds);
     // Appends a row for a lookup about to run: domain, server entry, an empty time and the
-    // key ".". Returns its source row.
-    int appendLookup(const QString& serverEntry, const QString& domain);
+    // key ".", in `round` (from 1) of the run under way. Returns its source row.
+    int appendLookup(const QString& serverEntry, const QString& domain, int round = 1);
     void setResponseText(int row, const QString& text); // the dots while waiting
     // The lookup's time as the figures count it; `failure`, when set, is shown instead of it.
     void setResult(int row, double seconds, const QString& failure = {});
@@ -61,9 +76,13 @@ private:
         double wholeMs = 0.0; // shown, and in the key
         double exactMs = 0.0; // sorted by
         QString failure;
+        int run = 1;
+        int round = 1;
     };
     QList<Row> m_rows;
     QHash<int, QString> m_toolTips; // few rows have one
+    int m_runs = 0;
+    bool m_severalRounds = false;
 };
 
 struct SummaryRow {
@@ -85,15 +104,19 @@ public:
         MeanResponse = 1,
         RealMeanResponseTime = 2,
         MedianResponse = 3,
-        RealMedianResponseTime = 4
+        Run = 4,
+        RealMedianResponseTime = 5
     };
-    static constexpr int kColumnCount = 5;
+    static constexpr int kColumnCount = 6;
 
     using QAbstractTableModel::QAbstractTableModel;
 
+    // A run starts: the rows appended from now on are its own, and the earlier runs' winners
+    // lose their mark, so only this run's fastest servers are marked.
+    void beginRun();
     int appendSummary(const SummaryRow& row); // returns its source row
     const SummaryRow& summaryAt(int row) const;
-    // Colours once set are never reset, except that a winning mark replaces a local one.
+    // Within a run colours once set stay, except that a winning mark replaces a local one.
     void setRowMark(int row, Mark mark);
     void setCellMark(int row, int column, Mark mark);
     // Empties the list (never during a run).
@@ -110,8 +133,10 @@ private:
         SummaryRow row;
         Mark rowMark = Mark::None;
         std::array<Mark, kColumnCount> cellMarks{};
+        int run = 1;
     };
     QList<Entry> m_entries;
+    int m_runs = 0;
 };
 
 } // namespace tarnbell::core

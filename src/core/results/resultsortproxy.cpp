@@ -11,10 +11,13 @@ namespace {
 // Clicked section -> key column. The visible time columns sort by their hidden keys.
 constexpr std::array<int, LookupTableModel::kColumnCount> kLookupKeys{
     LookupTableModel::Domain, LookupTableModel::DnsServer, LookupTableModel::RealResponseTime,
-    LookupTableModel::RealResponseTime};
+    LookupTableModel::Run,    LookupTableModel::Round,     LookupTableModel::RealResponseTime};
 constexpr std::array<int, SummaryTableModel::kColumnCount> kSummaryKeys{
-    SummaryTableModel::DnsServer, SummaryTableModel::RealMeanResponseTime,
-    SummaryTableModel::RealMeanResponseTime, SummaryTableModel::RealMedianResponseTime,
+    SummaryTableModel::DnsServer,
+    SummaryTableModel::RealMeanResponseTime,
+    SummaryTableModel::RealMeanResponseTime,
+    SummaryTableModel::RealMedianResponseTime,
+    SummaryTableModel::Run,
     SummaryTableModel::RealMedianResponseTime};
 
 } // namespace

@@ -12,15 +12,27 @@ constexpr double kTieLevel = 0.05;
 constexpr int kResamples = 1000;
 constexpr std::uint64_t kResampleSeed = 0x7461726e62656c6cULL;
 
-// The median of `values` (reordered): the middle value, or the mean of the two middle ones.
-double medianOf(std::vector<double>& values) {
-    const std::size_t middle = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(middle), values.end());
-    const double upper = values[middle];
-    if (values.size() % 2 == 1)
+// The median of a resample of `sorted` (ascending) given how often each position was drawn:
+// the middle drawn value, or the mean of the two middle ones. The times being sorted, the
+// drawn positions in order give the drawn values in order, so no value is copied or sorted.
+double resampleMedian(const QList<double>& sorted, const std::vector<int>& drawn) {
+    const std::size_t count = drawn.size();
+    const std::size_t upperRank = count / 2; // 0-based rank of the upper middle value
+    std::size_t seen = 0;
+    std::size_t position = 0;
+    while (seen + std::size_t(drawn[position]) <= upperRank)
+        seen += std::size_t(drawn[position++]);
+    const double upper = sorted.at(qsizetype(position));
+    if (count % 2 == 1)
         return upper;
-    const double lower = *std::max_element(values.begin(), values.begin() + std::ptrdiff_t(middle));
-    return (lower + upper) / 2.0;
+    // The value ranked just below: the same position when it was drawn before the upper one
+    // too, else the last drawn position before it.
+    if (seen < upperRank)
+        return upper;
+    std::size_t below = position;
+    while (drawn[--below] == 0) {
+    }
+    return (sorted.at(qsizetype(below)) + upper) / 2.0;
 }
 
 } // namespace
@@ -102,7 +114,7 @@ void markTies(QList<ServerFigures>& servers, const FastestServers& fastest) {
 void estimateFastestChances(QList<ServerFigures>& servers) {
     std::vector<double> wins(static_cast<std::size_t>(servers.size()), 0.0);
     std::mt19937_64 generator(kResampleSeed);
-    std::vector<double> sample;
+    std::vector<int> drawn;
     std::vector<qsizetype> lowest;
     for (int resample = 0; resample < kResamples; ++resample) {
         double best = 0.0;
@@ -112,10 +124,10 @@ void estimateFastestChances(QList<ServerFigures>& servers) {
             if (figures.answered == 0 || figures.sortedMs.isEmpty())
                 continue;
             std::uniform_int_distribution<qsizetype> pick(0, figures.sortedMs.size() - 1);
-            sample.resize(static_cast<std::size_t>(figures.sortedMs.size()));
-            for (double& value : sample)
-                value = figures.sortedMs.at(pick(generator));
-            const double median = medianOf(sample);
+            drawn.assign(static_cast<std::size_t>(figures.sortedMs.size()), 0);
+            for (qsizetype draw = 0; draw < figures.sortedMs.size(); ++draw)
+                ++drawn[static_cast<std::size_t>(pick(generator))];
+            const double median = resampleMedian(figures.sortedMs, drawn);
             if (lowest.empty() || median < best) {
                 best = median;
                 lowest.assign(1, i);

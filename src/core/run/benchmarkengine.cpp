@@ -72,6 +72,7 @@ struct BenchmarkEngine::Impl {
     qsizetype kind = 0;        // place in the request's kinds
     QList<PlannedLookup> plan; // every lookup of the run, with the name it asks
 
+    qsizetype passed = 0; // the lookups of the plan made or skipped so far
     RunFigures runFigures;
     QList<ServerFigures> summarised; // the servers with a summary row, in list order
     QHash<int, int> summaryRows;     // this run's summary row of each server, by list index
@@ -221,7 +222,7 @@ void BenchmarkEngine::Impl::startLookup() {
         planned.kind == QueryKind::Listed
             ? request.domains.at(domain)
             : QStringLiteral("%1 (%2)").arg(planned.domain, queryKindWords(planned.kind));
-    const int row = lookups->appendLookup(entry(), shown);
+    const int row = lookups->appendLookup(entry(), shown, round + 1);
     currentRow = row;
     Q_EMIT q->lookupStarted(row, static_cast<int>(domain));
     phase = Phase::Probing;
@@ -251,6 +252,7 @@ void BenchmarkEngine::Impl::lookupDone(const ProbeResult& result) {
     runFigures.add(record);
 
     percentDone = 100.0 * static_cast<double>(planIndex()) / static_cast<double>(plan.size());
+    passed = planIndex() + 1;
     Q_EMIT q->lookupMeasured(row, record);
     // The result came through the event loop, so every click made during the lookup has
     // been handled: the checks can follow at once, without another trip through the loop.
@@ -343,7 +345,9 @@ void BenchmarkEngine::Impl::finishRun() {
         summary->setCellMark(medianRow, SummaryTableModel::MedianResponse, Mark::Winner);
     }
 
-    percentDone = 100.0;
+    // A stopped run ends where it got to, not at the end of its plan.
+    percentDone =
+        stopFlag ? 100.0 * static_cast<double>(passed) / static_cast<double>(plan.size()) : 100.0;
     yieldThen(Phase::CompletionYield, &Impl::complete);
 }
 
@@ -395,6 +399,7 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     r.updateHold();
     r.pauseShown = false;
     r.percentDone = 0.0;
+    r.passed = 0;
     r.request.rounds = std::max(request.rounds, 1);
     if (r.request.kinds.isEmpty())
         r.request.kinds = {QueryKind::Listed};
@@ -403,6 +408,8 @@ bool BenchmarkEngine::BenchmarkDNS(const RunRequest& request) {
     r.summarised.clear();
     r.summaryRows.clear();
     r.fastest = {};
+    r.lookups->beginRun(r.request.rounds);
+    r.summary->beginRun();
     Q_EMIT runStarted();
     Q_EMIT pauseStateChanged(PauseState::Running);
     Q_EMIT skipPendingChanged(false);

@@ -76,7 +76,8 @@ public:
     int currentRow() const; // source row of the lookup under way, -1 for none
     // The run under way (or the last one), as asked for.
     const RunRequest& request() const;
-    // The share of the run's lookups made so far, 0 to 100.
+    // The share of the run's lookups made so far, 0 to 100; after a stop, the share of the
+    // plan the run got through.
     double percentDone() const;
     // The fastest of the servers summarised so far.
     const FastestServers& fastest() const;
