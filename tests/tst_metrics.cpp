@@ -254,6 +254,17 @@ void TestMetrics::promtoolReadsTextFormat() {
               "\",transport=\"tcp\"}",
           QByteArray("tarnbell_run_timestamp_seconds "), QByteArray("tarnbell_build_info{")})
         QVERIFY2(text.contains(sample), sample.constData());
+    // Buckets are cumulative: the closed port's 10 s lookups are all in the last one too.
+    const auto value = [&text](const QString& series) {
+        return QRegularExpression("^" + QRegularExpression::escape(series) + " ([1-9]\\d*)$",
+                                  QRegularExpression::MultilineOption)
+            .match(QString::fromUtf8(text))
+            .captured(1);
+    };
+    const QString closed = "{server=\"127.0.0.1:9\",transport=\"udp\",kind=\"listed\"";
+    QVERIFY(!value("tarnbell_lookup_duration_seconds_count" + closed + "}").isEmpty());
+    QCOMPARE(value("tarnbell_lookup_duration_seconds_bucket" + closed + ",le=\"+Inf\"}"),
+             value("tarnbell_lookup_duration_seconds_count" + closed + "}"));
 }
 
 // A real Prometheus scrapes the listener every second, asking for OpenMetrics first: it gets
