@@ -119,7 +119,9 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
     }
     const long peak = statusKiB(probe.processId(), "VmHWM");
-    ::kill(pid_t(probe.processId()), SIGTERM);
+    // A probe that ended on its own has no process id left: kill(0) would hit this program too.
+    if (probe.state() == QProcess::Running)
+        ::kill(pid_t(probe.processId()), SIGTERM);
     probe.waitForFinished(30000);
     std::printf("peak %ld KiB; resident at the end %ld KiB, %+ld KiB against the first "
                 "minute's largest; exit status %d\n",
