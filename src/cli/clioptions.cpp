@@ -242,7 +242,7 @@ bool appendValues(const QCommandLineParser& parser, const QString& option, core:
 ParsedCommandLine parseCommandLine(const QStringList& arguments,
                                    const std::function<QStringList()>& defaultServers) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(kDescription);
+    parser.setApplicationDescription(kDescription + probeDescription());
     const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
     const QCommandLineOption version({"v", "version"}, "Show the version and exit.");
     const QCommandLineOption server({"s", "server"}, "Add a DNS server entry (repeatable).",
@@ -312,6 +312,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
                        domains,  defaultDomains, type,   timeout, output,      json,
                        quiet,    rounds,         kinds,  checks,  dnssecNames, rebindName,
                        discover, fresh,          caFile, history});
+    addProbeOptions(parser);
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -434,6 +435,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
             return fail(QStringLiteral("cannot read the --ca-file %1: %2").arg(path, read.problem));
         options.extraCas += read.certificates;
     }
+    if (const QString problem = readProbeOptions(parser, options.probe); !problem.isEmpty())
+        return fail(problem);
     result.action = ParsedCommandLine::Action::Run;
     return result;
 }

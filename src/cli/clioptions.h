@@ -2,6 +2,7 @@
 // The command line of tarnbell-cli: what it accepts, and every check made before a single
 // query is sent or a byte written.
 
+#include "cli/probeoptions.h"
 #include "core/checks/serverchecks.h"
 #include "core/probe/lookupprobe.h"
 
@@ -38,6 +39,7 @@ struct CliOptions {
     bool discover = false;           // designated encrypted endpoints join the run
     bool freshConnections = false;   // stream transports: a new connection per lookup
     QList<QSslCertificate> extraCas; // trusted beside the system's authorities
+    ProbeOptions probe;              // --every and the metrics outputs
 };
 
 struct ParsedCommandLine {

@@ -1,6 +1,7 @@
 #include "cli/clirun.h"
 
 #include "cli/outputs.h"
+#include "cli/probemetrics.h"
 #include "cli/progressline.h"
 #include "cli/stopsignals.h"
 #include "cli/texttable.h"
@@ -17,6 +18,7 @@
 #include "core/run/benchmarkengine.h"
 #include "core/run/runwording.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QTimer>
 #include <algorithm>
@@ -46,9 +48,15 @@ struct CliRun::Impl {
     QDateTime startedAt;
     int serverIndex = 0;
     qsizetype finishedLookups = 0;
+    // --every: the runs' metrics, when each run started, the wait for the next one, and the
+    // exit status the last run would have ended the program with.
+    ProbeMetrics metrics;
+    QElapsedTimer runClock;
+    QTimer nextRun;
+    int lastStatus = ExitFinished;
 
     explicit Impl(const CliOptions& o)
-        : options(o), progress(stderr, !o.quiet && isTerminal(stderr)) {
+        : options(o), progress(stderr, !o.quiet && isTerminal(stderr)), metrics(o.probe) {
         lookupOrder.setSourceModel(&lookups);
         summaryOrder.setSourceModel(&summary);
         // To the millisecond: 0.015 s waits 15 ms, not two tenths of a tick more.
@@ -58,6 +66,7 @@ struct CliRun::Impl {
         probe.setExtraCertificates(options.extraCas);
         engine.setLocalResolverSource([] { return core::GetLocalDNS(); });
         progressClock.setInterval(1000);
+        nextRun.setSingleShot(true);
     }
 
     qsizetype totalLookups() const {
@@ -86,11 +95,28 @@ CliRun::CliRun(const CliOptions& options, QObject* parent)
     connect(&engine, &core::BenchmarkEngine::finished, this, &CliRun::finish);
     connect(&m->progressClock, &QTimer::timeout, this, [this] { m->progress.redraw(); });
     connect(&m->stopSignals, &StopSignals::received, this, &CliRun::stop);
+    connect(&m->nextRun, &QTimer::timeout, this, &CliRun::startRun);
 }
 
 CliRun::~CliRun() = default;
 
 void CliRun::start() {
+    if (const QString problem = m->metrics.start(); !problem.isEmpty()) {
+        printProblem(problem);
+        Q_EMIT done(ExitOutputFailed);
+        return;
+    }
+    startRun();
+}
+
+void CliRun::startRun() {
+    // A run after the first starts from empty lists: a probe running for weeks holds one
+    // run's rows at a time.
+    m->lookups.clear();
+    m->summary.clear();
+    m->serverIndex = 0;
+    m->finishedLookups = 0;
+    m->runClock.start();
     if (m->progress.isEnabled())
         m->progressClock.start();
     m->startedAt = QDateTime::currentDateTimeUtc();
@@ -106,7 +132,16 @@ void CliRun::start() {
 }
 
 void CliRun::stop(int signalNumber) {
-    if (!m->engine.isRunning() || m->stopSignal != 0)
+    if (m->stopSignal != 0)
+        return;
+    // Between two runs of --every: the last run's outputs are written, nothing is under way.
+    if (m->nextRun.isActive()) {
+        m->nextRun.stop();
+        m->stopSignal = signalNumber;
+        Q_EMIT done(m->lastStatus == ExitFinished ? ExitSignalBase + signalNumber : m->lastStatus);
+        return;
+    }
+    if (!m->engine.isRunning())
         return;
     m->stopSignal = signalNumber;
     m->engine.stop();
@@ -151,6 +186,8 @@ void CliRun::finish() {
         if (QString problem = writeOutput(path, bytes); !problem.isEmpty())
             problems.append(problem);
     }
+    if (QString problem = m->metrics.addRun(m->engine.figures().lookups()); !problem.isEmpty())
+        problems.append(problem);
 
     // After the files, and apart from them: a history that cannot take the run costs it one
     // line, not its exit status.
@@ -197,10 +234,18 @@ void CliRun::finish() {
         printProblem(historyProblem);
     for (const QString& problem : std::as_const(problems))
         printProblem(problem);
-    if (!problems.isEmpty())
-        Q_EMIT done(ExitOutputFailed);
-    else
-        Q_EMIT done(interrupted ? ExitSignalBase + m->stopSignal : ExitFinished);
+    const int status = !problems.isEmpty() ? ExitOutputFailed
+                       : interrupted       ? ExitSignalBase + m->stopSignal
+                                           : ExitFinished;
+    // A probe keeps going when an output fails once: the next run may write it again.
+    if (m->options.probe.everySeconds > 0 && !interrupted) {
+        m->lastStatus = status;
+        const qint64 period = qint64(m->options.probe.everySeconds) * 1000;
+        // Start to start; a run that outlasts the period is followed at once.
+        m->nextRun.start(int(std::max<qint64>(0, period - m->runClock.elapsed())));
+        return;
+    }
+    Q_EMIT done(status);
 }
 
 } // namespace tarnbell::cli

@@ -17,7 +17,7 @@ public:
     ~CliRun() override;
 
     // Starts the run; done() follows from the event loop once it has ended and the outputs
-    // are written.
+    // are written. With --every the run starts again on schedule until a stop signal.
     void start();
 
 Q_SIGNALS:
@@ -26,6 +26,7 @@ Q_SIGNALS:
 private:
     // A stop signal: the run ends after the lookup under way, its outputs written.
     void stop(int signalNumber);
+    void startRun();
     void finish();
 
     struct Impl;

@@ -7,9 +7,7 @@
 
 namespace tarnbell::core {
 
-namespace {
-
-QString outcomeName(const LookupRecord& lookup) {
+QString lookupOutcomeName(const LookupRecord& lookup) {
     switch (lookup.outcome) {
     case ProbeOutcome::Answered:
         // A reply that refuses or cannot answer is no answer.
@@ -28,6 +26,8 @@ QString outcomeName(const LookupRecord& lookup) {
     }
     return QStringLiteral("unknown");
 }
+
+namespace {
 
 // Numbers that an empty set does not have are left out rather than written as 0.
 QJsonObject timeFiguresJson(const TimeFigures& figures) {
@@ -64,7 +64,7 @@ QJsonObject runReportJson(const QString& recordType, const QList<LookupRecord>& 
                          {"record_type", recordType},
                          {"seconds", lookup.seconds},
                          {"timed_out", lookup.outcome == ProbeOutcome::TimedOut},
-                         {"outcome", outcomeName(lookup)},
+                         {"outcome", lookupOutcomeName(lookup)},
                          {"round", lookup.round + 1},
                          {"kind", queryKindName(lookup.queryKind)},
                          {"qname", lookup.askedName.isEmpty() ? lookup.domain : lookup.askedName}};

@@ -11,6 +11,11 @@
 
 namespace tarnbell::core {
 
+// How a lookup ended, as the JSON's "outcome" names it: "answered", "error_reply" (a reply
+// that refuses or cannot answer), "timed_out", "socket_error", "host_not_found",
+// "query_not_built" or "unreachable".
+QString lookupOutcomeName(const LookupRecord& lookup);
+
 // The whole result as JSON: "record_type", "lookups" (server, domain, record_type, seconds,
 // timed_out, outcome, round, kind, qname (the name asked), rcode and truncated for a reply,
 // cache_check for an uncached or top-level one, error for a failed one, connect_ms for one
