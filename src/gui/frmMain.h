@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QQueue>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -179,6 +180,9 @@ private:
     tarnbell::gui::DetailsView* m_details = nullptr;
     QTimer* m_detailsPace = nullptr; // the details follow a run a few times a second
     tarnbell::gui::HistoryView* m_history = nullptr;
+    // The status line as each run ended, for the saves not yet answered, oldest first: a
+    // save's failure is added to it only while it is still shown.
+    QQueue<QString> m_statusAtSave;
     QDateTime m_runStartedAt;
     int m_pendingLookupRow = -1;
     int m_pendingServer = -1;
