@@ -60,7 +60,7 @@ void TestGuiHistory::twoRunsListedChartedOpenedDeleted() {
     QVERIFY(runOnce(window) && runOnce(window));
     gui::HistoryView* history = window.history();
     window.controls().resultTabs->setCurrentWidget(history);
-    QVERIFY(history->isReading());
+    QCOMPARE(history->findChild<QLabel*>("historyProblem")->text(), "Reading the history…");
     QTreeWidget* runs = history->runList();
     QTRY_COMPARE(runs->topLevelItemCount(), 2);
     const QList<QAbstractSeries*> lines = history->trend()->chart()->series();
@@ -92,8 +92,9 @@ void TestGuiHistory::damagedHistoryKeepsTheRun() {
     QCOMPARE(test->window->summaryModel()->rowCount(), kServers.size());
 }
 
-// Two runs end while another program holds the file: the window goes on (the old window
-// waited out the busy timeout and lost both), and closing it at once still keeps both.
+// Two runs end while another program holds the file: the window goes on (writing on the
+// window's thread would wait out the busy timeout and lose both), and closing it at once
+// still keeps both.
 void TestGuiHistory::lockedHistoryKeepsRunsOnClosing() {
     QTemporaryDir dir;
     const QString file = dir.filePath("h.db");
