@@ -275,7 +275,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     const QCommandLineOption history(
         "history",
         "Append the run (also a stopped one) to this history file, SQLite, which the window "
-        "can share; a file that cannot take it costs the run nothing but a message.",
+        "can share; a file that refuses it costs the run nothing but a message.",
         "file");
     const QCommandLineOption quiet(
         {"q", "quiet"}, "No progress bar, completion text or table of figures: errors only.");
