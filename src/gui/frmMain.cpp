@@ -137,6 +137,12 @@ frmMain::frmMain(gui::WindowSeams seams, QWidget* parent)
         m_history = new gui::HistoryView(seams.historyFile);
         m_history->setObjectName(QStringLiteral("history"));
         m_ui.resultTabs->addTab(m_history, QStringLiteral("History"));
+        connect(m_history, &gui::HistoryView::saveEnded, this,
+                [this](bool saved, const QString& error) {
+                    const QString status = m_statusAtSave.dequeue();
+                    if (!saved && m_ui.lS->text() == status)
+                        m_ui.lS->setText(status + QStringLiteral(". ") + error);
+                });
     }
     m_checks = new gui::ChecksView;
     m_checks->setObjectName(QStringLiteral("checks"));
@@ -480,11 +486,13 @@ void frmMain::runEnded() {
     const QList<core::ServerFigures> figures =
         m_engine->figures().servers(core::RunFigures::Chances::Estimate);
     m_details->setFigures(figures);
-    // A history that cannot take the run says so on the status line and in its tab; the
-    // run's rows and figures stay as they are.
-    if (m_history && !m_history->save(core::recordOfRun(*m_engine, figures, core::RunTool::Window,
-                                                        m_runStartedAt, core::kUnansweredSeconds)))
-        m_ui.lS->setText(m_ui.lS->text() + QStringLiteral(". ") + m_history->errorMessage());
+    // A history that cannot take the run says so on the status line and in its tab, once the
+    // file has answered; the run's rows and figures stay as they are.
+    if (m_history) {
+        m_statusAtSave.enqueue(m_ui.lS->text());
+        m_history->save(core::recordOfRun(*m_engine, figures, core::RunTool::Window, m_runStartedAt,
+                                          core::kUnansweredSeconds));
+    }
     showChecks();
     m_ui.cmdConnect->setEnabled(true); // the run's own last step
     const QString completionText = core::completionMessageText(outcome);

@@ -12,6 +12,7 @@
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QQueue>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -188,6 +189,9 @@ private:
     tarnbell::gui::DetailsView* m_details = nullptr;
     QTimer* m_detailsPace = nullptr; // the details follow a run a few times a second
     tarnbell::gui::HistoryView* m_history = nullptr;
+    // The status line as each run ended, for the saves not yet answered, oldest first: a
+    // save's failure is added to it only while it is still shown.
+    QQueue<QString> m_statusAtSave;
     QDateTime m_runStartedAt;
     tarnbell::gui::ChecksView* m_checks = nullptr;
     tarnbell::core::CheckNames m_checkNames;

@@ -1,11 +1,11 @@
 #include "historyview.h"
 
-#include "core/history/historystore.h"
 #include "core/probe/querykind.h"
 #include "core/results/resultmodels.h"
 #include "core/results/resultsortproxy.h"
 #include "core/results/verdict.h"
 #include "detailsview.h"
+#include "historyworker.h"
 #include "question.h"
 #include "resultview.h"
 
@@ -58,7 +58,7 @@ QString whenText(const QDateTime& at) {
 } // namespace
 
 HistoryView::HistoryView(const QString& path, QWidget* parent)
-    : QWidget(parent), m_store(std::make_unique<core::HistoryStore>(path)) {
+    : QWidget(parent), m_worker(std::make_unique<HistoryWorker>(path)) {
     m_problem = new QLabel;
     m_problem->setObjectName(QStringLiteral("historyProblem"));
     m_problem->setWordWrap(true);
@@ -83,9 +83,10 @@ HistoryView::HistoryView(const QString& path, QWidget* parent)
     connect(m_runs, &QTreeWidget::itemSelectionChanged, this, [this] {
         const QList<QTreeWidgetItem*> picked = m_runs->selectedItems();
         m_delete->setEnabled(!picked.isEmpty());
-        if (picked.size() == 1 && open(picked.first()->data(When, Qt::UserRole).toLongLong()) &&
-            m_opened->currentWidget() == m_trend)
-            m_opened->setCurrentWidget(m_summaryView);
+        // A run picked before the last one came back is of no more interest.
+        m_openTicket = picked.size() == 1
+                           ? m_worker->open(picked.first()->data(When, Qt::UserRole).toLongLong())
+                           : 0;
     });
 
     auto* chart = new QChart;
@@ -141,28 +142,65 @@ HistoryView::HistoryView(const QString& path, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(split);
+    connectWorker();
 }
 
+// The worker finishes a save under way (or queued) before the tab goes.
 HistoryView::~HistoryView() = default;
 
-const QString& HistoryView::errorMessage() const {
-    return m_store->errorMessage();
+void HistoryView::connectWorker() {
+    connect(m_worker.get(), &HistoryWorker::saved, this,
+            [this](quint64, bool ok, const QString& error) {
+                showProblem(error);
+                if (ok) {
+                    m_stale = true;
+                    if (isVisible())
+                        reload();
+                }
+                Q_EMIT saveEnded(ok, error);
+            });
+    connect(m_worker.get(), &HistoryWorker::listRead, this,
+            [this](quint64 ticket, bool ok, const QList<core::PastRun>& runs,
+                   const QList<core::MedianPoint>& trend, const QString& error) {
+                if (ticket != m_listTicket)
+                    return; // a newer read is under way
+                m_listTicket = 0;
+                showProblem(error);
+                if (ok) // else what was read before stays in sight
+                    showList(runs, trend);
+            });
+    connect(m_worker.get(), &HistoryWorker::opened, this,
+            [this](quint64 ticket, bool ok, const core::RunRecord& run, const QString& error) {
+                if (ticket != m_openTicket)
+                    return;
+                m_openTicket = 0;
+                showProblem(error);
+                if (ok) {
+                    showRun(run);
+                    if (m_opened->currentWidget() == m_trend)
+                        m_opened->setCurrentWidget(m_summaryView);
+                }
+                Q_EMIT runShown();
+            });
+    connect(m_worker.get(), &HistoryWorker::removed, this,
+            [this](quint64, bool ok, const QString& error) {
+                showProblem(error);
+                if (ok)
+                    reload();
+            });
 }
 
-bool HistoryView::save(const core::RunRecord& run) {
-    const bool saved = m_store->save(run).has_value();
-    showProblem();
-    if (saved) {
-        m_stale = true;
-        if (isVisible())
-            reload();
-    }
-    return saved;
+void HistoryView::save(const core::RunRecord& run) {
+    m_worker->save(run);
 }
 
-void HistoryView::showProblem() {
-    m_problem->setText(m_store->errorMessage());
-    m_problem->setVisible(!m_store->errorMessage().isEmpty());
+void HistoryView::showProblem(const QString& error) {
+    m_error = error;
+    // While the list is read, the tab says so rather than leave the old one unexplained.
+    const QString text =
+        error.isEmpty() && isReading() ? QStringLiteral("Reading the history…") : error;
+    m_problem->setText(text);
+    m_problem->setVisible(!text.isEmpty());
 }
 
 void HistoryView::showEvent(QShowEvent* event) {
@@ -173,15 +211,16 @@ void HistoryView::showEvent(QShowEvent* event) {
 
 void HistoryView::reload() {
     m_stale = false;
-    const std::optional<QList<core::PastRun>> runs = m_store->runs();
-    const std::optional<QList<core::MedianPoint>> points = runs ? m_store->medians() : std::nullopt;
-    showProblem();
-    if (!runs || !points)
-        return; // what was read before stays in sight
+    m_listTicket = m_worker->readList();
+    showProblem(QString());
+}
+
+void HistoryView::showList(const QList<core::PastRun>& runs,
+                           const QList<core::MedianPoint>& trend) {
     m_runs->clear();
     QList<QTreeWidgetItem*> items;
-    items.reserve(runs->size());
-    for (const core::PastRun& run : *runs) {
+    items.reserve(runs.size());
+    for (const core::PastRun& run : runs) {
         auto* item = new QTreeWidgetItem(
             {whenText(run.settings.startedAt) +
                  (run.settings.interrupted ? QStringLiteral(" (stopped)") : QString()),
@@ -191,10 +230,11 @@ void HistoryView::reload() {
         items.append(item);
     }
     m_runs->addTopLevelItems(items);
-    redrawTrend(*points);
+    m_trendPoints = trend;
+    redrawTrend();
 }
 
-void HistoryView::redrawTrend(const QList<core::MedianPoint>& points) {
+void HistoryView::redrawTrend() {
     QChart* chart = m_trend->chart();
     chart->removeAllSeries();
     // The window's scheme, light or dark; the theme gives each line its own colour from the
@@ -208,7 +248,7 @@ void HistoryView::redrawTrend(const QList<core::MedianPoint>& points) {
     qint64 first = std::numeric_limits<qint64>::max();
     qint64 last = std::numeric_limits<qint64>::min();
     double highest = 0.0;
-    for (const core::MedianPoint& point : points) {
+    for (const core::MedianPoint& point : std::as_const(m_trendPoints)) {
         if (point.answered == 0)
             continue; // no answer gives the time limit, not a speed
         QLineSeries*& line = byEntry[point.serverEntry];
@@ -249,14 +289,6 @@ void HistoryView::redrawTrend(const QList<core::MedianPoint>& points) {
     m_when->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
     m_median->setRange(0.0, highest * 1.1);
     m_median->applyNiceNumbers();
-}
-
-bool HistoryView::open(qint64 id) {
-    const std::optional<core::RunRecord> run = m_store->run(id, core::RunParts::Figures);
-    showProblem();
-    if (run)
-        showRun(*run);
-    return run.has_value();
 }
 
 void HistoryView::showRun(const core::RunRecord& run) {
@@ -308,19 +340,14 @@ void HistoryView::deleteSelected() {
                  ? QStringLiteral("Delete this run from the history?")
                  : QStringLiteral("Delete these %1 runs from the history?").arg(ids.size()),
              QStringLiteral("Their lookups and figures go with them."), QStringLiteral("Delete"),
-             [this, ids] {
-                 const bool removed = m_store->remove(ids);
-                 showProblem();
-                 if (removed)
-                     reload();
-             });
+             [this, ids] { m_worker->remove(ids); });
 }
 
 void HistoryView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    // The chart follows the scheme: its lines are drawn again from the file's figures.
-    if (event->type() == QEvent::PaletteChange && !m_stale && isVisible())
-        reload();
+    // The chart follows the scheme: its lines are drawn again from the figures read last.
+    if (event->type() == QEvent::PaletteChange && !m_stale)
+        redrawTrend();
 }
 
 } // namespace tarnbell::gui
