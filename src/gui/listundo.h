@@ -34,8 +34,10 @@ private:
     void refresh();
 
     QAction* m_action;
-    // Both go before this object when the window closes, and may still signal meanwhile.
-    QPointer<QPushButton> m_lockButton;
+    // Both go before this object when the window closes, and may still signal meanwhile;
+    // the button is held as a widget, which it still is while its destructor tells the
+    // filter it changed (no longer a push button by then).
+    QPointer<QWidget> m_lockButton;
     QPointer<EntryList> m_changed; // the list of the last change, null when none
     QStringList m_before;
     quint64 m_revisionAfter = 0; // the list's revision once changed
