@@ -44,7 +44,8 @@ std::pair<double, double> DecadeRange(const QList<ChartBox>& boxes) {
 }
 
 TimeChart::TimeChart(QWidget* parent) : QChartView(parent) {
-    auto* chart = new QChart;
+    // The view's own chart: one set in its place would leave this one to nobody.
+    QChart* chart = QChartView::chart();
     m_series = new QBoxPlotSeries;
     chart->addSeries(m_series);
     chart->legend()->hide();
@@ -61,7 +62,6 @@ TimeChart::TimeChart(QWidget* parent) : QChartView(parent) {
     chart->addAxis(m_time, Qt::AlignLeft);
     m_series->attachAxis(m_servers);
     m_series->attachAxis(m_time);
-    setChart(chart);
     setRenderHint(QPainter::Antialiasing);
     // Names turn into ranks when the boxes get too narrow for them; the axis tells after it
     // has laid them out, so the change waits for the event loop.
