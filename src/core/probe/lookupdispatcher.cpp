@@ -28,7 +28,7 @@ void LookupDispatcher::setHostLookup(const HostLookup& lookup) {
 
 void LookupDispatcher::beginRun() {
     m_endpoints.clear();
-    m_udp->forgetResolvedNames();
+    m_udp->beginRun();
     m_stream->beginRun();
 }
 
