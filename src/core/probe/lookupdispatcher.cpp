@@ -4,32 +4,58 @@
 
 namespace tarnbell::core {
 
-LookupDispatcher::LookupDispatcher(QObject* parent)
-    : QObject(parent), m_udp(new UdpLookup(this)), m_stream(new StreamLookup(this)) {
-    connect(m_udp, &UdpLookup::finished, this, &LookupDispatcher::onFinished);
-    connect(m_stream, &StreamLookup::finished, this, &LookupDispatcher::onFinished);
+LookupDispatcher::LookupDispatcher(QObject* parent) : QObject(parent), m_udp(new UdpLookup(this)) {
+    auto* stream = new StreamLookup(this);
+    m_transports = {
+        m_udp,  // Transport::Udp
+        stream, // Transport::Tcp
+        stream, // Transport::Tls
+        stream, // Transport::Https
+    };
+    for (LookupTransport* transport : lookups())
+        connect(transport, &LookupTransport::finished, this, &LookupDispatcher::onFinished);
+}
+
+// Each lookup once, though it serves several transports.
+QList<LookupTransport*> LookupDispatcher::lookups() const {
+    QList<LookupTransport*> distinct;
+    for (LookupTransport* transport : m_transports) {
+        if (!distinct.contains(transport))
+            distinct.append(transport);
+    }
+    return distinct;
 }
 
 void LookupDispatcher::setTimeLimit(std::chrono::milliseconds limit,
                                     std::chrono::milliseconds tick) {
-    m_udp->setTimeLimit(limit, tick);
-    m_stream->setTimeLimit(limit, tick);
+    for (LookupTransport* transport : lookups())
+        transport->setTimeLimit(limit, tick);
 }
 
 void LookupDispatcher::setBusyWait(std::chrono::microseconds window) {
-    m_udp->setBusyWait(window);
-    m_stream->setBusyWait(window);
+    for (LookupTransport* transport : lookups())
+        transport->setBusyWait(window);
 }
 
 void LookupDispatcher::setHostLookup(const HostLookup& lookup) {
-    m_udp->setHostLookup(lookup);
-    m_stream->setHostLookup(lookup);
+    for (LookupTransport* transport : lookups())
+        transport->setHostLookup(lookup);
+}
+
+void LookupDispatcher::setFreshConnections(bool fresh) {
+    for (LookupTransport* transport : lookups())
+        transport->setFreshConnections(fresh);
+}
+
+void LookupDispatcher::setExtraCertificates(const QList<QSslCertificate>& certificates) {
+    for (LookupTransport* transport : lookups())
+        transport->setExtraCertificates(certificates);
 }
 
 void LookupDispatcher::beginRun() {
     m_endpoints.clear();
-    m_udp->forgetResolvedNames();
-    m_stream->beginRun();
+    for (LookupTransport* transport : lookups())
+        transport->beginRun();
 }
 
 void LookupDispatcher::enqueue(const LookupRequest& request) {
@@ -69,10 +95,7 @@ void LookupDispatcher::startNext() {
     if (request.check && request.check->overTcp && transport == Transport::Udp &&
         request.endpoint->isValid())
         request.endpoint->transport = transport = Transport::Tcp;
-    if (transport == Transport::Udp)
-        m_udp->start(request);
-    else
-        m_stream->start(request);
+    transportFor(transport).start(request);
 }
 
 const ServerEndpoint& LookupDispatcher::endpointOf(const QString& server) {

@@ -1,13 +1,15 @@
 #pragma once
 // The measurement thread's one lookup interface: each lookup goes to the transport its
-// server entry names, plain entries to the UDP lookup, tcp://, tls:// and https:// entries to
-// the stream lookup. One lookup runs at a time; results leave in the order of the calls.
+// server entry names, through a table from transport to lookup: plain entries to the UDP
+// lookup, tcp://, tls:// and https:// entries to the stream lookup. One lookup runs at a time;
+// results leave in the order of the calls.
 
 #include "core/probe/lookupprobe.h"
 #include "core/probe/streamlookup.h"
 #include "core/probe/udplookup.h"
 
 #include <QHash>
+#include <array>
 #include <atomic>
 #include <deque>
 #include <memory>
@@ -22,11 +24,13 @@ public:
 
     UdpLookup& udp() { return *m_udp; }
     const UdpLookup& udp() const { return *m_udp; }
-    StreamLookup& stream() { return *m_stream; }
 
     void setTimeLimit(std::chrono::milliseconds limit, std::chrono::milliseconds tick);
     void setHostLookup(const HostLookup& lookup);
     void setBusyWait(std::chrono::microseconds window);
+    // The run's settings of the transports that keep connections.
+    void setFreshConnections(bool fresh);
+    void setExtraCertificates(const QList<QSslCertificate>& certificates);
     void beginRun();
     void enqueue(const LookupRequest& request);
 
@@ -46,12 +50,18 @@ Q_SIGNALS:
     void finished(const tarnbell::core::ProbeResult& result, quint64 generation);
 
 private:
+    QList<LookupTransport*> lookups() const;
     void startNext();
     const ServerEndpoint& endpointOf(const QString& server);
     void onFinished(const ProbeResult& result);
+    LookupTransport& transportFor(Transport transport) const {
+        return *m_transports.at(static_cast<std::size_t>(transport));
+    }
 
-    UdpLookup* m_udp; // children: they move to the measurement thread with the dispatcher
-    StreamLookup* m_stream;
+    // Children: they move to the measurement thread with the dispatcher.
+    UdpLookup* m_udp;
+    // Indexed by Transport: a new transport is one more lookup and one more entry here.
+    std::array<LookupTransport*, static_cast<std::size_t>(Transport::Https) + 1> m_transports;
     std::deque<LookupRequest> m_pending;
     QHash<QString, ServerEndpoint> m_endpoints; // each entry read once per run
     bool m_busy = false;

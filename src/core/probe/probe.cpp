@@ -139,13 +139,12 @@ void Probe::setTimeLimit(std::chrono::milliseconds limit) {
 }
 
 void Probe::setFreshConnections(bool fresh) {
-    m->onLookupThread([lookup = m->lookup, fresh] { lookup->stream().setFreshConnections(fresh); });
+    m->onLookupThread([lookup = m->lookup, fresh] { lookup->setFreshConnections(fresh); });
 }
 
 void Probe::setExtraCertificates(const QList<QSslCertificate>& certificates) {
-    m->onLookupThread([lookup = m->lookup, certificates] {
-        lookup->stream().setExtraCertificates(certificates);
-    });
+    m->onLookupThread(
+        [lookup = m->lookup, certificates] { lookup->setExtraCertificates(certificates); });
 }
 
 void Probe::setHostLookup(

@@ -4,17 +4,10 @@
 #include "core/probe/querynames.h"
 #include "core/probe/streamconnection.h"
 
-#include <algorithm>
+#include <utility>
 
 namespace tarnbell::core {
 namespace {
-
-ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText) {
-    ProbeResult result;
-    result.outcome = outcome;
-    result.errorText = errorText;
-    return result;
-}
 
 double secondsBetween(qint64 fromNs, qint64 toNs) {
     return static_cast<double>(toNs - fromNs) / 1e9;
@@ -22,21 +15,15 @@ double secondsBetween(qint64 fromNs, qint64 toNs) {
 
 } // namespace
 
-StreamLookup::StreamLookup(QObject* parent) : QObject(parent) {
-    connect(&m_deadline, &LookupDeadline::expired, this, &StreamLookup::onExpired);
-}
+StreamLookup::StreamLookup(QObject* parent) : LookupTransport(parent) {}
 
 StreamLookup::~StreamLookup() {
     for (StreamConnection* connection : std::as_const(m_connections))
         connection->disconnect(this);
 }
 
-void StreamLookup::setHostLookup(HostLookup lookup) {
-    m_names.setHostLookup(std::move(lookup));
-}
-
 void StreamLookup::beginRun() {
-    m_names.forget();
+    LookupTransport::beginRun();
     const QList<StreamConnection*> open = m_connections.values();
     for (StreamConnection* connection : open) {
         if (m_state == State::Idle || connection != m_connection)
@@ -64,30 +51,7 @@ void StreamLookup::start(const LookupRequest& request) {
         return;
     }
     m_query = std::move(built.bytes);
-    m_deadline.start();
-    if (!m_endpoint.isHostName()) {
-        m_target = m_endpoint.address;
-        openConnection();
-        return;
-    }
-    if (const ResolvedName* known = m_names.known(m_endpoint.hostName)) {
-        useResolved(*known);
-        return;
-    }
-    m_state = State::Resolving;
-    m_names.resolve(
-        m_endpoint.hostName, this,
-        [this, serial = m_serial] { return serial == m_serial && m_state == State::Resolving; },
-        [this](const ResolvedName& resolved) { useResolved(resolved); });
-}
-
-void StreamLookup::useResolved(const ResolvedName& resolved) {
-    if (!resolved.errorText.isEmpty()) {
-        finishLater(failedResult(ProbeOutcome::HostNotFound, resolved.errorText));
-        return;
-    }
-    m_target = resolved.address;
-    openConnection();
+    reachServer(m_endpoint);
 }
 
 // Takes the server's open connection, or opens one; the query goes once it is ready.
@@ -211,12 +175,7 @@ void StreamLookup::dropConnection(StreamConnection* connection) {
         m_connection = nullptr;
 }
 
-void StreamLookup::onExpired() {
-    if (m_state == State::Resolving) {
-        finish(failedResult(ProbeOutcome::HostNotFound,
-                            m_names.silent(m_endpoint.hostName).errorText));
-        return;
-    }
+void StreamLookup::timeLimitReached() {
     if (m_state != State::Connecting && m_state != State::Waiting)
         return;
     // A late answer must not be read as the next query's: the connection goes.
@@ -224,21 +183,9 @@ void StreamLookup::onExpired() {
     finish(ProbeResult{});
 }
 
-void StreamLookup::finish(const ProbeResult& result) {
+void StreamLookup::settle() {
     if (std::exchange(m_strayAnswer, false))
         dropConnection(m_connection);
-    m_deadline.stop();
-    m_busyWait.stop();
-    m_state = State::Idle;
-    emit finished(result);
-}
-
-void StreamLookup::finishLater(const ProbeResult& result) {
-    m_deadline.stop();
-    m_busyWait.stop();
-    m_state = State::Finishing;
-    QMetaObject::invokeMethod(
-        this, [this, result] { finish(result); }, Qt::QueuedConnection);
 }
 
 } // namespace tarnbell::core

@@ -6,7 +6,6 @@
 #include "dns/moddns.h"
 
 #include <QSocketNotifier>
-#include <algorithm>
 
 namespace tarnbell::core {
 namespace {
@@ -15,30 +14,12 @@ constexpr std::size_t kLargestDatagram = 65536;
 // The questions a socket remembers before it gives way to a new one anyway.
 constexpr qsizetype kMaxQuestionsPerSocket = 4096;
 
-// A failed lookup counts as ten seconds, like silence, unless it failed while its clock ran.
-ProbeResult failedResult(ProbeOutcome outcome, const QString& errorText,
-                         std::optional<double> seconds = std::nullopt) {
-    ProbeResult result;
-    result.outcome = outcome;
-    if (seconds) {
-        result.seconds = std::min(*seconds, kUnansweredSeconds);
-    }
-    result.errorText = errorText;
-    return result;
-}
-
 } // namespace
 
-UdpLookup::UdpLookup(QObject* parent) : QObject(parent), m_buffer(kLargestDatagram) {
-    connect(&m_deadline, &LookupDeadline::expired, this, &UdpLookup::onExpired);
-}
+UdpLookup::UdpLookup(QObject* parent) : LookupTransport(parent), m_buffer(kLargestDatagram) {}
 
 UdpLookup::~UdpLookup() {
     closeSocket();
-}
-
-void UdpLookup::setHostLookup(HostLookup lookup) {
-    m_names.setHostLookup(std::move(lookup));
 }
 
 void UdpLookup::start(const LookupRequest& request) {
@@ -53,31 +34,7 @@ void UdpLookup::start(const LookupRequest& request) {
     }
     m_targetPort = endpoint.port;
     // The limit covers the name's resolution too; the clock of the measurement does not.
-    m_deadline.start();
-    if (!endpoint.isHostName()) {
-        m_target = endpoint.address;
-        send();
-        return;
-    }
-    m_hostName = endpoint.hostName;
-    if (const ResolvedName* known = m_names.known(m_hostName)) {
-        useResolved(*known);
-        return;
-    }
-    m_state = State::Resolving;
-    m_names.resolve(
-        m_hostName, this,
-        [this, serial = m_serial] { return serial == m_serial && m_state == State::Resolving; },
-        [this](const ResolvedName& resolved) { useResolved(resolved); });
-}
-
-void UdpLookup::useResolved(const ResolvedName& resolved) {
-    if (!resolved.errorText.isEmpty()) {
-        finishLater(failedResult(ProbeOutcome::HostNotFound, resolved.errorText));
-        return;
-    }
-    m_target = resolved.address;
-    send();
+    reachServer(endpoint);
 }
 
 bool UdpLookup::ensureSocket(QString& errorText) {
@@ -185,11 +142,7 @@ void UdpLookup::onReadable() {
     finish(result);
 }
 
-void UdpLookup::onExpired() {
-    if (m_state == State::Resolving) {
-        finish(failedResult(ProbeOutcome::HostNotFound, m_names.silent(m_hostName).errorText));
-        return;
-    }
+void UdpLookup::timeLimitReached() {
     if (m_state != State::Waiting)
         return;
     // A lookup that saw no answer counts as ten seconds, whatever limit was set.
@@ -210,21 +163,6 @@ ProbeResult UdpLookup::unreachable() const {
 
 double UdpLookup::elapsedSeconds() const {
     return static_cast<double>(readClocks().monotonicNs - m_sent.monotonicNs) / 1e9;
-}
-
-void UdpLookup::finish(const ProbeResult& result) {
-    m_deadline.stop();
-    m_busyWait.stop();
-    m_state = State::Idle;
-    emit finished(result);
-}
-
-void UdpLookup::finishLater(const ProbeResult& result) {
-    m_deadline.stop();
-    m_busyWait.stop();
-    m_state = State::Finishing;
-    QMetaObject::invokeMethod(
-        this, [this, result] { finish(result); }, Qt::QueuedConnection);
 }
 
 } // namespace tarnbell::core
