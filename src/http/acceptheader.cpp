@@ -1,25 +1,12 @@
 #include "http/acceptheader.h"
 
+#include "http/headertext.h"
+
 #include <algorithm>
 #include <cctype>
 
 namespace tarnbell::http {
 namespace {
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // The text up to `separator` (all of it without one); `text` keeps what follows.
 std::string_view take(std::string_view& text, char separator) {

@@ -1,5 +1,7 @@
 #include "http/http1reader.h"
 
+#include "http/headertext.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -10,21 +12,6 @@ namespace {
 
 // A chunk-size line holds a hexadecimal size and perhaps an extension; far below this.
 constexpr std::size_t kMaxChunkLine = 1024;
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // The last transfer coding of a Transfer-Encoding value ("gzip, chunked" gives "chunked").
 std::string_view lastCoding(std::string_view value) {

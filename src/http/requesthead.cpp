@@ -1,5 +1,7 @@
 #include "http/requesthead.h"
 
+#include "http/headertext.h"
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -24,21 +26,6 @@ bool hasControl(std::string_view text, bool tabAllowed) {
         const auto u = static_cast<unsigned char>(c);
         return (u < 0x20 && !(tabAllowed && c == '\t')) || u == 0x7F;
     });
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // The next line without its LF (and the CR before it); RFC 9112 2.2 lets a server take a bare
