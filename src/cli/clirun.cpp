@@ -159,8 +159,12 @@ void CliRun::finish() {
     m->progress.clear();
     const bool interrupted = m->engine.wasStopped();
 
-    const QList<core::ServerFigures> servers =
-        m->engine.figures().servers(core::RunFigures::Chances::Estimate);
+    // Each server's chance of being the fastest costs a thousand resamples: estimated only
+    // for the outputs that give it (the JSON, the history, the table at a terminal).
+    const bool chancesShown = !m->options.jsonPath.isEmpty() || !m->options.historyPath.isEmpty() ||
+                              (!m->options.quiet && isTerminal(stderr));
+    const QList<core::ServerFigures> servers = m->engine.figures().servers(
+        chancesShown ? core::RunFigures::Chances::Estimate : core::RunFigures::Chances::Skip);
     // Files first: a standard output that blocks or has gone cannot cost them. Each is built
     // only when asked for: on a long run, building one costs as much as thousands of lookups.
     QList<std::pair<QString, QByteArray>> outputs;
