@@ -3,13 +3,23 @@
 #include "core/history/historyrows.h"
 #include "core/history/historyschema.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QThread>
 #include <QVariant>
 #include <atomic>
 
 namespace tarnbell::core {
 
 namespace {
+
+// SQLITE_BUSY and SQLITE_LOCKED, with their extended codes.
+bool isBusy(const QSqlError& error) {
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    return ok && (code == 5 || code == 6);
+}
 
 const QString kDriver = QStringLiteral("QSQLITE");
 
@@ -68,6 +78,22 @@ bool HistoryStore::fail(HistoryAction action, const QString& reason) {
 bool HistoryStore::ensureOpen(HistoryAction action) {
     if (m_open)
         return true;
+    // Programs starting together on a new file meet each other's locks where SQLite does not
+    // wait by itself (switching the file to WAL, reading a header being written): a busy
+    // file is tried again until the busy timeout has passed.
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        bool busy = false;
+        if (openOnce(action, busy))
+            return true;
+        if (!busy || waited.hasExpired(m_busyTimeout.count()))
+            return false;
+        QThread::msleep(10);
+    }
+}
+
+bool HistoryStore::openOnce(HistoryAction action, bool& busy) {
     if (!QSqlDatabase::isDriverAvailable(kDriver))
         return fail(action, historyDriverMissingReason());
     QSqlDatabase db = QSqlDatabase::contains(m_connection)
@@ -82,18 +108,19 @@ bool HistoryStore::ensureOpen(HistoryAction action) {
     // NORMAL syncs at each checkpoint rather than at each run, which WAL keeps consistent.
     if (!execute(db, QStringLiteral("PRAGMA journal_mode = WAL"), &error) ||
         !execute(db, QStringLiteral("PRAGMA synchronous = NORMAL"), &error)) {
+        busy = isBusy(error);
         db.close();
         return fail(action, historyReason(error));
     }
     m_open = true;
-    if (!migrate(action)) {
+    if (!migrate(action, busy)) {
         close();
         return false;
     }
     return true;
 }
 
-bool HistoryStore::migrate(HistoryAction action) {
+bool HistoryStore::migrate(HistoryAction action, bool& busy) {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlError error;
     std::optional<int> version = userVersion(db, &error);
@@ -105,8 +132,10 @@ bool HistoryStore::migrate(HistoryAction action) {
         version = execute(db, QStringLiteral("BEGIN IMMEDIATE"), &error) ? userVersion(db, &error)
                                                                          : std::nullopt;
     }
-    if (!version)
+    if (!version) {
+        busy = isBusy(error);
         return fail(action, historyReason(error));
+    }
     if (*version > kHistorySchemaVersion)
         return fail(action, historyTooNewReason());
     if (*version == 0) {

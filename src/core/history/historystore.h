@@ -51,7 +51,9 @@ public:
 
 private:
     bool ensureOpen(HistoryAction action);
-    bool migrate(HistoryAction action);
+    // One try at opening; `busy` tells a failure that another program's lock caused.
+    bool openOnce(HistoryAction action, bool& busy);
+    bool migrate(HistoryAction action, bool& busy);
     void close();
     // Sets the message, rolls back what the failing call began, and returns false.
     bool fail(HistoryAction action, const QString& reason);
