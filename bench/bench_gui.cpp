@@ -184,17 +184,6 @@ int detailsScreenshot(const QString& file) {
     return 0;
 }
 
-// Every name exists at 192.0.2.99 when asked for its A record without EDNS, as the NXDOMAIN
-// check asks; anything else gets an empty NOERROR.
-QByteArray forged(const QByteArray& query) {
-    QByteArray reply = FakeResponder::answer(query);
-    if (query.size() > 12 && query[11] == 0 && query.endsWith(QByteArray::fromHex("00010001"))) {
-        reply[7] = 1; // ANCOUNT; the record's owner points at the question (RFC 1035 4.1.4)
-        reply += QByteArray::fromHex("c00c000100010000012c0004c0000263");
-    }
-    return reply;
-}
-
 // The Checks tab after a checked run against the resolvers of tst_checks on loopback: a
 // validating unbound, one that keeps private addresses out, a responder that makes names
 // up, and one that designates its own encrypted endpoints. Needs unbound, NSD and ldnsutils.
@@ -211,7 +200,8 @@ int checksScreenshot(const QString& file) {
     };
     if (!started(validating) || !started(filtering) || !started(designating))
         return 1;
-    const testing::ResponderThread forger({FakeResponder::Reply::Custom, {}, forged});
+    const testing::ResponderThread forger(
+        {FakeResponder::Reply::Custom, {}, FakeResponder::forgedAnswer});
 
     auto test = testing::makeWindow(QString(), 100, std::make_unique<core::Probe>());
     frmMain& window = *test->window;

@@ -14,21 +14,6 @@
 
 using namespace tarnbell::testing;
 
-namespace {
-
-// Every name exists at 192.0.2.99 when asked for its A record without EDNS, as the NXDOMAIN
-// check asks; anything else gets an empty NOERROR.
-QByteArray forged(const QByteArray& query) {
-    QByteArray reply = FakeResponder::answer(query);
-    if (query.size() > 12 && query[11] == 0 && query.endsWith(QByteArray::fromHex("00010001"))) {
-        reply[7] = 1; // ANCOUNT; the record's owner points at the question (RFC 1035 4.1.4)
-        reply += QByteArray::fromHex("c00c000100010000012c0004c0000263");
-    }
-    return reply;
-}
-
-} // namespace
-
 class TestChecks final : public QObject {
     Q_OBJECT
 
@@ -77,7 +62,7 @@ private:
 
     RecursiveResolver m_validating{RecursiveResolver::Mode::Validating};
     RecursiveResolver m_filtering{RecursiveResolver::Mode::Iterating, true};
-    ResponderThread m_forger{{FakeResponder::Reply::Custom, {}, forged}};
+    ResponderThread m_forger{{FakeResponder::Reply::Custom, {}, FakeResponder::forgedAnswer}};
     RealResolver m_verifiable{true};
     RealResolver m_unverifiable;
     QHash<QString, QJsonObject> m_servers; // by the entry's label, or the entry without one

@@ -1,7 +1,7 @@
 #include "resultview.h"
 
-#include "core/results/resultmodels.h"
 #include "columnfit.h"
+#include "core/results/resultmodels.h"
 #include "core/results/resultsortproxy.h"
 #include "markcolourproxy.h"
 
